@@ -1,0 +1,10 @@
+#include "manager/session.h"
+
+namespace noxplz {
+
+Session& session() {
+  thread_local Session state;
+  return state;
+}
+
+}  // namespace noxplz

@@ -1,0 +1,41 @@
+// The per-thread session state shared by every clsPlzManager and
+// clsPlzImport object of a thread.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "noxplz/db.h"
+#include "noxplz/variant.h"
+
+namespace noxplz {
+
+// Record counters of the import, one per data record type.
+struct RecordCounters {
+  int32_t GE = 0, KG = 0, OE = 0, OR = 0, OT = 0, PF = 0, PL = 0, ST = 0;
+};
+
+struct Session {
+  ConnectionPtr connection;
+  std::string connectionstring;
+  std::shared_ptr<void> appObj;
+  bool MitOrtteiAnzeige = false;
+  bool OkMeldungUnterdrucken = false;
+  int32_t Geprueft = 0;
+
+  std::string Such_Plz, Such_Postfach, Such_Strasse, Such_Hausnummer, Such_Ort, Such_OrtsTeil,
+      Such_Gemeinde, Such_GrossEmpfaenge;
+  std::string Plz, Postfach, Strasse, Hausnummer, Ort, OrtsTeil, Gemeinde, GrossEmpfaenge;
+
+  std::string AktuellerAlort;
+  VariantTablePtr OrtTabelle;
+  VariantTablePtr StrTabelle;
+
+  RecordCounters counters;
+};
+
+// The calling thread's session.
+Session& session();
+
+}  // namespace noxplz

@@ -1,0 +1,168 @@
+#include "platform/text.h"
+
+#include <algorithm>
+
+namespace noxplz::text {
+namespace {
+
+size_t cp_len(unsigned char lead) {
+  if (lead < 0x80) return 1;
+  if ((lead >> 5) == 0x6) return 2;
+  if ((lead >> 4) == 0xE) return 3;
+  if ((lead >> 3) == 0x1E) return 4;
+  return 1;  // stray continuation byte: count it on its own
+}
+
+// Byte offset of code point `index` (0-based), or s.size().
+size_t offset_of(std::string_view s, size_t index) {
+  size_t pos = 0;
+  while (index > 0 && pos < s.size()) {
+    pos += cp_len(static_cast<unsigned char>(s[pos]));
+    --index;
+  }
+  return std::min(pos, s.size());
+}
+
+// Maps the German two-byte letters between cases: Ä(C3 84) Ö(C3 96) Ü(C3 9C)
+// and ä(C3 A4) ö(C3 B6) ü(C3 BC).
+std::string map_case(std::string_view s, bool to_upper) {
+  std::string out(s);
+  for (size_t i = 0; i < out.size(); ++i) {
+    unsigned char c = static_cast<unsigned char>(out[i]);
+    if (c < 0x80) {
+      if (to_upper && c >= 'a' && c <= 'z') out[i] = static_cast<char>(c - 32);
+      if (!to_upper && c >= 'A' && c <= 'Z') out[i] = static_cast<char>(c + 32);
+    } else if (c == 0xC3 && i + 1 < out.size()) {
+      unsigned char d = static_cast<unsigned char>(out[i + 1]);
+      if (to_upper && (d == 0xA4 || d == 0xB6 || d == 0xBC)) out[i + 1] = static_cast<char>(d - 0x20);
+      if (!to_upper && (d == 0x84 || d == 0x96 || d == 0x9C)) out[i + 1] = static_cast<char>(d + 0x20);
+      ++i;
+    }
+  }
+  return out;
+}
+
+}  // namespace
+
+std::string trim(std::string_view s) {
+  size_t b = s.find_first_not_of(' ');
+  if (b == std::string_view::npos) return {};
+  size_t e = s.find_last_not_of(' ');
+  return std::string(s.substr(b, e - b + 1));
+}
+
+std::string trim_right(std::string_view s) {
+  size_t e = s.find_last_not_of(' ');
+  if (e == std::string_view::npos) return {};
+  return std::string(s.substr(0, e + 1));
+}
+
+size_t length(std::string_view s) {
+  size_t n = 0;
+  for (size_t pos = 0; pos < s.size(); pos += cp_len(static_cast<unsigned char>(s[pos]))) ++n;
+  return n;
+}
+
+std::string left(std::string_view s, size_t n) { return std::string(s.substr(0, offset_of(s, n))); }
+
+std::string mid(std::string_view s, size_t start, size_t n) {
+  if (start == 0) start = 1;
+  size_t b = offset_of(s, start - 1);
+  if (n == std::string::npos) return std::string(s.substr(b));
+  std::string_view rest = s.substr(b);
+  return std::string(rest.substr(0, offset_of(rest, n)));
+}
+
+std::string right(std::string_view s, size_t n) {
+  size_t len = length(s);
+  if (n >= len) return std::string(s);
+  return std::string(s.substr(offset_of(s, len - n)));
+}
+
+std::vector<std::string> code_points(std::string_view s) {
+  std::vector<std::string> out;
+  for (size_t pos = 0; pos < s.size();) {
+    size_t n = std::min(cp_len(static_cast<unsigned char>(s[pos])), s.size() - pos);
+    out.emplace_back(s.substr(pos, n));
+    pos += n;
+  }
+  return out;
+}
+
+std::string ascii_upper(std::string_view s) {
+  std::string out(s);
+  for (char& c : out)
+    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 32);
+  return out;
+}
+
+std::string upper(std::string_view s) { return map_case(s, true); }
+std::string lower(std::string_view s) { return map_case(s, false); }
+bool equals_ci(std::string_view a, std::string_view b) { return upper(a) == upper(b); }
+
+std::string replace_all(std::string_view s, std::string_view from, std::string_view to) {
+  if (from.empty()) return std::string(s);
+  std::string out;
+  size_t pos = 0;
+  for (size_t hit; (hit = s.find(from, pos)) != std::string_view::npos; pos = hit + from.size()) {
+    out.append(s.substr(pos, hit - pos));
+    out.append(to);
+  }
+  out.append(s.substr(pos));
+  return out;
+}
+
+std::vector<std::string> split(std::string_view s, char sep) {
+  std::vector<std::string> out;
+  size_t pos = 0;
+  for (size_t hit; (hit = s.find(sep, pos)) != std::string_view::npos; pos = hit + 1)
+    out.emplace_back(s.substr(pos, hit - pos));
+  out.emplace_back(s.substr(pos));
+  return out;
+}
+
+std::optional<LeadingNumber> leading_number(std::string_view s) {
+  size_t pos = s.find_first_not_of(' ');
+  if (pos == std::string_view::npos || s[pos] < '0' || s[pos] > '9') return std::nullopt;
+  size_t end = pos;
+  while (end < s.size() && s[end] >= '0' && s[end] <= '9') ++end;
+  std::string_view digits = s.substr(pos, end - pos);
+  size_t nz = digits.find_first_not_of('0');
+  LeadingNumber n;
+  n.digits = nz == std::string_view::npos ? "0" : std::string(digits.substr(nz));
+  n.end = end;
+  return n;
+}
+
+int compare_digit_strings(std::string_view a, std::string_view b) {
+  if (a.size() != b.size()) return a.size() < b.size() ? -1 : 1;
+  int c = a.compare(b);
+  return c < 0 ? -1 : (c > 0 ? 1 : 0);
+}
+
+std::string windows1252_to_utf8(std::string_view bytes) {
+  // 0x80..0x9F of Windows-1252; 0 marks the five undefined positions (kept as C1).
+  static const char16_t k80[32] = {0x20AC, 0, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,
+                                   0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0, 0x017D, 0,
+                                   0, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
+                                   0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0, 0x017E, 0x0178};
+  std::string out;
+  out.reserve(bytes.size() + 8);
+  for (unsigned char c : bytes) {
+    char32_t cp = c;
+    if (c >= 0x80 && c <= 0x9F && k80[c - 0x80] != 0) cp = k80[c - 0x80];
+    if (cp < 0x80) {
+      out.push_back(static_cast<char>(cp));
+    } else if (cp < 0x800) {
+      out.push_back(static_cast<char>(0xC0 | (cp >> 6)));
+      out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+    } else {
+      out.push_back(static_cast<char>(0xE0 | (cp >> 12)));
+      out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
+      out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+    }
+  }
+  return out;
+}
+
+}  // namespace noxplz::text

@@ -1,0 +1,57 @@
+// The text module: every operation on the component's UTF-8 texts that counts
+// characters or compares them. Character counts are code points, not bytes.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace noxplz::text {
+
+// Removes leading and trailing blanks (spaces only, as the component trims).
+std::string trim(std::string_view s);
+std::string trim_right(std::string_view s);
+
+// Number of code points.
+size_t length(std::string_view s);
+// First `n` code points.
+std::string left(std::string_view s, size_t n);
+// Code points from 1-based `start`, at most `n` of them (all when n is npos).
+std::string mid(std::string_view s, size_t start, size_t n = std::string::npos);
+// Last `n` code points.
+std::string right(std::string_view s, size_t n);
+// Splits into code points (each as its UTF-8 bytes).
+std::vector<std::string> code_points(std::string_view s);
+
+// ASCII letters upper case; everything else unchanged.
+std::string ascii_upper(std::string_view s);
+// Upper case for ASCII and the German letters ä ö ü (ß stays).
+std::string upper(std::string_view s);
+// Lower case for ASCII and the German letters Ä Ö Ü.
+std::string lower(std::string_view s);
+// Case-insensitive equality (ASCII and ä ö ü).
+bool equals_ci(std::string_view a, std::string_view b);
+
+// Replaces every occurrence of `from` (case-sensitive) with `to`.
+std::string replace_all(std::string_view s, std::string_view from, std::string_view to);
+// Splits at every occurrence of `sep` (an empty text gives one empty field).
+std::vector<std::string> split(std::string_view s, char sep);
+
+// The value of the leading decimal digits (after leading blanks), with the
+// length of the digit run; nullopt when the text does not begin with a digit.
+// Values beyond 64 bits saturate; callers that compare use the digit text.
+struct LeadingNumber {
+  std::string digits;  // without leading zeros ("0" for zero)
+  size_t end = 0;      // byte offset after the digits
+};
+std::optional<LeadingNumber> leading_number(std::string_view s);
+
+// Compares two digit strings without leading zeros as numbers: <0, 0, >0.
+int compare_digit_strings(std::string_view a, std::string_view b);
+
+// Latin-1 / Windows-1252 byte to UTF-8.
+std::string windows1252_to_utf8(std::string_view bytes);
+
+}  // namespace noxplz::text
