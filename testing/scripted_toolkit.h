@@ -62,7 +62,7 @@ class ScriptedToolkit : public Toolkit {
 
  private:
   struct Step {
-    enum class Kind { MsgBox, Form, OpenFile } kind;
+    enum class Kind { MsgBox, Form, OpenFile } kind = Kind::MsgBox;
     std::string text;  // prompt or form name
     int answer = 0;
     std::optional<int> style;

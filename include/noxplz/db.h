@@ -118,8 +118,9 @@ class Command {
   std::string command_text_;
 };
 
-// Places a value into an SQL text literal: single quotes are doubled. Every
-// value that goes into a statement passes through here.
+// The value with every single quote doubled, ready to stand between the
+// quotes of an SQL text literal ("... = '" + sql_quote(v) + "'"). Every value
+// that goes into a statement passes through here.
 std::string sql_quote(std::string_view value);
 
 // The classic description of a duplicate-key rejection; the import skips rows

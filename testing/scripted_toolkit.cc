@@ -1,0 +1,131 @@
+#include "testing/scripted_toolkit.h"
+
+#include <gtest/gtest.h>
+
+namespace noxplz::testing {
+namespace {
+
+const char* kind_name(int k) {
+  switch (k) {
+    case 0: return "Meldung";
+    case 1: return "Formular";
+    default: return "Dateiauswahl";
+  }
+}
+
+}  // namespace
+
+ScriptedToolkit::~ScriptedToolkit() { Verify(); }
+
+ScriptedToolkit& ScriptedToolkit::ExpectMsgBox(std::string prompt, int answer, std::optional<int> style,
+                                               std::optional<std::string> title) {
+  Step s;
+  s.kind = Step::Kind::MsgBox;
+  s.text = std::move(prompt);
+  s.answer = answer;
+  s.style = style;
+  s.title = std::move(title);
+  steps_.push_back(std::move(s));
+  return *this;
+}
+
+ScriptedToolkit& ScriptedToolkit::ExpectForm(std::string form_name, std::function<void(Form&)> actions) {
+  Step s;
+  s.kind = Step::Kind::Form;
+  s.text = std::move(form_name);
+  s.actions = std::move(actions);
+  steps_.push_back(std::move(s));
+  return *this;
+}
+
+ScriptedToolkit& ScriptedToolkit::ExpectOpenFile(std::optional<FileChoice> answer,
+                                                 std::function<void(const FileDialogRequest&)> check) {
+  Step s;
+  s.kind = Step::Kind::OpenFile;
+  s.file = std::move(answer);
+  s.file_check = std::move(check);
+  steps_.push_back(std::move(s));
+  return *this;
+}
+
+void ScriptedToolkit::Verify() {
+  for (size_t i = used_; i < steps_.size(); ++i)
+    ADD_FAILURE() << "Skriptschritt nie benutzt: " << kind_name(static_cast<int>(steps_[i].kind)) << " \""
+                  << steps_[i].text << "\"";
+  steps_.clear();
+  used_ = 0;
+}
+
+std::optional<ScriptedToolkit::Step> ScriptedToolkit::next(Step::Kind kind, const std::string& what) {
+  if (used_ >= steps_.size()) {
+    ADD_FAILURE() << "Unerwartet angezeigt (" << kind_name(static_cast<int>(kind)) << "): \"" << what << "\"";
+    return std::nullopt;
+  }
+  Step& s = steps_[used_];
+  if (s.kind != kind) {
+    ADD_FAILURE() << "Erwartet " << kind_name(static_cast<int>(s.kind)) << " \"" << s.text << "\", angezeigt "
+                  << kind_name(static_cast<int>(kind)) << " \"" << what << "\"";
+    return std::nullopt;
+  }
+  ++used_;
+  return s;
+}
+
+int ScriptedToolkit::MsgBox(std::string_view prompt, int style, std::string_view title) {
+  log_.push_back("MsgBox(" + std::to_string(style) + ", " + std::string(title) + "): " + std::string(prompt));
+  auto step = next(Step::Kind::MsgBox, std::string(prompt));
+  bool question = (style & 0xF) == mb::kYesNo;
+  if (!step) return question ? mb::kNo : mb::kOk;
+  EXPECT_EQ(step->text, prompt) << "Meldungstext";
+  if (step->style) {
+    EXPECT_EQ(*step->style, style) << "Stil der Meldung \"" << prompt << "\"";
+  }
+  if (step->title) {
+    EXPECT_EQ(*step->title, title) << "Titel der Meldung \"" << prompt << "\"";
+  }
+  return step->answer;
+}
+
+void ScriptedToolkit::ShowModal(Form& form) {
+  log_.push_back("ShowModal: " + form.Name());
+  form.raise_load();
+  form.set_visible(true);
+  form.raise_activate();
+  auto step = next(Step::Kind::Form, form.Name());
+  if (step) {
+    EXPECT_EQ(step->text, form.Name()) << "Formular";
+    if (step->actions) step->actions(form);
+  }
+  if (form.visible()) {
+    if (step) ADD_FAILURE() << "Formular " << form.Name() << " ist nach den Skriptaktionen noch sichtbar";
+    form.CloseRequested();
+    form.set_visible(false);
+  }
+}
+
+void ScriptedToolkit::Hide(Form& form) {
+  log_.push_back("Hide: " + form.Name());
+  form.set_visible(false);
+}
+
+void ScriptedToolkit::DoEvents() {
+  ++do_events_;
+  if (on_do_events) on_do_events();
+}
+
+void ScriptedToolkit::SetMousePointer(int pointer) {
+  mouse_pointer_ = pointer;
+  log_.push_back("MousePointer: " + std::to_string(pointer));
+}
+
+std::optional<FileChoice> ScriptedToolkit::OpenFile(const FileDialogRequest& request) {
+  log_.push_back("OpenFile: " + request.title);
+  auto step = next(Step::Kind::OpenFile, request.title);
+  if (!step) return std::nullopt;
+  if (step->file_check) step->file_check(request);
+  return step->file;
+}
+
+void ScriptedToolkit::Repaint(Control&) { ++repaints_; }
+
+}  // namespace noxplz::testing
