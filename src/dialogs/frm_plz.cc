@@ -1,0 +1,255 @@
+#include "dialogs/frm_plz.h"
+
+#include <exception>
+
+#include "lookup/global.h"
+#include "manager/session.h"
+#include "platform/text.h"
+
+namespace noxplz {
+namespace {
+
+constexpr int32_t kRowDim = 1;
+
+// Runs `step`, ignoring any error it raises: the key handlers move focus and
+// selection on a best-effort basis (an empty list has no first entry).
+template <class F>
+void ignoring_errors(F&& step) {
+  try {
+    step();
+  } catch (const std::exception&) {
+  }
+}
+
+// Number of rows a lookup wrote: rows 0..n-1 hold them, row n is empty.
+int32_t rows_found(const VariantTable& t) { return t.UpperBound(kRowDim); }
+
+// True when `row` can be read from `t` (the empty row after the last one included).
+bool readable_row(const VariantTable& t, int32_t row) {
+  return row >= t.LowerBound(kRowDim) && row <= t.UpperBound(kRowDim);
+}
+
+}  // namespace
+
+std::string place_line(const VariantTable& orte, int32_t row) {
+  return text::trim(orte.Text(row, 0)) + " " + text::trim(orte.Text(row, 1));
+}
+
+std::string street_line(const VariantTable& strassen, int32_t row) {
+  std::string name = text::trim(strassen.Text(row, 0));
+  std::string von = text::trim(strassen.Text(row, 2));
+  if (von.empty()) return name;
+  return name + " (" + von + "-" + text::trim(strassen.Text(row, 3)) + ")";
+}
+
+bool keep_list_in_step(ListBox& liste, const VariantTable& tabelle,
+                       std::string (*line)(const VariantTable&, int32_t)) {
+  int32_t n = rows_found(tabelle);
+  if (n < 0) n = 0;
+  bool in_step = liste.ListCount() == n;
+  for (int32_t i = 0; in_step && i < n; ++i) in_step = liste.List(i) == line(tabelle, i);
+  if (in_step) return false;
+  // The list filler and the lookup are two selections; should they disagree
+  // (an error in one of them, rows in another order), the list follows the
+  // table, because the handlers read the chosen row from the table.
+  liste.Clear();
+  for (int32_t i = 0; i < n; ++i) liste.AddItem(line(tabelle, i));
+  return true;
+}
+
+frmPlz::frmPlz() : Form("frmPlz", "Plz-Prüfung", {0, 0, 8175, 2670}) {
+  cmd_Uebernehmen.OnClick = [this] { cmd_Uebernehmen_Click(); };
+  cmd_Abbruch.OnClick = [this] { cmd_Abbruch_Click(); };
+  txt_Ort.Change = [this] { txt_Ort_Change(); };
+  txt_Ort.KeyDown = [this](int& key_code, int) { txt_Ort_KeyDown(key_code); };
+  lst_Orte.Click = [this] { lst_Orte_Click(); };
+  lst_Orte.KeyDown = [this](int& key_code, int) { lst_Orte_KeyDown(key_code); };
+  txt_Strasse.KeyPress = [this](int&) { txt_Strasse_KeyPress(); };
+  txt_Strasse.Change = [this] { txt_Strasse_Change(); };
+  txt_Strasse.KeyDown = [this](int& key_code, int) { txt_Strasse_KeyDown(key_code); };
+  lst_Strassen.Click = [this] { lst_Strassen_Click(); };
+  lst_Strassen.KeyDown = [this](int& key_code, int) { lst_Strassen_KeyDown(key_code); };
+}
+
+// A dialog destroyed while still loaded ends its manager like an unload.
+frmPlz::~frmPlz() { Unload(); }
+
+VariantTable& frmPlz::ort_tabelle() {
+  VariantTablePtr& t = session().OrtTabelle;
+  if (!t) t = std::make_shared<VariantTable>();
+  return *t;
+}
+
+VariantTable& frmPlz::str_tabelle() {
+  VariantTablePtr& t = session().StrTabelle;
+  if (!t) t = std::make_shared<VariantTable>();
+  return *t;
+}
+
+// --- lifecycle ---
+
+void frmPlz::Form_Load() {
+  manager_ = std::make_unique<clsPlzManager>();
+  session().OrtTabelle = std::make_shared<VariantTable>();
+  session().StrTabelle = std::make_shared<VariantTable>();
+  lbl_Ort.Caption("");
+  lbl_Strasse.Caption("");
+  if (text::trim(manager_->Such_Hausnummer()).empty()) manager_->TrenneStrasseHausNr();
+  // Runs the place search as typing would, so the list opens filled.
+  txt_Ort.Text(manager_->Such_Ort());
+  txt_Hausnummer.Text(manager_->Such_Hausnummer());
+  txt_Strasse.Text(manager_->Such_Strasse());
+}
+
+void frmPlz::Form_Unload() {
+  // Ending the dialog's manager resets the thread's session.
+  ignoring_errors([&] { manager_.reset(); });
+}
+
+void frmPlz::CloseRequested() { Unload(); }
+
+// --- buttons ---
+
+void frmPlz::cmd_Uebernehmen_Click() {
+  Session& s = session();
+  s.Plz = txt_Plz.Text();
+  s.Strasse = txt_Strasse.Text();
+  s.Hausnummer = txt_Hausnummer.Text();
+  s.Ort = txt_Ort.Text();
+  antwort_ = -1;
+  Hide();
+}
+
+void frmPlz::cmd_Abbruch_Click() {
+  antwort_ = 0;
+  Hide();
+}
+
+// --- place side ---
+
+void frmPlz::txt_Ort_Change() {
+  const std::string name = txt_Ort.Text();
+  if (text::trim(name).empty()) {
+    lst_Orte.Clear();
+    return;
+  }
+  lst_Strassen.Clear();
+  txt_Plz.Text("");
+  VariantTable& orte = ort_tabelle();
+  Ermittle_Orte(name, orte);
+  Fill_OrtCombo(lst_Orte, name);
+  keep_list_in_step(lst_Orte, orte, place_line);
+  if (rows_found(orte) == 1) txt_Plz.Text(Ermittle_Plz(orte.Text(0, 2)));
+}
+
+void frmPlz::txt_Ort_KeyDown(int key_code) {
+  if (key_code != key::kDown) return;
+  ignoring_errors([&] { lst_Orte.SetFocus(); });
+  ignoring_errors([&] { lst_Orte.ListIndex(0); });
+}
+
+void frmPlz::lst_Orte_Click() {
+  VariantTable& orte = ort_tabelle();
+  const int32_t i = lst_Orte.ListIndex();
+  if (!readable_row(orte, i)) return;
+  const std::string alort = orte.Text(i, 2);
+
+  Fill_StrCombo(lst_Strassen, alort, "", "");
+  VariantTable& strassen = str_tabelle();
+  std::string strasse, hausnummer;  // empty: all streets, no question
+  const bool hat_strassen = Ermittle_Strassen(alort, strassen, strasse, hausnummer);
+  keep_list_in_step(lst_Strassen, strassen, street_line);
+
+  if (hat_strassen) {
+    txt_Plz.Text(Ermittle_Plz(alort));
+    txt_Ort.Tag(alort);
+    if (!text::trim(txt_Strasse.Text()).empty()) Aktualisiere_Strassen();
+  } else {
+    txt_Ort.Tag("");
+    txt_Plz.Text(Ermittle_Plz(alort));
+  }
+
+  // The bare name goes into the field without a new place search, so the
+  // list, its selection and the tables stay as the click left them.
+  const int32_t j = lst_Orte.ListIndex();
+  if (readable_row(orte, j)) {
+    const std::string name = orte.Text(j, 0);
+    if (txt_Ort.Text() != name) {  // an unchanged text raises no Change to suppress
+      txt_Ort.SuppressNextChange();
+      txt_Ort.Text(name);
+    }
+  }
+  txt_Hausnummer.BackColor(color::kWhite);
+}
+
+void frmPlz::lst_Orte_KeyDown(int key_code) {
+  if (key_code != key::kUp) return;
+  ignoring_errors([&] {
+    if (lst_Orte.ListIndex() == 0) txt_Ort.SetFocus();
+  });
+}
+
+// --- street side ---
+
+void frmPlz::txt_Strasse_KeyPress() {
+  const std::string alort = text::trim(txt_Ort.Tag());
+  if (alort.empty()) return;
+  if (!text::trim(txt_Strasse.Text()).empty()) {
+    Aktualisiere_Strassen();
+    return;
+  }
+  // An empty field lists all streets of the place; txt_Plz stays.
+  Fill_StrCombo(lst_Strassen, alort, "", "");
+  VariantTable& strassen = str_tabelle();
+  std::string strasse, hausnummer;
+  Ermittle_Strassen(alort, strassen, strasse, hausnummer);
+  keep_list_in_step(lst_Strassen, strassen, street_line);
+}
+
+void frmPlz::txt_Strasse_Change() {
+  // The street list follows the key presses, not the text changes: a street
+  // taken over from the list must not narrow the list again.
+}
+
+void frmPlz::Aktualisiere_Strassen() {
+  const std::string alort = text::trim(txt_Ort.Tag());
+  if (alort.empty()) return;
+  VariantTable& strassen = str_tabelle();
+  std::string strasse = txt_Strasse.Text();  // receives the normalised text; the box keeps the typed one
+  std::string hausnummer;
+  const bool gefunden = Ermittle_Strassen(alort, strassen, strasse, hausnummer);
+  lst_Strassen.Clear();
+  for (int32_t i = 0; i < rows_found(strassen); ++i) lst_Strassen.AddItem(street_line(strassen, i));
+  txt_Plz.Text(gefunden ? text::trim(strassen.Text(0, 1)) : std::string());
+}
+
+void frmPlz::txt_Strasse_KeyDown(int key_code) {
+  if (key_code != key::kDown) return;
+  ignoring_errors([&] { lst_Strassen.SetFocus(); });
+  ignoring_errors([&] { lst_Strassen.ListIndex(0); });
+}
+
+void frmPlz::lst_Strassen_Click() {
+  VariantTable& strassen = str_tabelle();
+  const int32_t i = lst_Strassen.ListIndex();
+  if (!readable_row(strassen, i)) return;
+  txt_Plz.Text(text::trim(strassen.Text(i, 1)));
+  txt_Strasse.Text(text::trim(strassen.Text(i, 0)));  // Change only; the list stays
+
+  std::string von = text::trim(strassen.Text(i, 2));
+  if (von.empty()) return;  // a section without range leaves the colour
+  std::string hausnummer = txt_Hausnummer.Text();
+  std::string bis = text::trim(strassen.Text(i, 3));
+  const std::string typ = text::trim(strassen.Text(i, 4));
+  const bool im_bereich = Pruefe_Hausnummer(hausnummer, von, bis, typ);
+  txt_Hausnummer.BackColor(im_bereich ? color::kWhite : color::kRed);
+}
+
+void frmPlz::lst_Strassen_KeyDown(int key_code) {
+  if (key_code != key::kUp) return;
+  ignoring_errors([&] {
+    if (lst_Strassen.ListIndex() == 0) txt_Strasse.SetFocus();
+  });
+}
+
+}  // namespace noxplz
