@@ -1,0 +1,55 @@
+// Small helpers the lookups share: the thread's connection, a record set
+// that is closed on every way out, and trimmed cell values.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+#include "manager/session.h"
+#include "noxplz/db.h"
+#include "noxplz/error.h"
+#include "noxplz/variant.h"
+#include "platform/text.h"
+
+namespace noxplz::lookup {
+
+// Runs a statement on the thread's shared connection (error 91 without one).
+inline RecordsetPtr run(const std::string& sql) {
+  const ConnectionPtr& connection = session().connection;
+  if (!connection) throw Error(err::kObjectNotSet, "Objektvariable oder With-Blockvariable nicht festgelegt");
+  return connection->Execute(sql);
+}
+
+// Holds a record set and closes it when it goes out of scope, ignoring any
+// error of the close.
+class ScopedRecordset {
+ public:
+  explicit ScopedRecordset(RecordsetPtr rs) : rs_(std::move(rs)) {}
+  ~ScopedRecordset() { close(); }
+  ScopedRecordset(const ScopedRecordset&) = delete;
+  ScopedRecordset& operator=(const ScopedRecordset&) = delete;
+
+  Recordset* operator->() const { return rs_.get(); }
+  void close() noexcept {
+    if (!rs_) return;
+    try {
+      rs_->Close();
+    } catch (...) {
+    }
+    rs_.reset();
+  }
+
+ private:
+  RecordsetPtr rs_;
+};
+
+// A field value trimmed; a null value stays null.
+inline Variant trimmed(const Variant& v) {
+  if (v.is_null()) return v;
+  return Variant(text::trim(v.as_text()));
+}
+
+// Shows "fixed\nNUMBER / description" for a caught exception.
+void show_lookup_error(std::string_view fixed_text, const std::exception& e);
+
+}  // namespace noxplz::lookup

@@ -1,0 +1,59 @@
+// List fillers of the search dialog: Fill_OrtCombo and Fill_StrCombo. They
+// run the selections of Ermittle_Orte / Ermittle_Strassen in the same order,
+// so entry i of a list shows row i of the matching table.
+#include "lookup/db_access.h"
+#include "lookup/global.h"
+
+namespace noxplz {
+
+using lookup::run;
+using lookup::ScopedRecordset;
+
+std::string place_list_line(std::string_view oname, std::string_view ozusatz) {
+  return text::trim(oname) + " " + text::trim(ozusatz);
+}
+
+std::string street_list_line(std::string_view name46, std::string_view hnr_von, std::string_view hnr_bis) {
+  std::string von = text::trim(hnr_von);
+  if (von.empty()) return text::trim(name46);
+  return text::trim(name46) + " (" + von + "-" + text::trim(hnr_bis) + ")";
+}
+
+bool Fill_OrtCombo(ListBox& liste, const std::string& name) {
+  bool result = false;
+  try {
+    liste.Clear();
+    ScopedRecordset rs(run("SELECT ALORT_Neu, ozusatz, Oname FROM Ort_DA WHERE OName like '" + sql_quote(name) +
+                           "%' ORDER BY OName, OZusatz, ALORT"));
+    for (; !rs->Eof(); rs->MoveNext()) {
+      if (!text::trim(rs->Field("ALORT_Neu").as_text()).empty()) continue;  // replaced place
+      liste.AddItem(place_list_line(rs->Field("Oname").as_text(), rs->Field("ozusatz").as_text()));
+      result = true;
+    }
+  } catch (const std::exception& e) {
+    lookup::show_lookup_error("Fehler bei der Ermittlung des Bestimmungsortes (Fill_OrtCombo)", e);
+  }
+  return result;
+}
+
+bool Fill_StrCombo(ListBox& liste, const std::string& alort, const std::string& strasse,
+                   const std::string& /*hausnummer*/) {
+  bool result = false;
+  try {
+    liste.Clear();
+    std::string sql = "SELECT HNRVon, name46, HNRBis FROM Str_DA WHERE Alort = '" + sql_quote(alort) + "'";
+    if (!text::trim(strasse).empty()) sql += " and Name46 like '" + sql_quote(strasse) + "%'";
+    sql += " order by Name46";
+    ScopedRecordset rs(run(sql));
+    for (; !rs->Eof(); rs->MoveNext()) {
+      liste.AddItem(street_list_line(rs->Field("name46").as_text(), rs->Field("HNRVon").as_text(),
+                                     rs->Field("HNRBis").as_text()));
+      result = true;
+    }
+  } catch (const std::exception& e) {
+    lookup::show_lookup_error("Fehler bei der Ermittlung der Strassen (Fill_StrCombo)", e);
+  }
+  return result;
+}
+
+}  // namespace noxplz

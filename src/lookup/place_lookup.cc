@@ -1,0 +1,100 @@
+// Place and postal-code lookups: Ermittle_Orte, Ermittle_OrteZuPlz,
+// Ermittle_Plz, Ermittle_Postleitzahl, Ermittle_Ortsteil.
+#include "lookup/db_access.h"
+#include "lookup/global.h"
+#include "noxplz/ui.h"
+
+namespace noxplz {
+
+namespace lookup {
+
+void show_lookup_error(std::string_view fixed_text, const std::exception& e) {
+  msg_box(format_error_message(fixed_text, to_error(e)));
+}
+
+}  // namespace lookup
+
+using lookup::run;
+using lookup::ScopedRecordset;
+using lookup::trimmed;
+
+bool Ermittle_Orte(const std::string& name, VariantTable& tabelle) {
+  bool result = false;
+  try {
+    tabelle.ReDim(0, 0, 0, 3);
+    // Ordered the same way as Fill_OrtCombo, so entry i of the place list is row i.
+    ScopedRecordset rs(run("SELECT ALORT_Neu, Oname, ozusatz, ALORT FROM Ort_DA WHERE OName like '" +
+                           sql_quote(name) + "%' ORDER BY OName, OZusatz, ALORT"));
+    for (; !rs->Eof(); rs->MoveNext()) {
+      if (!text::trim(rs->Field("ALORT_Neu").as_text()).empty()) continue;  // replaced place
+      int32_t row = tabelle.UpperBound(1);
+      std::string alort = rs->Field("ALORT").as_text();
+      tabelle.Set(row, 0, trimmed(rs->Field("Oname")));
+      tabelle.Set(row, 1, trimmed(rs->Field("ozusatz")));
+      tabelle.Set(row, 2, alort);
+      tabelle.Set(row, 3, Ermittle_Postleitzahl(alort));
+      tabelle.AppendRows(1);
+      result = true;
+    }
+  } catch (const std::exception& e) {
+    lookup::show_lookup_error("Fehler bei der Ermittlung des Bestimmungsortes", e);
+  }
+  return result;
+}
+
+bool Ermittle_OrteZuPlz(const std::string& plz, VariantTable& tabelle) {
+  bool result = false;
+  try {
+    tabelle.ReDim(0, 0, 0, 3);
+    ScopedRecordset rs(run("SELECT Oname, ALORT, Plz FROM Plz_DA WHERE Plz = '" + sql_quote(plz) + "'"));
+    for (; !rs->Eof(); rs->MoveNext()) {
+      int32_t row = tabelle.UpperBound(1);
+      tabelle.Set(row, 0, trimmed(rs->Field("Oname")));
+      tabelle.Set(row, 2, rs->Field("ALORT").as_text());
+      tabelle.Set(row, 3, rs->Field("Plz").as_text());
+      tabelle.AppendRows(1);
+      result = true;
+    }
+  } catch (const std::exception& e) {
+    lookup::show_lookup_error("Fehler bei der Ermittlung des Bestimmungsortes", e);
+  }
+  return result;
+}
+
+std::string Ermittle_Plz(const std::string& alort) {
+  std::string result;
+  try {
+    ScopedRecordset rs(run("SELECT Plz FROM Plz_DA WHERE Alort = '" + sql_quote(alort) +
+                           "' and ART_Auslieferung = '6'"));
+    if (!rs->Eof()) result = rs->Field("Plz").as_text();
+  } catch (const std::exception& e) {
+    lookup::show_lookup_error("Fehler bei der Ermittlung der Plz", e);
+  }
+  return result;
+}
+
+std::string Ermittle_Postleitzahl(const std::string& alort) {
+  std::string result;
+  try {
+    ScopedRecordset rs(run("SELECT Plz FROM PLZ_DA WHERE Alort = '" + sql_quote(alort) + "'"));
+    if (!rs->Eof()) result = text::trim(rs->Field("Plz").as_text());
+  } catch (const std::exception& e) {
+    lookup::show_lookup_error("Fehler bei der Ermittlung de Postleitzahl", e);
+  }
+  return result;
+}
+
+std::string Ermittle_Ortsteil(const std::string& alort, const std::string& schl) {
+  std::string result;
+  if (!session().MitOrtteiAnzeige) return result;
+  try {
+    ScopedRecordset rs(run("SELECT Name FROM OTL_DA WHERE Alort = '" + sql_quote(alort) + "' and schl = '" +
+                           sql_quote(schl) + "' order by Name"));
+    if (!rs->Eof()) result = text::trim(rs->Field("Name").as_text());
+  } catch (const std::exception& e) {
+    lookup::show_lookup_error("Fehler bei der Ermittlung des Ortsteils", e);
+  }
+  return result;
+}
+
+}  // namespace noxplz

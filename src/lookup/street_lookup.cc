@@ -1,0 +1,108 @@
+// Street lookups and the house-number check: Ermittle_Strassen,
+// Pruefe_Strasse, Pruefe_Hausnummer.
+#include "lookup/db_access.h"
+#include "lookup/global.h"
+#include "noxplz/ui.h"
+
+namespace noxplz {
+
+using lookup::run;
+using lookup::ScopedRecordset;
+using lookup::trimmed;
+
+namespace {
+
+// Number of street rows of a place.
+int32_t count_streets(const std::string& alort) {
+  ScopedRecordset rs(run("SELECT Count(*) as Anzahl FROM Str_DA WHERE Alort = '" + sql_quote(alort) + "'"));
+  return rs->Eof() ? 0 : rs->Field("Anzahl").as_long();
+}
+
+}  // namespace
+
+bool Ermittle_Strassen(const std::string& alort, VariantTable& tabelle, std::string& strasse,
+                       const std::string& /*hausnummer*/) {
+  bool result = false;
+  try {
+    int32_t anzahl = 0;
+    tabelle.ReDim(0, 0, 0, 5);
+    strasse = normalize_street_name(strasse);
+    if (!strasse.empty()) anzahl = count_streets(alort);
+
+    std::string sql = "SELECT name46, Plz, HNRVon, HNRBis, HNR_Typ, OTL_Schl FROM Str_DA WHERE Alort = '" +
+                      sql_quote(alort) + "'";
+    if (!strasse.empty()) sql += " and Name46 like '" + sql_quote(strasse) + "%'";
+    sql += " order by Name46";
+    {
+      ScopedRecordset rs(run(sql));
+      for (; !rs->Eof(); rs->MoveNext()) {
+        int32_t row = tabelle.UpperBound(1);
+        tabelle.Set(row, 0, trimmed(rs->Field("name46")));
+        tabelle.Set(row, 1, trimmed(rs->Field("Plz")));
+        tabelle.Set(row, 2, trimmed(rs->Field("HNRVon")));
+        tabelle.Set(row, 3, trimmed(rs->Field("HNRBis")));
+        tabelle.Set(row, 4, trimmed(rs->Field("HNR_Typ")));
+        tabelle.Set(row, 5, Ermittle_Ortsteil(alort, text::trim(rs->Field("OTL_Schl").as_text())));
+        tabelle.AppendRows(1);
+        result = true;
+      }
+    }  // closed before a question is shown
+
+    if (!result && anzahl > 0) {
+      int answer = msg_box(
+          "Straße nicht gefunden! (Bitte prüfen Sie die Schreibweise)\nMöchten Sie aus der Liste der Straßen "
+          "auswählen?",
+          mb::kYesNo, "Achtung");
+      if (answer == mb::kYes) {
+        std::string alle_strassen, keine_hausnummer;
+        result = Ermittle_Strassen(alort, tabelle, alle_strassen, keine_hausnummer);
+      }
+    }
+  } catch (const std::exception& e) {
+    lookup::show_lookup_error("Fehler bei der Ermittlung der Strassen", e);
+  }
+  return result;
+}
+
+int32_t Pruefe_Strasse(const std::string& alort, std::string& strasse, const std::string& /*hausnummer*/) {
+  try {
+    strasse = text::trim(strasse);
+    if (strasse.empty()) return 1;
+    if (count_streets(alort) == 0) return 0;
+    {
+      ScopedRecordset rs(run("SELECT name46 FROM Str_DA WHERE Alort = '" + sql_quote(alort) + "' and Name46 = '" +
+                             sql_quote(strasse) + "' order by Name46"));
+      if (!rs->Eof()) return 3;
+    }
+    {
+      ScopedRecordset rs(run("SELECT name46, Plz, HNRVon, HNRBis, HNR_Typ, OTL_Schl FROM Str_DA WHERE Alort = '" +
+                             sql_quote(alort) + "' and Name46 like '" + sql_quote(strasse) + "%' order by Name46"));
+      if (!rs->Eof()) return 2;
+    }
+    return -1;
+  } catch (const std::exception& e) {
+    lookup::show_lookup_error("Fehler bei der Prüfung der Strassen", e);
+  }
+  return 0;
+}
+
+bool Pruefe_Hausnummer(std::string& hausnummer, std::string& von, std::string& bis, const std::string& typ) {
+  von = text::trim(von);
+  bis = text::trim(bis);
+  hausnummer = text::trim(hausnummer);
+
+  auto number = text::leading_number(hausnummer);
+  if (!number) return false;  // no leading number: in no range
+  bool even = (number->digits.back() - '0') % 2 == 0;
+
+  std::string art = text::trim(typ);
+  bool admitted = art == "N" || (art == "G" && even) || (art == "U" && !even);
+  if (!admitted) return false;
+
+  bool ok_von = true, ok_bis = true;
+  int low = compare_house_numbers(von, hausnummer, ok_von);
+  int high = compare_house_numbers(hausnummer, bis, ok_bis);
+  return ok_von && ok_bis && low <= 0 && high <= 0;
+}
+
+}  // namespace noxplz
