@@ -1,0 +1,192 @@
+// Connection, Command, the provider registry and the connection-string
+// parser: the provider-neutral half of the database seam.
+#include <algorithm>
+#include <cctype>
+#include <mutex>
+
+#include "noxplz/db.h"
+#include "noxplz/error.h"
+#include "platform/db/sqlite/sqlite_backend.h"
+
+namespace noxplz {
+namespace {
+
+constexpr int32_t kErrObjectOpen = 3705;
+constexpr int32_t kErrNoCurrentRecord = 3021;
+
+std::string lower_ascii(std::string_view s) {
+  std::string out(s);
+  for (char& c : out) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return out;
+}
+
+std::string trim_blanks(std::string_view s) {
+  auto blank = [](char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; };
+  size_t b = 0, e = s.size();
+  while (b < e && blank(s[b])) ++b;
+  while (e > b && blank(s[e - 1])) --e;
+  return std::string(s.substr(b, e - b));
+}
+
+struct Provider {
+  std::string name;  // as registered, for messages
+  DbProviderFactory factory;
+};
+
+// Keyed by the lower-case provider name.
+struct Registry {
+  std::mutex mutex;
+  std::map<std::string, Provider> providers{{"sqlite", {"SQLite", sqlite::open_backend}}};
+};
+
+Registry& registry() {
+  static Registry r;
+  return r;
+}
+
+std::string known_providers(const Registry& r) {
+  std::string list;
+  for (const auto& [key, provider] : r.providers) {
+    if (!list.empty()) list += ", ";
+    list += provider.name;
+  }
+  return list;
+}
+
+// What a statement that returns no rows hands back: a record set at its end.
+class NoRowsRecordset final : public Recordset {
+ public:
+  bool Eof() const override { return true; }
+  void MoveNext() override { throw NoCurrentRecord(); }
+  Variant Field(std::string_view) const override { throw NoCurrentRecord(); }
+  std::vector<std::string> FieldNames() const override { return {}; }
+  void Close() override {}
+
+ private:
+  static Error NoCurrentRecord() {
+    return Error(kErrNoCurrentRecord,
+                 "Entweder BOF oder EOF ist True, oder der aktuelle Datensatz wurde gelöscht. "
+                 "Der angeforderte Vorgang benötigt einen aktuellen Datensatz.");
+  }
+};
+
+}  // namespace
+
+void register_db_provider(std::string name, DbProviderFactory factory) {
+  Registry& r = registry();
+  std::lock_guard lock(r.mutex);
+  std::string key = lower_ascii(name);
+  r.providers[key] = Provider{std::move(name), std::move(factory)};
+}
+
+std::map<std::string, std::string> parse_connection_string(std::string_view text) {
+  std::map<std::string, std::string> properties;
+  size_t i = 0;
+  const size_t n = text.size();
+  while (i < n) {
+    size_t key_end = i;
+    while (key_end < n && text[key_end] != '=' && text[key_end] != ';') ++key_end;
+    std::string key = lower_ascii(trim_blanks(text.substr(i, key_end - i)));
+    if (key_end >= n || text[key_end] == ';') {
+      if (!key.empty()) properties[key] = "";
+      i = key_end + 1;
+      continue;
+    }
+
+    // A value may be quoted ("…" or '…', the quote doubled inside) to hold a ';'.
+    size_t v = key_end + 1;
+    while (v < n && (text[v] == ' ' || text[v] == '\t')) ++v;
+    std::string value;
+    if (v < n && (text[v] == '"' || text[v] == '\'')) {
+      const char quote = text[v++];
+      while (v < n) {
+        if (text[v] == quote) {
+          if (v + 1 < n && text[v + 1] == quote) {
+            value += quote;
+            v += 2;
+            continue;
+          }
+          ++v;
+          break;
+        }
+        value += text[v++];
+      }
+      while (v < n && text[v] != ';') ++v;
+    } else {
+      size_t end = text.find(';', v);
+      if (end == std::string_view::npos) end = n;
+      value = trim_blanks(text.substr(v, end - v));
+      v = end;
+    }
+    if (!key.empty()) properties[key] = std::move(value);
+    i = v + 1;
+  }
+  return properties;
+}
+
+Connection::Connection() = default;
+Connection::~Connection() = default;
+
+void Connection::Open(std::string_view connection_string, std::string_view user, std::string_view password,
+                      int32_t /*options*/) {
+  if (backend_) throw Error(kErrObjectOpen, "Der Vorgang ist für ein geöffnetes Objekt nicht zugelassen.");
+  if (!connection_string.empty()) connection_string_ = std::string(connection_string);
+
+  std::map<std::string, std::string> properties = parse_connection_string(connection_string_);
+  if (!user.empty()) properties["user id"] = std::string(user);
+  if (!password.empty()) properties["password"] = std::string(password);
+
+  DbProviderFactory factory;
+  std::string provider_name = properties.count("provider") ? properties["provider"] : std::string();
+  {
+    Registry& r = registry();
+    std::lock_guard lock(r.mutex);
+    if (provider_name.empty())
+      throw Error(err::kDbProviderNotFound, "Die Verbindungszeichenfolge nennt keinen Provider (Provider=...). "
+                                            "Bekannt: " + known_providers(r) + ".");
+    auto it = r.providers.find(lower_ascii(provider_name));
+    if (it == r.providers.end())
+      throw Error(err::kDbProviderNotFound, "Der Provider \"" + provider_name + "\" ist nicht bekannt. Bekannt: " +
+                                                known_providers(r) + ".");
+    factory = it->second.factory;
+  }
+  std::unique_ptr<DbBackend> backend = factory(properties);
+  if (!backend)
+    throw Error(err::kDbOpenFailed, "Der Provider \"" + provider_name + "\" hat keine Verbindung geöffnet.");
+  backend_ = std::move(backend);
+}
+
+void Connection::Close() { backend_.reset(); }
+
+RecordsetPtr Connection::Execute(std::string_view sql, int32_t* records_affected, int32_t /*options*/) {
+  if (!backend_)
+    throw Error(err::kDbConnectionClosed, "Der Vorgang ist bei geschlossener Verbindung nicht zulässig.");
+  int32_t affected = -1;
+  RecordsetPtr result = backend_->Execute(sql, affected, command_timeout_);
+  if (records_affected) *records_affected = affected;
+  if (!result) result = std::make_shared<NoRowsRecordset>();
+  return result;
+}
+
+ConnectionPtr open_connection(std::string_view connection_string) {
+  auto connection = std::make_shared<Connection>();
+  connection->Open(connection_string);
+  return connection;
+}
+
+RecordsetPtr Command::Execute(int32_t* records_affected) {
+  if (!connection_) throw Error(err::kObjectNotSet, "Objektvariable oder With-Blockvariable nicht festgelegt");
+  return connection_->Execute(command_text_, records_affected);
+}
+
+std::string sql_quote(std::string_view value) {
+  std::string out;
+  out.reserve(value.size() + 2);
+  for (char c : value) {
+    out += c;
+    if (c == '\'') out += '\'';
+  }
+  return out;
+}
+
+}  // namespace noxplz

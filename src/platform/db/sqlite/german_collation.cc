@@ -1,0 +1,313 @@
+#include "platform/db/sqlite/german_collation.h"
+
+namespace noxplz::sqlite {
+namespace {
+
+constexpr char32_t kSharpS = 0xDF;  // ß
+
+// The base letter of a folded Latin-1 letter (ä -> a, é -> e); other
+// characters stay as they are. ß is expanded by the caller.
+char32_t base_letter(char32_t c) {
+  if (c < 0xE0 || c > 0xFF) return c;
+  static constexpr char kBase[32] = {
+      'a', 'a', 'a', 'a', 'a', 'a', 0,   'c',  // E0..E7 (æ stays)
+      'e', 'e', 'e', 'e', 'i', 'i', 'i', 'i',  // E8..EF
+      'd', 'n', 'o', 'o', 'o', 'o', 'o', 0,    // F0..F7 (÷ stays)
+      'o', 'u', 'u', 'u', 'u', 'y', 0,   'y',  // F8..FF (þ stays)
+  };
+  char b = kBase[c - 0xE0];
+  return b ? static_cast<char32_t>(b) : c;
+}
+
+std::string_view strip_trailing_blanks(std::string_view s) {
+  size_t n = s.size();
+  while (n > 0 && s[n - 1] == ' ') --n;
+  return s.substr(0, n);
+}
+
+bool is_ascii(std::string_view s) {
+  for (unsigned char c : s)
+    if (c >= 0x80) return false;
+  return true;
+}
+
+inline unsigned char ascii_lower(unsigned char c) {
+  return (c >= 'A' && c <= 'Z') ? static_cast<unsigned char>(c + 32) : c;
+}
+
+// Walks a text as its sequence of primary sort keys: case folded, accents
+// removed, ß as "ss".
+class PrimaryCursor {
+ public:
+  explicit PrimaryCursor(std::string_view s) : s_(s) {}
+  bool Next(char32_t& out) {
+    if (pending_s_) {
+      pending_s_ = false;
+      out = 's';
+      return true;
+    }
+    if (pos_ >= s_.size()) return false;
+    char32_t c = fold_case(next_code_point(s_, pos_));
+    if (c == kSharpS) {
+      pending_s_ = true;
+      out = 's';
+      return true;
+    }
+    out = base_letter(c);
+    return true;
+  }
+
+ private:
+  std::string_view s_;
+  size_t pos_ = 0;
+  bool pending_s_ = false;
+};
+
+inline int sign(char32_t a, char32_t b) { return a < b ? -1 : 1; }
+
+}  // namespace
+
+char32_t next_code_point(std::string_view s, size_t& pos) {
+  auto byte = [&](size_t i) { return static_cast<unsigned char>(s[i]); };
+  unsigned char lead = byte(pos);
+  if (lead < 0x80) {
+    ++pos;
+    return lead;
+  }
+  size_t extra = 0;
+  char32_t cp = 0;
+  if ((lead & 0xE0) == 0xC0) {
+    extra = 1;
+    cp = lead & 0x1F;
+  } else if ((lead & 0xF0) == 0xE0) {
+    extra = 2;
+    cp = lead & 0x0F;
+  } else if ((lead & 0xF8) == 0xF0) {
+    extra = 3;
+    cp = lead & 0x07;
+  } else {
+    ++pos;
+    return lead;  // stray byte: its Latin-1 meaning
+  }
+  if (pos + extra >= s.size()) {
+    ++pos;
+    return lead;
+  }
+  for (size_t i = 1; i <= extra; ++i) {
+    unsigned char c = byte(pos + i);
+    if ((c & 0xC0) != 0x80) {
+      ++pos;
+      return lead;
+    }
+    cp = (cp << 6) | (c & 0x3F);
+  }
+  pos += extra + 1;
+  return cp;
+}
+
+char32_t fold_case(char32_t c) {
+  if (c < 0x80) return (c >= 'A' && c <= 'Z') ? c + 32 : c;
+  if (c >= 0xC0 && c <= 0xDE && c != 0xD7) return c + 32;
+  if (c < 0x100) return c;
+  if (c == 0x178) return 0xFF;  // Ÿ
+  if ((c <= 0x137 && c % 2 == 0) || (c >= 0x14A && c <= 0x177 && c % 2 == 0) ||
+      (c >= 0x139 && c <= 0x148 && c % 2 == 1) || (c >= 0x179 && c <= 0x17E && c % 2 == 1))
+    return c + 1;
+  return c;
+}
+
+int compare_ci(std::string_view a, std::string_view b) {
+  a = strip_trailing_blanks(a);
+  b = strip_trailing_blanks(b);
+
+  // Almost every value in the postal tables is plain ASCII.
+  if (is_ascii(a) && is_ascii(b)) {
+    size_t n = a.size() < b.size() ? a.size() : b.size();
+    for (size_t i = 0; i < n; ++i) {
+      unsigned char ca = ascii_lower(static_cast<unsigned char>(a[i]));
+      unsigned char cb = ascii_lower(static_cast<unsigned char>(b[i]));
+      if (ca != cb) return ca < cb ? -1 : 1;
+    }
+    return a.size() == b.size() ? 0 : (a.size() < b.size() ? -1 : 1);
+  }
+
+  // Primary level: base letters without case.
+  PrimaryCursor pa(a), pb(b);
+  for (;;) {
+    char32_t ca = 0, cb = 0;
+    bool ha = pa.Next(ca), hb = pb.Next(cb);
+    if (!ha || !hb) {
+      if (ha != hb) return ha ? 1 : -1;
+      break;
+    }
+    if (ca != cb) return sign(ca, cb);
+  }
+
+  // Secondary level: accents count, case does not.
+  size_t ia = 0, ib = 0;
+  while (ia < a.size() && ib < b.size()) {
+    char32_t ca = fold_case(next_code_point(a, ia));
+    char32_t cb = fold_case(next_code_point(b, ib));
+    if (ca != cb) return sign(ca, cb);
+  }
+  if (ia < a.size()) return 1;
+  if (ib < b.size()) return -1;
+  return 0;
+}
+
+namespace {
+
+// Collation order of two single folded characters (for [a-f] ranges).
+int compare_chars(char32_t a, char32_t b) {
+  if (a == b) return 0;
+  if (a == ' ' || b == ' ') return sign(a, b);
+  auto encode = [](char32_t c) {
+    std::string s;
+    if (c < 0x80) {
+      s += static_cast<char>(c);
+    } else if (c < 0x800) {
+      s += static_cast<char>(0xC0 | (c >> 6));
+      s += static_cast<char>(0x80 | (c & 0x3F));
+    } else if (c < 0x10000) {
+      s += static_cast<char>(0xE0 | (c >> 12));
+      s += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+      s += static_cast<char>(0x80 | (c & 0x3F));
+    } else {
+      s += static_cast<char>(0xF0 | (c >> 18));
+      s += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
+      s += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+      s += static_cast<char>(0x80 | (c & 0x3F));
+    }
+    return s;
+  };
+  return compare_ci(encode(a), encode(b));
+}
+
+}  // namespace
+
+LikePattern::LikePattern(std::string_view pattern, char32_t escape)
+    : source_(pattern), escape_(escape) {
+  std::u32string cps;
+  for (size_t pos = 0; pos < pattern.size();) cps += next_code_point(pattern, pos);
+
+  for (size_t i = 0; i < cps.size(); ++i) {
+    char32_t c = cps[i];
+    if (escape_ != 0 && c == escape_) {
+      // The escaped character stands for itself; a trailing escape is literal.
+      char32_t lit = i + 1 < cps.size() ? cps[++i] : c;
+      tokens_.push_back({Kind::kLiteral, fold_case(lit), false, {}});
+      continue;
+    }
+    if (c == '%') {
+      has_percent_ = true;
+      if (tokens_.empty() || tokens_.back().kind != Kind::kPercent)
+        tokens_.push_back({Kind::kPercent, 0, false, {}});
+      continue;
+    }
+    if (c == '_') {
+      tokens_.push_back({Kind::kAny, 0, false, {}});
+      continue;
+    }
+    if (c == '[') {
+      size_t close = cps.find(U']', i + 1);
+      if (close != std::u32string::npos) {
+        Token set{Kind::kSet, 0, false, {}};
+        size_t j = i + 1;
+        if (j < close && cps[j] == '^') {
+          set.negated = true;
+          ++j;
+        }
+        for (; j < close; ++j) {
+          char32_t lo = cps[j];
+          if (escape_ != 0 && lo == escape_ && j + 1 < close) lo = cps[++j];
+          if (j + 2 < close && cps[j + 1] == '-') {
+            set.ranges.push_back({fold_case(lo), fold_case(cps[j + 2])});
+            j += 2;
+          } else {
+            set.ranges.push_back({fold_case(lo), fold_case(lo)});
+          }
+        }
+        tokens_.push_back(std::move(set));
+        i = close;
+        continue;
+      }
+      // No closing bracket: an ordinary character.
+    }
+    tokens_.push_back({Kind::kLiteral, fold_case(c), false, {}});
+  }
+  ends_with_percent_ = !tokens_.empty() && tokens_.back().kind == Kind::kPercent;
+}
+
+bool LikePattern::TokenMatches(const Token& t, char32_t c) const {
+  switch (t.kind) {
+    case Kind::kLiteral:
+      return t.literal == c;
+    case Kind::kAny:
+      return true;
+    case Kind::kSet: {
+      bool in = false;
+      for (const Range& r : t.ranges) {
+        if (r.lo == r.hi ? c == r.lo : (compare_chars(r.lo, c) <= 0 && compare_chars(c, r.hi) <= 0)) {
+          in = true;
+          break;
+        }
+      }
+      return in != t.negated;
+    }
+    case Kind::kPercent:
+      break;
+  }
+  return false;
+}
+
+// Whether the pattern matches exactly the first `length` characters of value.
+// Every token but % stands for one character, so one backtracking point (the
+// last %) is enough.
+bool LikePattern::MatchPrefix(const std::u32string& value, size_t length) const {
+  const size_t n_tokens = tokens_.size();
+  size_t p = 0, i = 0;
+  size_t star = SIZE_MAX, star_i = 0;
+  while (i < length) {
+    if (p < n_tokens && tokens_[p].kind == Kind::kPercent) {
+      star = p++;
+      star_i = i;
+      continue;
+    }
+    if (p < n_tokens && TokenMatches(tokens_[p], value[i])) {
+      ++p;
+      ++i;
+      continue;
+    }
+    if (star != SIZE_MAX) {
+      p = star + 1;
+      i = ++star_i;
+      continue;
+    }
+    return false;
+  }
+  while (p < n_tokens && tokens_[p].kind == Kind::kPercent) ++p;
+  return p == n_tokens;
+}
+
+bool LikePattern::Matches(std::string_view value) const {
+  thread_local std::u32string folded;
+  folded.clear();
+  for (size_t pos = 0; pos < value.size();) folded += fold_case(next_code_point(value, pos));
+
+  // Trailing blanks of the value need not be matched by the pattern.
+  const size_t n = folded.size();
+  size_t significant = n;
+  while (significant > 0 && folded[significant - 1] == U' ') --significant;
+
+  if (ends_with_percent_ || significant == n) return MatchPrefix(folded, n);
+  if (!has_percent_) {
+    // Without % the pattern covers exactly one character per token.
+    size_t k = tokens_.size();
+    return k >= significant && k <= n && MatchPrefix(folded, k);
+  }
+  for (size_t k = n + 1; k-- > significant;)
+    if (MatchPrefix(folded, k)) return true;
+  return false;
+}
+
+}  // namespace noxplz::sqlite

@@ -1,0 +1,479 @@
+#include "platform/db/sqlite/sqlite_backend.h"
+
+#include <sqlite3.h>
+
+#include <algorithm>
+#include <charconv>
+#include <chrono>
+#include <filesystem>
+#include <limits>
+#include <unordered_set>
+#include <utility>
+#include <vector>
+
+#include "noxplz/error.h"
+#include "platform/db/sqlite/dialect_functions.h"
+#include "platform/db/sqlite/sql_rewrite.h"
+#include "platform/text.h"
+
+namespace noxplz::sqlite {
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+constexpr int kBusyTimeoutMs = 5000;
+constexpr int kDefaultCommitIntervalMs = 200;
+constexpr size_t kMaxBatchStatements = 20000;
+constexpr size_t kStatementCacheSize = 24;
+constexpr size_t kStatementCharsInMessage = 300;
+constexpr int kProgressInstructions = 1000;
+
+constexpr int32_t kErrNoCurrentRecord = 3021;
+constexpr int32_t kErrObjectClosed = 3704;
+
+std::string statement_excerpt(std::string_view sql) {
+  std::string s = text::trim(sql);
+  if (text::length(s) > kStatementCharsInMessage) s = text::left(s, kStatementCharsInMessage) + " …";
+  return s;
+}
+
+// "UNIQUE constraint failed: T.a, T.b" -> "T".
+std::string table_of_constraint_message(std::string_view msg) {
+  size_t colon = msg.find(": ");
+  if (colon == std::string_view::npos) return {};
+  std::string_view rest = msg.substr(colon + 2);
+  size_t dot = rest.find('.');
+  size_t end = std::min(dot, rest.find_first_of(", "));
+  return std::string(rest.substr(0, end));
+}
+
+Error closed_object_error() {
+  return Error(kErrObjectClosed, "Der Vorgang ist für ein geschlossenes Objekt nicht zugelassen.");
+}
+
+class SqliteRecordset;
+
+// What a backend shares with the record sets it handed out: the handle and
+// the time limit of the statement being stepped.
+struct Database {
+  sqlite3* handle = nullptr;
+  std::string path;
+  bool has_deadline = false;
+  Clock::time_point deadline;
+  bool timed_out = false;
+  std::unordered_set<SqliteRecordset*> open_sets;
+
+  ~Database() { Close(); }
+  void Close();
+
+  // sqlite3_step under a time limit of `timeout_seconds` (0 = none).
+  int Step(sqlite3_stmt* st, int32_t timeout_seconds) {
+    timed_out = false;
+    has_deadline = timeout_seconds > 0;
+    if (has_deadline) deadline = Clock::now() + std::chrono::seconds(timeout_seconds);
+    int rc = sqlite3_step(st);
+    has_deadline = false;
+    return rc;
+  }
+
+  // The Error for a failed call; read before the statement is reset.
+  Error MakeError(int rc, std::string_view sql, int32_t timeout_seconds) const {
+    const int ext = handle ? sqlite3_extended_errcode(handle) : rc;
+    const std::string msg = handle ? sqlite3_errmsg(handle) : sqlite3_errstr(rc);
+    const std::string stmt = statement_excerpt(sql);
+    if ((rc & 0xFF) == SQLITE_INTERRUPT && timed_out) {
+      return Error(err::kDbTimeout, "Zeitüberschreitung: Die Anweisung wurde nach " +
+                                        std::to_string(timeout_seconds) +
+                                        " Sekunde(n) abgebrochen (Anweisung: " + stmt + ").");
+    }
+    if (ext == SQLITE_CONSTRAINT_UNIQUE || ext == SQLITE_CONSTRAINT_PRIMARYKEY) {
+      const char* kind = ext == SQLITE_CONSTRAINT_PRIMARYKEY ? "PRIMARY KEY" : "UNIQUE KEY";
+      return Error(err::kDbIntegrity, std::string("Verletzung der ") + kind +
+                                          "-Einschränkung. Ein doppelter Schlüssel kann in das Objekt '" +
+                                          table_of_constraint_message(msg) +
+                                          "' nicht eingefügt werden. (" + msg + ")");
+    }
+    if ((rc & 0xFF) == SQLITE_CONSTRAINT)
+      return Error(err::kDbIntegrity, "Verletzung einer Einschränkung: " + msg + " (Anweisung: " + stmt + ")");
+    if ((rc & 0xFF) == SQLITE_BUSY || (rc & 0xFF) == SQLITE_LOCKED)
+      return Error(err::kDbError, "Die Datenbank ist gesperrt: " + msg + " (Anweisung: " + stmt + ")");
+    return Error(err::kDbError, "SQL-Fehler: " + msg + " (Anweisung: " + stmt + ")");
+  }
+};
+
+int on_progress(void* data) {
+  auto* db = static_cast<Database*>(data);
+  if (!db->has_deadline || Clock::now() < db->deadline) return 0;
+  db->timed_out = true;
+  return 1;  // interrupts the statement
+}
+
+Variant column_value(sqlite3_stmt* st, int i) {
+  switch (sqlite3_column_type(st, i)) {
+    case SQLITE_NULL:
+      return Variant::Null();
+    case SQLITE_INTEGER: {
+      sqlite3_int64 v = sqlite3_column_int64(st, i);
+      if (v >= std::numeric_limits<int32_t>::min() && v <= std::numeric_limits<int32_t>::max())
+        return Variant(static_cast<int32_t>(v));
+      return Variant(std::to_string(v));
+    }
+    case SQLITE_FLOAT: {
+      char buf[64];
+      auto res = std::to_chars(buf, buf + sizeof buf, sqlite3_column_double(st, i));
+      return Variant(std::string(buf, res.ptr));
+    }
+    default: {
+      const char* p = static_cast<const char*>(sqlite3_column_blob(st, i));
+      int n = sqlite3_column_bytes(st, i);
+      return Variant(std::string(p ? p : "", static_cast<size_t>(n)));
+    }
+  }
+}
+
+// A forward-only record set over a statement that is stepped as it is read.
+// The statement is released as soon as the last row has been passed.
+class SqliteRecordset final : public Recordset {
+ public:
+  // `st` is positioned on its first row, or null for a result without rows.
+  SqliteRecordset(std::shared_ptr<Database> db, sqlite3_stmt* st, std::vector<std::string> names,
+                  int32_t timeout_seconds, std::string_view sql)
+      : db_(std::move(db)), st_(st), names_(std::move(names)), timeout_(timeout_seconds) {
+    if (st_) {
+      sql_ = std::string(sql);
+      db_->open_sets.insert(this);
+    }
+  }
+  ~SqliteRecordset() override { Release(); }
+
+  bool Eof() const override {
+    if (closed_) throw closed_object_error();
+    return st_ == nullptr;
+  }
+
+  void MoveNext() override {
+    CheckCurrentRow();
+    int rc = db_->Step(st_, timeout_);
+    if (rc == SQLITE_ROW) return;
+    if (rc == SQLITE_DONE) {
+      Release();
+      return;
+    }
+    Error e = db_->MakeError(rc, sql_, timeout_);
+    Release();
+    throw e;
+  }
+
+  Variant Field(std::string_view name) const override {
+    CheckCurrentRow();
+    for (size_t i = 0; i < names_.size(); ++i)
+      if (text::equals_ci(names_[i], name)) return column_value(st_, static_cast<int>(i));
+    throw Error(err::kDbItemNotFound,
+                "Das Feld \"" + std::string(name) + "\" ist in der Datensatzgruppe nicht vorhanden.");
+  }
+
+  std::vector<std::string> FieldNames() const override { return names_; }
+
+  void Close() override {
+    Release();
+    closed_ = true;
+  }
+
+  // The connection is going away.
+  void Invalidate() { Close(); }
+
+ private:
+  void CheckCurrentRow() const {
+    if (closed_) throw closed_object_error();
+    if (!st_)
+      throw Error(kErrNoCurrentRecord,
+                  "Entweder BOF oder EOF ist True, oder der aktuelle Datensatz wurde gelöscht. "
+                  "Der angeforderte Vorgang benötigt einen aktuellen Datensatz.");
+  }
+
+  void Release() {
+    if (!st_) return;
+    sqlite3_finalize(st_);
+    st_ = nullptr;
+    db_->open_sets.erase(this);
+  }
+
+  std::shared_ptr<Database> db_;
+  sqlite3_stmt* st_;
+  std::vector<std::string> names_;
+  int32_t timeout_;
+  std::string sql_;
+  bool closed_ = false;
+};
+
+void Database::Close() {
+  std::vector<SqliteRecordset*> sets(open_sets.begin(), open_sets.end());
+  for (SqliteRecordset* rs : sets) rs->Invalidate();
+  if (handle) sqlite3_close_v2(handle);
+  handle = nullptr;
+}
+
+std::vector<std::string> column_names(sqlite3_stmt* st) {
+  std::vector<std::string> names;
+  int n = sqlite3_column_count(st);
+  names.reserve(static_cast<size_t>(n));
+  for (int i = 0; i < n; ++i) {
+    const char* name = sqlite3_column_name(st, i);
+    names.emplace_back(name ? name : "");
+  }
+  return names;
+}
+
+class SqliteBackend final : public DbBackend {
+ public:
+  SqliteBackend(std::shared_ptr<Database> db, int commit_interval_ms)
+      : db_(std::move(db)), commit_interval_(commit_interval_ms) {}
+
+  ~SqliteBackend() override {
+    try {
+      CommitBatch();
+    } catch (const Error&) {
+      // Nothing to report to in a destructor; the data stays as SQLite left it.
+    }
+    for (auto& entry : cache_) sqlite3_finalize(entry.second);
+    cache_.clear();
+    db_->Close();
+  }
+
+  RecordsetPtr Execute(std::string_view sql, int32_t& records_affected, int32_t timeout_seconds) override {
+    records_affected = -1;
+    rewrite_sql(sql, rewritten_);
+    const bool dml = changes_rows(rewritten_.kind);
+    if (dml)
+      BeginBatchIfDue(sql);
+    else
+      CommitBatch();
+
+    try {
+      RecordsetPtr result;
+      if (!(dml && RunCachedInsert(sql, rewritten_, records_affected, timeout_seconds)))
+        result = RunText(sql, rewritten_.text, rewritten_.kind, records_affected, timeout_seconds);
+      if (batch_open_) {
+        batch_log_.emplace_back(sql);
+        if (batch_log_.size() >= kMaxBatchStatements ||
+            Clock::now() - batch_started_ >= std::chrono::milliseconds(commit_interval_))
+          CommitBatch();
+      }
+      return result;
+    } catch (Error& e) {
+      if (batch_open_ && sqlite3_get_autocommit(db_->handle)) RestoreLostBatch(e);
+      throw;
+    }
+  }
+
+ private:
+  // Runs every statement of `text`; the last one gives the result.
+  RecordsetPtr RunText(std::string_view original, const std::string& text, StatementKind kind,
+                       int32_t& records_affected, int32_t timeout) {
+    sqlite3* h = db_->handle;
+    const char* p = text.c_str();
+    const char* const end = p + text.size();
+    while (p < end) {
+      sqlite3_stmt* st = nullptr;
+      const char* tail = nullptr;
+      int rc = sqlite3_prepare_v2(h, p, static_cast<int>(end - p), &st, &tail);
+      if (rc != SQLITE_OK) throw db_->MakeError(rc, original, timeout);
+      if (!st) {  // only blanks or a comment
+        if (!tail || tail <= p) break;
+        p = tail;
+        continue;
+      }
+      p = tail;
+      const bool last = only_blanks_and_comments(std::string_view(tail, static_cast<size_t>(end - tail)));
+
+      rc = db_->Step(st, timeout);
+      if (!last) {
+        while (rc == SQLITE_ROW) rc = db_->Step(st, timeout);
+        if (rc != SQLITE_DONE) {
+          Error e = db_->MakeError(rc, original, timeout);
+          sqlite3_finalize(st);
+          throw e;
+        }
+        sqlite3_finalize(st);
+        continue;
+      }
+      if (rc == SQLITE_ROW) return std::make_shared<SqliteRecordset>(db_, st, column_names(st), timeout, original);
+      if (rc != SQLITE_DONE) {
+        Error e = db_->MakeError(rc, original, timeout);
+        sqlite3_finalize(st);
+        throw e;
+      }
+      RecordsetPtr result;
+      if (sqlite3_column_count(st) > 0)
+        result = std::make_shared<SqliteRecordset>(db_, nullptr, column_names(st), timeout, original);
+      else if (changes_rows(kind))
+        records_affected = sqlite3_changes(h);
+      sqlite3_finalize(st);
+      return result;
+    }
+    return nullptr;
+  }
+
+  // The reusable statement of an INSERT template; false when there is none
+  // (the caller then runs the text as it is, which also reports any error).
+  bool RunCachedInsert(std::string_view original, const RewrittenSql& rw, int32_t& records_affected,
+                       int32_t timeout) {
+    if (!rw.parameterized) return false;
+    sqlite3_stmt* st = CachedStatement(rw.insert_template);
+    if (!st || sqlite3_bind_parameter_count(st) != static_cast<int>(rw.literals.size())) return false;
+    for (size_t i = 0; i < rw.literals.size(); ++i) {
+      std::string_view v = rw.literal(i);
+      sqlite3_bind_text(st, static_cast<int>(i + 1), v.data(), static_cast<int>(v.size()), SQLITE_STATIC);
+    }
+    int rc = db_->Step(st, timeout);
+    if (rc == SQLITE_DONE) {
+      records_affected = sqlite3_changes(db_->handle);
+      sqlite3_reset(st);
+      return true;
+    }
+    Error e = db_->MakeError(rc, original, timeout);
+    sqlite3_reset(st);
+    throw e;
+  }
+
+  sqlite3_stmt* CachedStatement(const std::string& sql) {
+    for (size_t i = 0; i < cache_.size(); ++i) {
+      if (cache_[i].first != sql) continue;
+      if (i != 0) std::rotate(cache_.begin(), cache_.begin() + static_cast<std::ptrdiff_t>(i),
+                              cache_.begin() + static_cast<std::ptrdiff_t>(i) + 1);
+      return cache_.front().second;
+    }
+    sqlite3_stmt* st = nullptr;
+    const char* tail = nullptr;
+    if (sqlite3_prepare_v3(db_->handle, sql.c_str(), static_cast<int>(sql.size()), SQLITE_PREPARE_PERSISTENT,
+                           &st, &tail) != SQLITE_OK ||
+        !st) {
+      return nullptr;
+    }
+    if (cache_.size() >= kStatementCacheSize) {
+      sqlite3_finalize(cache_.back().second);
+      cache_.pop_back();
+    }
+    cache_.insert(cache_.begin(), {sql, st});
+    return st;
+  }
+
+  void BeginBatchIfDue(std::string_view sql) {
+    if (commit_interval_ <= 0 || batch_open_ || !sqlite3_get_autocommit(db_->handle)) return;
+    int rc = sqlite3_exec(db_->handle, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr);
+    if (rc != SQLITE_OK) throw db_->MakeError(rc, sql, 0);
+    batch_open_ = true;
+    batch_started_ = Clock::now();
+    batch_log_.clear();
+  }
+
+  void CommitBatch() {
+    if (!batch_open_) return;
+    batch_open_ = false;
+    batch_log_.clear();
+    sqlite3* h = db_->handle;
+    if (sqlite3_get_autocommit(h)) return;  // the statements ended it themselves
+    if (sqlite3_exec(h, "COMMIT", nullptr, nullptr, nullptr) == SQLITE_OK) return;
+    std::string msg = sqlite3_errmsg(h);
+    if (!sqlite3_get_autocommit(h)) sqlite3_exec(h, "ROLLBACK", nullptr, nullptr, nullptr);
+    throw Error(err::kDbError, "Die Änderungen konnten nicht gespeichert werden: " + msg);
+  }
+
+  // SQLite rolled back the whole open batch because of the failed statement:
+  // the statements before it succeeded and are run again.
+  void RestoreLostBatch(Error& error) {
+    std::vector<std::string> log;
+    log.swap(batch_log_);
+    batch_open_ = false;
+    if (log.empty()) return;
+    sqlite3* h = db_->handle;
+    try {
+      int rc = sqlite3_exec(h, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr);
+      if (rc != SQLITE_OK) throw db_->MakeError(rc, "BEGIN IMMEDIATE", 0);
+      RewrittenSql rw;
+      for (const std::string& sql : log) {
+        rewrite_sql(sql, rw);
+        int32_t affected = -1;
+        if (!RunCachedInsert(sql, rw, affected, 0)) RunText(sql, rw.text, rw.kind, affected, 0);
+      }
+      rc = sqlite3_exec(h, "COMMIT", nullptr, nullptr, nullptr);
+      if (rc != SQLITE_OK) throw db_->MakeError(rc, "COMMIT", 0);
+    } catch (const Error& e) {
+      if (!sqlite3_get_autocommit(h)) sqlite3_exec(h, "ROLLBACK", nullptr, nullptr, nullptr);
+      error.description += " Die " + std::to_string(log.size()) +
+                           " zuvor ausgeführten Änderungen sind dabei verloren gegangen: " + e.description;
+    }
+  }
+
+  std::shared_ptr<Database> db_;
+  const int commit_interval_;
+  RewrittenSql rewritten_;
+  std::vector<std::pair<std::string, sqlite3_stmt*>> cache_;  // most recently used first
+  bool batch_open_ = false;
+  Clock::time_point batch_started_;
+  std::vector<std::string> batch_log_;
+};
+
+std::string property(const std::map<std::string, std::string>& properties, std::string_view key) {
+  auto it = properties.find(std::string(key));
+  return it == properties.end() ? std::string() : it->second;
+}
+
+int parse_commit_interval(const std::map<std::string, std::string>& properties) {
+  std::string value = property(properties, "commit interval");
+  if (value.empty()) return kDefaultCommitIntervalMs;
+  int ms = 0;
+  auto res = std::from_chars(value.data(), value.data() + value.size(), ms);
+  if (res.ec != std::errc() || res.ptr != value.data() + value.size() || ms < 0)
+    throw Error(err::kDbOpenFailed,
+                "Ungültiger Wert \"" + value + "\" für \"Commit Interval\" (erwartet: Millisekunden ab 0).");
+  return ms;
+}
+
+}  // namespace
+
+std::unique_ptr<DbBackend> open_backend(const std::map<std::string, std::string>& properties) {
+  std::string path = property(properties, "data source");
+  if (path.empty()) path = property(properties, "datasource");
+  if (path.empty())
+    throw Error(err::kDbOpenFailed,
+                "Die Verbindungszeichenfolge nennt keine Datenbankdatei (Data Source=<Datei>).");
+  const int commit_interval = parse_commit_interval(properties);
+
+  if (path != ":memory:") {
+    namespace fs = std::filesystem;
+    std::error_code ec;
+    const fs::path file(path);
+    const fs::path dir = file.parent_path();
+    if (!dir.empty() && !fs::is_directory(dir, ec))
+      throw Error(err::kDbOpenFailed, "Das Verzeichnis \"" + dir.string() + "\" der Datenbankdatei \"" + path +
+                                          "\" existiert nicht.");
+    if (fs::is_directory(file, ec))
+      throw Error(err::kDbOpenFailed, "\"" + path + "\" ist ein Verzeichnis und keine Datenbankdatei.");
+  }
+
+  auto db = std::make_shared<Database>();
+  db->path = path;
+  int rc = sqlite3_open_v2(path.c_str(), &db->handle, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
+  auto fail = [&](int code) -> Error {
+    std::string msg = db->handle ? sqlite3_errmsg(db->handle) : sqlite3_errstr(code);
+    if ((code & 0xFF) == SQLITE_NOTADB)
+      return Error(err::kDbOpenFailed, "Die Datei \"" + path + "\" ist keine SQLite-Datenbank (" + msg + ").");
+    return Error(err::kDbOpenFailed, "Die Datenbankdatei \"" + path + "\" kann nicht geöffnet werden: " + msg);
+  };
+  if (rc != SQLITE_OK) throw fail(rc);
+
+  sqlite3* h = db->handle;
+  sqlite3_extended_result_codes(h, 1);
+  sqlite3_busy_timeout(h, kBusyTimeoutMs);
+  if ((rc = register_dialect_functions(h)) != SQLITE_OK) throw fail(rc);
+  // The first statement reads the file header: a file that is no database fails here.
+  if ((rc = sqlite3_exec(h, "PRAGMA journal_mode=WAL", nullptr, nullptr, nullptr)) != SQLITE_OK) throw fail(rc);
+  if ((rc = sqlite3_exec(h, "PRAGMA synchronous=NORMAL; PRAGMA cache_size=-16384", nullptr, nullptr,
+                         nullptr)) != SQLITE_OK)
+    throw fail(rc);
+  sqlite3_progress_handler(h, kProgressInstructions, on_progress, db.get());
+  return std::make_unique<SqliteBackend>(std::move(db), commit_interval);
+}
+
+}  // namespace noxplz::sqlite
