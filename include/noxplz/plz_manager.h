@@ -82,16 +82,23 @@ class clsPlzManager {
   void MitOrtteiAnzeige(bool value);
 
   // --- searches ---
-  // Postal-code search through the search provider.
-  bool Suche_Plz(std::string& mPlz, std::string& mOrt, std::string& mStrasse,
-                 std::string mHausnummer = {}, bool MitDialog = false);
-  // Postal-code search and verification on the postal tables, with dialogs.
-  bool Suche_Plz_Original(std::string& mPlz, std::string& mOrt, std::string& mStrasse,
-                          std::string mHausnummer = {}, bool MitDialog = false);
-  // Place of a postal code through the search provider.
-  std::string Suche_Ort(std::string& mPlz, std::string mOrt = {});
+  // None of the searches writes its arguments back: the results are in the
+  // properties Plz, Ort, Strasse, Hausnummer and Geprueft (-1 verified, 0 not).
+
+  // Postal-code search through the search provider ("Suche_Plz"). Returns
+  // true once the answer is read; a failure to create or call the provider
+  // is raised to the caller.
+  bool Suche_Plz(const std::string& mPlz, const std::string& mOrt, const std::string& mStrasse,
+                 const std::string& mHausnummer = {}, bool MitDialog = false);
+  // Postal-code search and verification on the postal tables, asking the user
+  // where the data leaves a choice. Always returns false.
+  bool Suche_Plz_Original(const std::string& mPlz, const std::string& mOrt, const std::string& mStrasse,
+                          const std::string& mHausnummer = {}, bool MitDialog = false);
+  // Place of a postal code through the search provider ("Suche_Ort"); sets
+  // Ort and Geprueft. A failure of the provider is raised to the caller.
+  std::string Suche_Ort(const std::string& mPlz, const std::string& mOrt = {});
   // Place of a postal code from the postal tables, with the place choice list.
-  std::string Suche_Ort_original(std::string& mPlz, std::string mOrt = {});
+  std::string Suche_Ort_original(const std::string& mPlz, const std::string& mOrt = {});
   // Moves a trailing house number from Such_Strasse into Such_Hausnummer.
   void TrenneStrasseHausNr();
 
