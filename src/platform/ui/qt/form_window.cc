@@ -1,0 +1,379 @@
+#include "platform/ui/qt/form_window.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QKeyEvent>
+#include <QSignalBlocker>
+#include <QStyle>
+#include <algorithm>
+#include <exception>
+
+#include "noxplz/error.h"
+#include "noxplz/error_log.h"
+#include "platform/ui/qt/qt_convert.h"
+
+namespace noxplz::qt {
+namespace {
+
+// Runs a model handler from a Qt event. Qt must never see an exception: a
+// handler that lets one escape gets a message box and an entry in the error
+// log, and the dialog stays usable.
+template <class F>
+void guarded(const Form& form, F&& handler) {
+  try {
+    handler();
+  } catch (const std::exception& e) {
+    Error error = to_error(e);
+    error_log().Report({form.Name(), error.number, format_error_number(error)});
+    msg_box(format_error_message("Unerwarteter Fehler im Dialog " + form.Name(), error));
+  }
+}
+
+void apply_common(QWidget* widget, const Control& model) {
+  widget->setVisible(model.Visible());
+  widget->setEnabled(model.Enabled());
+}
+
+// A widget whose form-level visibility is the model's: hidden widgets of a
+// hidden window must not be shown by QWidget::show() of the window.
+void set_palette_color(QWidget* widget, QPalette::ColorRole role, int32_t color) {
+  QPalette palette = widget->palette();
+  QColor c = to_qcolor(color, QApplication::palette());
+  if (palette.color(QPalette::Active, role) == c && palette.color(QPalette::Inactive, role) == c) return;
+  palette.setColor(QPalette::Active, role, c);
+  palette.setColor(QPalette::Inactive, role, c);
+  widget->setPalette(palette);
+}
+
+}  // namespace
+
+// --- TextBoxWidget ---
+
+TextBoxWidget::TextBoxWidget(TextBox& model, QWidget* parent) : QLineEdit(parent), model_(model) {
+  // Text the user edits (typing, paste, cut, undo) flows into the model,
+  // which raises Change; text set by program arrives through sync().
+  connect(this, &QLineEdit::textEdited, this, [this](const QString& text) {
+    std::string value = to_std(text);
+    if (value != model_.Text()) guarded(model_.owner(), [&] { model_.Text(value); });
+  });
+  sync();
+}
+
+void TextBoxWidget::sync() {
+  QString text = to_qstring(model_.Text());
+  if (this->text() != text) setText(text);
+  set_palette_color(this, QPalette::Base, model_.BackColor());
+  apply_common(this, model_);
+}
+
+void TextBoxWidget::keyPressEvent(QKeyEvent* event) {
+  Form& form = model_.owner();
+  const int shift = shift_state(event->modifiers());
+  // Return and Escape belong to the form's default and cancel buttons.
+  const bool dialog_key = event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter ||
+                          event->key() == Qt::Key_Escape;
+
+  if (int vk = virtual_key(event->key()); vk != 0 && model_.KeyDown) {
+    Control* focused_before = form.focused();
+    int code = vk;
+    guarded(form, [&] { model_.KeyDown(code, shift); });
+    // The handler moved the focus elsewhere (Down into a list): the key is spent.
+    if (form.focused() != focused_before) return;
+  }
+  if (dialog_key) {
+    event->ignore();
+    return;
+  }
+
+  QString typed = event->text();
+  int code = key_ascii(typed);
+  // Characters and Backspace reach KeyPress, and so do Ctrl+letter codes
+  // (1..26), as the classic runtime raised them; navigation keys do not.
+  bool is_character = code >= 0x20 || code == key::kBack ||
+                      (code >= 1 && code <= 26 && (event->modifiers() & Qt::ControlModifier));
+  if (code == key::kTab || !is_character) {
+    QLineEdit::keyPressEvent(event);
+    return;
+  }
+  int key_ascii_code = code;
+  if (model_.KeyPress) guarded(form, [&] { model_.KeyPress(key_ascii_code); });
+  if (key_ascii_code == 0) return;  // swallowed
+  if (key_ascii_code != code) {     // replaced by the handler
+    if (key_ascii_code == key::kBack) {
+      backspace();
+    } else {
+      QString replacement = key_ascii_text(key_ascii_code);
+      if (!replacement.isEmpty()) insert(replacement);
+    }
+    std::string value = to_std(text());
+    if (value != model_.Text()) guarded(form, [&] { model_.Text(value); });
+    return;
+  }
+  QLineEdit::keyPressEvent(event);
+}
+
+void TextBoxWidget::focusInEvent(QFocusEvent* event) {
+  model_.owner().set_focused(&model_);
+  QLineEdit::focusInEvent(event);
+}
+
+// --- ListBoxWidget ---
+
+ListBoxWidget::ListBoxWidget(ListBox& model, QWidget* parent) : QListWidget(parent), model_(model) {
+  setSelectionMode(QAbstractItemView::SingleSelection);
+  setUniformItemSizes(true);
+  connect(this, &QListWidget::itemSelectionChanged, this, [this] { selection_changed(); });
+  connect(this, &QListWidget::itemDoubleClicked, this, [this](QListWidgetItem* item) {
+    int r = row(item);
+    guarded(model_.owner(), [&] {
+      if (r >= 0 && r < model_.ListCount() && model_.ListIndex() != r) model_.ListIndex(r);
+      if (model_.DblClick) model_.DblClick();
+    });
+  });
+  sync();
+}
+
+void ListBoxWidget::sync() {
+  syncing_ = true;
+  {
+    QSignalBlocker block(this);
+    // The model only appends items or clears them all (and reports each
+    // step), so a shorter widget list is extended and a longer one rebuilt.
+    const auto& items = model_.Items();
+    int n = static_cast<int>(items.size());
+    if (n < count()) clear();
+    for (int i = count(); i < n; ++i) addItem(to_qstring(items[static_cast<size_t>(i)]));
+    int index = model_.ListIndex();
+    if (index < 0) {
+      clearSelection();
+      setCurrentRow(-1);
+    } else if (currentRow() != index || !item(index)->isSelected()) {
+      setCurrentRow(index, QItemSelectionModel::ClearAndSelect);
+      scrollToItem(item(index));
+    }
+  }
+  apply_common(this, model_);
+  syncing_ = false;
+}
+
+void ListBoxWidget::selection_changed() {
+  if (syncing_) return;
+  const QList<QListWidgetItem*> selected = selectedItems();
+  int r = selected.isEmpty() ? -1 : row(selected.front());
+  if (r < 0 || r >= model_.ListCount() || r == model_.ListIndex()) return;
+  guarded(model_.owner(), [&] { model_.ListIndex(r); });
+}
+
+void ListBoxWidget::keyPressEvent(QKeyEvent* event) {
+  Form& form = model_.owner();
+  if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter || event->key() == Qt::Key_Escape) {
+    event->ignore();  // to the form: default / cancel button
+    return;
+  }
+  if (int vk = virtual_key(event->key()); vk != 0 && model_.KeyDown) {
+    Control* focused_before = form.focused();
+    int code = vk;
+    guarded(form, [&] { model_.KeyDown(code, shift_state(event->modifiers())); });
+    if (form.focused() != focused_before) return;
+  }
+  QListWidget::keyPressEvent(event);
+}
+
+void ListBoxWidget::focusInEvent(QFocusEvent* event) {
+  model_.owner().set_focused(&model_);
+  // QAbstractItemView would make the first row current on focus; a list box
+  // gains the focus without selecting anything.
+  QAbstractScrollArea::focusInEvent(event);
+  viewport()->update();
+}
+
+// --- ButtonWidget ---
+
+ButtonWidget::ButtonWidget(Button& model, QWidget* parent) : QPushButton(parent), model_(model) {
+  setAutoDefault(false);
+  connect(this, &QPushButton::clicked, this, [this] { guarded(model_.owner(), [&] { model_.Click(); }); });
+  sync();
+}
+
+void ButtonWidget::sync() {
+  QString caption = to_qstring(model_.Caption());
+  if (text() != caption) setText(caption);
+  setDefault(model_.Default);
+  apply_common(this, model_);
+}
+
+void ButtonWidget::focusInEvent(QFocusEvent* event) {
+  model_.owner().set_focused(&model_);
+  QPushButton::focusInEvent(event);
+}
+
+// --- LabelWidget, PictureWidget ---
+
+LabelWidget::LabelWidget(Label& model, QWidget* parent) : QLabel(parent), model_(model) {
+  setTextFormat(Qt::PlainText);
+  setWordWrap(true);
+  setAlignment(Qt::AlignLeft | Qt::AlignTop);
+  setAutoFillBackground(true);
+  sync();
+}
+
+void LabelWidget::sync() {
+  QString caption = to_qstring(model_.Caption());
+  if (text() != caption) setText(caption);
+  set_palette_color(this, QPalette::WindowText, model_.ForeColor());
+  set_palette_color(this, QPalette::Window, model_.BackColor());
+  apply_common(this, model_);
+}
+
+PictureWidget::PictureWidget(Picture& model, QWidget* parent) : QLabel(parent), model_(model) {
+  setAlignment(Qt::AlignCenter);
+  sync();
+}
+
+void PictureWidget::sync() {
+  QStyle::StandardPixmap which = QStyle::SP_MessageBoxQuestion;
+  switch (model_.image()) {
+    case Picture::Image::None: setPixmap({}); apply_common(this, model_); return;
+    case Picture::Image::Question: which = QStyle::SP_MessageBoxQuestion; break;
+    case Picture::Image::Information: which = QStyle::SP_MessageBoxInformation; break;
+    case Picture::Image::Warning: which = QStyle::SP_MessageBoxWarning; break;
+  }
+  int side = std::min(std::min(width(), height()), style()->pixelMetric(QStyle::PM_MessageBoxIconSize));
+  setPixmap(style()->standardIcon(which, nullptr, this).pixmap(side > 0 ? side : 32));
+  apply_common(this, model_);
+}
+
+// --- FormWindow ---
+
+FormWindow::FormWindow(Form& form, double scale, QWidget* parent)
+    : QWidget(parent, Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint),
+      form_(form) {
+  setObjectName(to_qstring(form.Name()));
+  setWindowModality(Qt::ApplicationModal);
+  setFixedSize(px(form.geometry().width, scale), px(form.geometry().height, scale));
+  setAutoFillBackground(true);
+
+  for (Control* control : form.Controls()) {
+    QWidget* widget = nullptr;
+    switch (control->kind()) {
+      case Control::Kind::Label: {
+        auto* w = new LabelWidget(static_cast<Label&>(*control), this);
+        control->on_model_changed = [w](Control&) { w->sync(); };
+        widget = w;
+        break;
+      }
+      case Control::Kind::TextBox: {
+        auto* w = new TextBoxWidget(static_cast<TextBox&>(*control), this);
+        control->on_model_changed = [w](Control&) { w->sync(); };
+        widget = w;
+        break;
+      }
+      case Control::Kind::ListBox: {
+        auto* w = new ListBoxWidget(static_cast<ListBox&>(*control), this);
+        control->on_model_changed = [w](Control&) { w->sync(); };
+        widget = w;
+        break;
+      }
+      case Control::Kind::Button: {
+        auto* w = new ButtonWidget(static_cast<Button&>(*control), this);
+        control->on_model_changed = [w](Control&) { w->sync(); };
+        widget = w;
+        break;
+      }
+      case Control::Kind::Picture: {
+        auto* w = new PictureWidget(static_cast<Picture&>(*control), this);
+        control->on_model_changed = [w](Control&) { w->sync(); };
+        widget = w;
+        break;
+      }
+    }
+    const Geometry& g = control->geometry();
+    widget->setObjectName(to_qstring(control->Name()));
+    widget->setGeometry(px(g.left, scale), px(g.top, scale), px(g.width, scale), px(g.height, scale));
+    if (control->kind() == Control::Kind::Picture) static_cast<PictureWidget*>(widget)->sync();
+    if (control->kind() == Control::Kind::Label || control->kind() == Control::Kind::Picture)
+      widget->setFocusPolicy(Qt::NoFocus);
+    widgets_.emplace_back(control, widget);
+  }
+
+  // Tab order follows the design's tab indexes.
+  std::vector<std::pair<Control*, QWidget*>> order;
+  for (const auto& entry : widgets_)
+    if (entry.second->focusPolicy() != Qt::NoFocus) order.push_back(entry);
+  std::stable_sort(order.begin(), order.end(),
+                   [](const auto& a, const auto& b) { return a.first->TabIndex() < b.first->TabIndex(); });
+  for (size_t i = 1; i < order.size(); ++i) QWidget::setTabOrder(order[i - 1].second, order[i].second);
+
+  form.on_model_changed = [this](Form&) { sync_form(); };
+  sync_form();
+}
+
+FormWindow::~FormWindow() {
+  form_.on_model_changed = nullptr;
+  for (auto& [control, widget] : widgets_) control->on_model_changed = nullptr;
+}
+
+void FormWindow::sync_form() {
+  setWindowTitle(to_qstring(form_.Caption()));
+  QPalette palette = this->palette();
+  palette.setColor(QPalette::Window, to_qcolor(form_.BackColor(), QApplication::palette()));
+  setPalette(palette);
+}
+
+QWidget* FormWindow::widget_for(const Control& control) const {
+  for (const auto& [c, w] : widgets_)
+    if (c == &control) return w;
+  return nullptr;
+}
+
+void FormWindow::focus(Control& control) {
+  if (QWidget* w = widget_for(control)) w->setFocus(Qt::OtherFocusReason);
+}
+
+void FormWindow::initial_focus() {
+  Control* target = form_.focused();
+  if (!target) {
+    for (const auto& [c, w] : widgets_) {
+      if (w->focusPolicy() == Qt::NoFocus || !c->Visible() || !c->Enabled()) continue;
+      if (!target || c->TabIndex() < target->TabIndex()) target = c;
+    }
+  }
+  if (target) {
+    form_.set_focused(target);
+    focus(*target);
+  }
+}
+
+void FormWindow::closeEvent(QCloseEvent* event) {
+  // The window stays until the form hides itself (or the toolkit ends the
+  // modal display); what closing means is the form's decision.
+  event->ignore();
+  guarded(form_, [&] { form_.CloseRequested(); });
+}
+
+void FormWindow::keyPressEvent(QKeyEvent* event) {
+  const bool is_return = event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter;
+  const bool is_escape = event->key() == Qt::Key_Escape;
+  if (!is_return && !is_escape) {
+    QWidget::keyPressEvent(event);
+    return;
+  }
+  Button* target = nullptr;
+  if (is_return) {
+    if (auto* focused = dynamic_cast<ButtonWidget*>(focusWidget())) target = &focused->model();
+  }
+  for (const auto& [c, w] : widgets_) {
+    if (target) break;
+    if (c->kind() != Control::Kind::Button) continue;
+    auto* b = static_cast<Button*>(c);
+    if ((is_return && b->Default) || (is_escape && b->Cancel)) target = b;
+  }
+  if (target && target->Visible()) {
+    guarded(form_, [&] { target->Click(); });
+    event->accept();
+  } else {
+    event->ignore();
+  }
+}
+
+}  // namespace noxplz::qt

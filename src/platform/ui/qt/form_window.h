@@ -1,0 +1,108 @@
+// FormWindow renders one Form: a top-level window with one widget per
+// control model, placed at the design geometry. Each widget subscribes to its
+// model (Control::on_model_changed) and raises the model's events from user
+// input; the subscriptions end with the window.
+#pragma once
+
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
+#include <QWidget>
+#include <functional>
+#include <vector>
+
+#include "noxplz/ui.h"
+
+namespace noxplz::qt {
+
+// Text box: KeyDown for every key with a virtual-key code, KeyPress for each
+// typed character before it lands (a handler may swallow or replace it), then
+// the model's text follows the widget and raises Change.
+class TextBoxWidget : public QLineEdit {
+ public:
+  TextBoxWidget(TextBox& model, QWidget* parent);
+  TextBox& model() const { return model_; }
+  void sync();
+
+ protected:
+  void keyPressEvent(QKeyEvent* event) override;
+  void focusInEvent(QFocusEvent* event) override;
+
+ private:
+  TextBox& model_;
+};
+
+// List box: KeyDown before the list moves; a changed selection (mouse,
+// keyboard) sets the model's ListIndex, which raises Click; a double click
+// raises DblClick for the row.
+class ListBoxWidget : public QListWidget {
+ public:
+  ListBoxWidget(ListBox& model, QWidget* parent);
+  ListBox& model() const { return model_; }
+  void sync();
+
+ protected:
+  void keyPressEvent(QKeyEvent* event) override;
+  void focusInEvent(QFocusEvent* event) override;
+
+ private:
+  void selection_changed();
+  ListBox& model_;
+  bool syncing_ = false;
+};
+
+class ButtonWidget : public QPushButton {
+ public:
+  ButtonWidget(Button& model, QWidget* parent);
+  Button& model() const { return model_; }
+  void sync();
+
+ protected:
+  void focusInEvent(QFocusEvent* event) override;
+
+ private:
+  Button& model_;
+};
+
+class LabelWidget : public QLabel {
+ public:
+  LabelWidget(Label& model, QWidget* parent);
+  void sync();
+
+ private:
+  Label& model_;
+};
+
+class PictureWidget : public QLabel {
+ public:
+  PictureWidget(Picture& model, QWidget* parent);
+  void sync();
+
+ private:
+  Picture& model_;
+};
+
+class FormWindow : public QWidget {
+ public:
+  FormWindow(Form& form, double scale, QWidget* parent);
+  ~FormWindow() override;
+
+  Form& form() const { return form_; }
+  QWidget* widget_for(const Control& control) const;
+  // Moves the keyboard focus to the control's widget.
+  void focus(Control& control);
+  // Focus on the form's focused control, else on the first in tab order.
+  void initial_focus();
+  void sync_form();
+
+ protected:
+  void closeEvent(QCloseEvent* event) override;
+  void keyPressEvent(QKeyEvent* event) override;
+
+ private:
+  Form& form_;
+  std::vector<std::pair<Control*, QWidget*>> widgets_;
+};
+
+}  // namespace noxplz::qt

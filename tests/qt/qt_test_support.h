@@ -1,0 +1,132 @@
+// Helpers for driving real widgets in the Qt tests: acting on the next
+// message box or file dialog that opens, clicking list rows and buttons, and
+// a watchdog that closes a dialog a test forgot to close.
+#pragma once
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QListWidget>
+#include <QMessageBox>
+#include <QTest>
+#include <QTimer>
+#include <functional>
+#include <memory>
+#include <string>
+
+#include <gtest/gtest.h>
+
+#include "noxplz/qt_toolkit.h"
+
+namespace noxplz::qt_testing {
+
+// Runs `act` on the next visible top-level widget of type W (QMessageBox,
+// QFileDialog) once it is shown. Gives up (and fails) after `timeout_ms`.
+template <class W>
+void when_shown(std::function<void(W*)> act, int timeout_ms = 5000) {
+  auto* timer = new QTimer;
+  auto waited = std::make_shared<int>(0);
+  timer->setInterval(5);
+  QObject::connect(timer, &QTimer::timeout, [timer, act, waited, timeout_ms] {
+    for (QWidget* w : QApplication::topLevelWidgets()) {
+      auto* d = qobject_cast<W*>(w);
+      if (d && d->isVisible()) {
+        timer->stop();
+        timer->deleteLater();
+        act(d);
+        return;
+      }
+    }
+    *waited += 5;
+    if (*waited > timeout_ms) {
+      timer->stop();
+      timer->deleteLater();
+      ADD_FAILURE() << "erwarteter Dialog wurde nicht gezeigt";
+    }
+  });
+  timer->start();
+}
+
+// The button of a message box with this text (nullptr if none).
+inline QAbstractButton* button_with_text(QMessageBox* box, const QString& text) {
+  for (QAbstractButton* b : box->buttons())
+    if (b->text() == text) return b;
+  return nullptr;
+}
+
+// Answers the next message box by clicking the button with `text`; stores
+// what the box showed in `seen` (title, prompt, icon) when given.
+struct SeenBox {
+  QString title, text;
+  QMessageBox::Icon icon = QMessageBox::NoIcon;
+  QStringList buttons;
+};
+inline void answer_next_box(const QString& text, std::shared_ptr<SeenBox> seen = nullptr) {
+  when_shown<QMessageBox>([text, seen](QMessageBox* box) {
+    if (seen) {
+      seen->title = box->windowTitle();
+      seen->text = box->text();
+      seen->icon = box->icon();
+      for (QAbstractButton* b : box->buttons()) seen->buttons << b->text();
+    }
+    QAbstractButton* b = button_with_text(box, text);
+    if (!b) {
+      ADD_FAILURE() << "kein Knopf " << text.toStdString() << " in " << box->text().toStdString();
+      box->reject();
+      return;
+    }
+    QTest::mouseClick(b, Qt::LeftButton);
+  });
+}
+
+inline void click_row(QListWidget* list, int row) {
+  ASSERT_NE(list, nullptr);
+  ASSERT_LT(row, list->count());
+  list->scrollToItem(list->item(row));
+  QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualItemRect(list->item(row)).center());
+}
+
+inline void double_click_row(QListWidget* list, int row) {
+  ASSERT_NE(list, nullptr);
+  list->scrollToItem(list->item(row));
+  QPoint at = list->visualItemRect(list->item(row)).center();
+  QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, at);
+  QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, at);
+}
+
+// Closes a form still on display after `ms`, so a test that forgot to end
+// its dialog fails instead of hanging. Keep the timer for the test's scope.
+inline std::unique_ptr<QTimer> watchdog(QtToolkit& tk, Form& form, int ms = 20000) {
+  auto timer = std::make_unique<QTimer>();
+  timer->setSingleShot(true);
+  QObject::connect(timer.get(), &QTimer::timeout, [&tk, &form] {
+    if (tk.window(form)) {
+      ADD_FAILURE() << "Formular " << form.Name() << " blieb offen";
+      tk.Hide(form);
+    }
+  });
+  timer->start(ms);
+  return timer;
+}
+
+// Types text key by key as a keyboard does; unlike QTest::keyClicks it
+// handles umlauts and ß.
+inline void type_text(QWidget* widget, const QString& text) {
+  for (QChar c : text) {
+    if (c.unicode() < 0x80) {
+      QTest::keyClick(widget, c.toLatin1());
+    } else {
+      auto key = static_cast<Qt::Key>(c.toUpper().unicode());
+      QTest::sendKeyEvent(QTest::Press, widget, key, QString(c), Qt::NoModifier);
+      QTest::sendKeyEvent(QTest::Release, widget, key, QString(c), Qt::NoModifier);
+    }
+  }
+}
+
+template <class W>
+W* widget_of(QtToolkit& tk, const Control& c) {
+  auto* w = dynamic_cast<W*>(tk.widget(c));
+  EXPECT_NE(w, nullptr) << c.Name();
+  return w;
+}
+
+}  // namespace noxplz::qt_testing
