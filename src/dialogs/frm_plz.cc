@@ -32,14 +32,11 @@ bool readable_row(const VariantTable& t, int32_t row) {
 }  // namespace
 
 std::string place_line(const VariantTable& orte, int32_t row) {
-  return text::trim(orte.Text(row, 0)) + " " + text::trim(orte.Text(row, 1));
+  return place_list_line(orte.Text(row, 0), orte.Text(row, 1));
 }
 
 std::string street_line(const VariantTable& strassen, int32_t row) {
-  std::string name = text::trim(strassen.Text(row, 0));
-  std::string von = text::trim(strassen.Text(row, 2));
-  if (von.empty()) return name;
-  return name + " (" + von + "-" + text::trim(strassen.Text(row, 3)) + ")";
+  return street_list_line(strassen.Text(row, 0), strassen.Text(row, 2), strassen.Text(row, 3));
 }
 
 bool keep_list_in_step(ListBox& liste, const VariantTable& tabelle,
