@@ -66,31 +66,6 @@ TEST_F(FrmPlzTest, ControlsFollowTheDesignTabOrderAndFitTheClientArea) {
   EXPECT_EQ(f.Antwort(), 0);
 }
 
-TEST(FrmPlzLinesTest, LinesAreComposedAsTheListFillersDo) {
-  VariantTable orte;
-  orte.ReDim(0, 1, 0, 3);
-  orte.Set(0, 0, "Bernau");
-  orte.Set(0, 1, "b Berlin");
-  orte.Set(1, 0, "Hamburg");
-  orte.Set(1, 1, Variant::Null());  // a null addition reads as empty
-  EXPECT_EQ(place_line(orte, 0), "Bernau b Berlin");
-  EXPECT_EQ(place_line(orte, 1), "Hamburg ");
-
-  VariantTable strassen;
-  strassen.ReDim(0, 2, 0, 5);
-  strassen.Set(0, 0, "Hauptstr.");
-  strassen.Set(0, 2, "1");
-  strassen.Set(0, 3, "25");
-  strassen.Set(1, 0, "Am Hang");
-  strassen.Set(1, 2, "5");
-  strassen.Set(1, 3, Variant::Null());
-  strassen.Set(2, 0, "Zollweg");
-  strassen.Set(2, 2, " ");
-  EXPECT_EQ(street_line(strassen, 0), "Hauptstr. (1-25)");
-  EXPECT_EQ(street_line(strassen, 1), "Am Hang (5-)");
-  EXPECT_EQ(street_line(strassen, 2), "Zollweg");
-}
-
 TEST_F(FrmPlzTest, AListOutOfStepWithItsTableIsRebuiltFromTheTable) {
   frmPlz f;
   VariantTable orte;
@@ -187,32 +162,6 @@ TEST_F(FrmPlzTest, ClicksOnEntriesWithoutTableRowsChangeNothing) {
   EXPECT_NO_THROW(f.lst_Orte.ClickRow(1));
   EXPECT_EQ(f.txt_Ort.Tag(), "");
   EXPECT_EQ(f.txt_Plz.Text(), "12345");
-}
-
-TEST_F(FrmPlzTest, ButtonsSetTheAnswerAndHideTheDialog) {
-  TempDatabase db;
-  clsPlzManager host;
-  ASSERT_TRUE(host.Init(nullptr, "", db.connection()));
-  host.Plz("50667");
-  tk_->ExpectForm("frmPlz", [](Form& form) {
-    auto& f = dynamic_cast<frmPlz&>(form);
-    f.txt_Plz.Text("01067");
-    f.cmd_Uebernehmen.Click();
-  });
-  tk_->ExpectForm("frmPlz", [](Form& form) {
-    auto& f = dynamic_cast<frmPlz&>(form);
-    f.txt_Plz.Text("99999");
-    f.cmd_Abbruch.Click();
-  });
-  frmPlz f;
-  f.Show();
-  EXPECT_FALSE(f.visible());
-  EXPECT_EQ(f.Antwort(), -1);
-  EXPECT_EQ(host.Plz(), "01067");
-  f.Show();
-  EXPECT_EQ(f.Antwort(), 0);
-  EXPECT_EQ(host.Plz(), "01067");  // "Abbrechen" writes no result
-  EXPECT_EQ(std::count(tk_->log().begin(), tk_->log().end(), "Hide: frmPlz"), 2);
 }
 
 }  // namespace
