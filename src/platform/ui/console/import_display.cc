@@ -92,8 +92,8 @@ std::string ImportDisplay::status_text(double seconds) const {
   std::string s;
   double share = share_read(c);
   if (share >= 0) s += std::to_string(static_cast<int>(std::floor(share * 100))) + " % gelesen · ";
-  long long rate = seconds > 0.05 ? static_cast<long long>(static_cast<double>(total) / seconds) : 0;
-  s += group_digits(rate) + " Sätze/s";
+  if (seconds >= 0.25) s += group_digits(static_cast<long long>(static_cast<double>(total) / seconds)) + " Sätze/s";
+  else s += "– Sätze/s";
   for (size_t i = 0; i < kRecordTypes.size(); ++i)
     s += std::string(" · ") + kRecordTypes[i].code + " " + group_digits(c[i]);
   return s;

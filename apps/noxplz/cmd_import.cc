@@ -1,0 +1,148 @@
+// noxplz import FILE / noxplz verify: the import run and the verification
+// with the import dialog rendered on the terminal.
+#include <CLI/CLI.hpp>
+#include <csignal>
+#include <filesystem>
+#include <iostream>
+
+#include "cli.h"
+#include "dialogs/frm_plz_import.h"
+#include "noxplz/plz_import.h"
+#include "platform/ui/console/import_display.h"
+
+namespace noxplz::cli {
+namespace {
+
+constexpr const char* kTables[8] = {"GROSS_DA", "KGS_DA", "ORG_DA", "ORT_DA", "OTL_DA", "POFA_DA", "PLZ_DA", "STR_DA"};
+constexpr std::string_view kNotADatafactoryFile = "Dies ist keine gültige Datafactory-Datei!";
+constexpr std::string_view kDeleteQuestion = "Vor dem Import werden eventuell vorhandene Datafactory-Daten gelöscht! Weiter?";
+
+struct ImportOptions {
+  std::string file;
+  bool yes = false;
+  bool json = false;
+};
+
+bool verification_ran(const frmPlzImport& form) {
+  const std::string& notice = form.lbl_Delete.Caption();
+  return form.lbl_Delete.Visible() && (notice == console::kNoticeAllOk || notice == console::kNoticeNotAllOk);
+}
+
+// The outcome of the verification as the dialog shows it: per record type
+// its caption colour, with the rows now in the table.
+int report_verification(Context& context, frmPlzImport& form, bool json) {
+  bool all_ok = form.lbl_Delete.Caption() == console::kNoticeAllOk;
+  nlohmann::json types = nlohmann::json::array();
+  std::vector<std::vector<std::string>> rows;
+  for (int i = 0; i < 8; ++i) {
+    const Label& caption = form.caption_label(i);
+    bool ok = caption.ForeColor() == color::kGreen;
+    long long n = context.count_rows(kTables[i]);
+    types.push_back({{"typ", console::kRecordTypes[i].code}, {"tabelle", kTables[i]}, {"saetze", n}, {"ok", ok}});
+    rows.push_back({caption.Caption(), kTables[i], console::group_digits(n),
+                    ok ? paint("OK", Color::Green, context.stdout_color())
+                       : paint("FEHLER", Color::Red, context.stdout_color())});
+  }
+  if (json) {
+    print_json({{"alle_ok", all_ok}, {"meldung", form.lbl_Delete.Caption()}, {"typen", types}});
+  } else {
+    print_table({"Satzart", "Tabelle", "Zeilen", "Prüfung"}, rows);
+    std::cout << "\n"
+              << paint(form.lbl_Delete.Caption(), all_ok ? Color::Green : Color::Red, context.stdout_color())
+              << "\n";
+    if (!all_ok)
+      std::cout << "Die rot markierten Satzarten stimmen nicht mit den Prüfsätzen (XX) der Datei überein. "
+                   "Importieren Sie eine vollständige, unveränderte Datafactory-Datei erneut.\n";
+  }
+  return all_ok ? kOk : kNotVerified;
+}
+
+bool shown(Context& context, std::string_view prompt, int* answer = nullptr) {
+  for (const auto& m : context.toolkit().messages())
+    if (m.prompt == prompt) {
+      if (answer) *answer = m.answer;
+      return true;
+    }
+  return false;
+}
+
+void on_interrupt(int) { console::ConsoleToolkit::RequestCancel(); }
+
+int run_import(const Globals& globals, const ImportOptions& options) {
+  namespace fs = std::filesystem;
+  std::error_code ec;
+  if (!fs::exists(options.file, ec))
+    throw Failure(kInvalid, "Die Datei „" + options.file +
+                                "“ gibt es nicht. Prüfen Sie den Pfad; eine Beispieldatei erzeugt "
+                                "„noxplz generate --out beispiel.dat“.");
+  if (!fs::is_regular_file(options.file, ec))
+    throw Failure(kInvalid, "„" + options.file + "“ ist keine Datei. Geben Sie den Pfad einer Datafactory-Datei an.");
+  auto size = fs::file_size(options.file, ec);
+
+  AnswerOptions answers;
+  answers.yes = options.yes;
+  answers.yes_option = "--yes (Ja: vorhandene Daten löschen und importieren)";
+  Context context(globals, answers);
+  context.open_database();
+
+  frmPlzImport form;
+  form.raise_load();
+  form.txtDatenDatei.Text(options.file);
+  context.toolkit().WatchImport(form, ec ? 0 : size);
+  auto previous = std::signal(SIGINT, on_interrupt);
+  form.cmd_Importieren.Click();
+  std::signal(SIGINT, previous);
+  context.toolkit().EndWatch();
+
+  context.check_questions();
+  if (verification_ran(form)) {
+    if (form.Abbruch())
+      std::cerr << "Der Import wurde abgebrochen; die Tabellen enthalten nur die bis dahin gelesenen Sätze.\n";
+    return report_verification(context, form, options.json);
+  }
+  int answer = 0;
+  if (shown(context, kNotADatafactoryFile))
+    throw Failure(kInvalid, "„" + options.file +
+                                "“ ist keine Datafactory-Postalcode-Datei (die erste Zeile muss ein Satz einer "
+                                "bekannten Satzart mit dem Endezeichen „$“ sein). Es wurde nichts gelöscht; die "
+                                "Datenbank ist unverändert.");
+  if (shown(context, kDeleteQuestion, &answer) && answer != mb::kYes)
+    throw Failure(kInvalid, "Import nicht gestartet, weil die Frage mit Nein beantwortet wurde. Die Datenbank ist "
+                            "unverändert. Mit --yes wird ohne Frage importiert.");
+  throw Failure(kError, "Der Import ist mit einem Fehler abgebrochen (siehe Meldung oben); die Tabellen sind "
+                        "unvollständig. Beheben Sie die Ursache und importieren Sie die Datei erneut.");
+}
+
+int run_verify(const Globals& globals, bool json) {
+  Context context(globals, AnswerOptions{});
+  context.open_database();
+  frmPlzImport form;
+  form.raise_load();
+  clsPlzImport import;
+  import.PruefeImport(form);
+  if (!verification_ran(form))
+    throw Failure(kError, "Die Prüfung ist mit einem Fehler abgebrochen (siehe Meldung oben). Prüfen Sie die "
+                          "Datenbank und wiederholen Sie „noxplz verify“.");
+  return report_verification(context, form, json);
+}
+
+}  // namespace
+
+void add_import_commands(CLI::App& app, Globals& globals) {
+  static ImportOptions import_options;
+  auto* import = app.add_subcommand(
+      "import", "importiert eine Datafactory-Postalcode-Datei (ersetzt alle Postdaten) und prüft sie");
+  import->add_option("DATEI", import_options.file, "Pfad der Datafactory-Datei")->required();
+  import->add_flag("-y,--yes,--ja", import_options.yes,
+                   "löscht vorhandene Postdaten ohne Rückfrage (für Skripte)");
+  import->add_flag("--json", import_options.json, "Prüfergebnis als JSON");
+  import->callback([&globals] { exit_code() = run_guarded([&] { return run_import(globals, import_options); }); });
+
+  static bool verify_json = false;
+  auto* verify = app.add_subcommand(
+      "verify", "prüft die Postdaten gegen die Prüfsätze (XX) der zuletzt importierten Datei");
+  verify->add_flag("--json", verify_json, "Prüfergebnis als JSON");
+  verify->callback([&globals] { exit_code() = run_guarded([&] { return run_verify(globals, verify_json); }); });
+}
+
+}  // namespace noxplz::cli

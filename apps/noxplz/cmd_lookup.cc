@@ -1,0 +1,194 @@
+// noxplz orte / ort / strassen / sql: the lookups on the postal tables.
+#include <CLI/CLI.hpp>
+#include <iostream>
+
+#include "cli.h"
+#include "lookup/global.h"
+#include "noxplz/error.h"
+#include "platform/text.h"
+
+namespace noxplz::cli {
+namespace {
+
+struct LookupOptions {
+  std::string first;   // prefix, postal code or place key
+  std::string second;  // place or street prefix
+  bool json = false;
+  bool districts = false;
+  AnswerOptions answers;
+};
+
+// Hint when nothing was found because nothing was imported yet.
+void hint_if_empty(Context& context) {
+  if (context.count_rows("ORT_DA") == 0)
+    std::cerr << "Hinweis: Die Postdatenbank " << context.source_name()
+              << " ist leer. Importieren Sie zuerst eine Datafactory-Datei: noxplz import DATEI\n";
+}
+
+int run_orte(const Globals& globals, const LookupOptions& o) {
+  Context context(globals, o.answers);
+  context.open_database();
+  VariantTable table;
+  Ermittle_Orte(o.first, table);
+  const int32_t n = table.UpperBound(1);
+  nlohmann::json out = nlohmann::json::array();
+  std::vector<std::vector<std::string>> rows;
+  for (int32_t r = 0; r < n; ++r) {
+    std::string name = table.Text(r, 0), addition = table.Text(r, 1);
+    std::string key = text::trim(table.Text(r, 2)), plz = table.Text(r, 3);
+    out.push_back({{"ort", name}, {"zusatz", addition}, {"ortsschluessel", key}, {"plz", plz}});
+    rows.push_back({name, addition, key, plz});
+  }
+  if (o.json) {
+    print_json(out);
+  } else if (n > 0) {
+    print_table({"Ort", "Zusatz", "Ortsschlüssel", "Plz"}, rows);
+  }
+  if (n == 0) {
+    std::cerr << "Kein aktueller Ort beginnt mit „" << o.first << "“. Prüfen Sie die Schreibweise.\n";
+    hint_if_empty(context);
+    return kNotVerified;
+  }
+  return kOk;
+}
+
+int run_ort(const Globals& globals, const LookupOptions& o) {
+  Context context(globals, o.answers);
+  context.open_database();
+  std::string plz = o.first;
+  std::string ort = context.manager().Suche_Ort_original(plz, o.second);
+  context.check_questions();
+  bool verified = context.manager().Geprueft() == -1;
+  if (o.json) {
+    print_json({{"plz", o.first}, {"ort", ort}, {"geprueft", verified}});
+  } else if (!ort.empty()) {
+    print_table({"Plz", "Ort", "Geprüft"}, {{o.first, ort, verified ? "ja" : "nein"}});
+  }
+  if (ort.empty()) {
+    hint_if_empty(context);
+    return kNotVerified;
+  }
+  return kOk;
+}
+
+int run_strassen(const Globals& globals, const LookupOptions& o) {
+  Context context(globals, o.answers);
+  context.open_database();
+  context.manager().MitOrtteiAnzeige(o.districts);
+  VariantTable table;
+  std::string street = o.second;
+  Ermittle_Strassen(o.first, table, street, "");
+  context.check_questions();
+  const int32_t n = table.UpperBound(1);
+  nlohmann::json out = nlohmann::json::array();
+  std::vector<std::vector<std::string>> rows;
+  for (int32_t r = 0; r < n; ++r) {
+    std::vector<std::string> row;
+    for (int c = 0; c <= 5; ++c) row.push_back(table.Text(r, c));
+    out.push_back({{"strasse", row[0]},
+                   {"plz", row[1]},
+                   {"hnr_von", row[2]},
+                   {"hnr_bis", row[3]},
+                   {"hnr_typ", row[4]},
+                   {"ortsteil", row[5]}});
+    if (!o.districts) row.pop_back();
+    rows.push_back(row);
+  }
+  if (o.json) {
+    print_json(out);
+  } else if (n > 0) {
+    std::vector<std::string> header{"Straße", "Plz", "HNr von", "HNr bis", "Typ"};
+    if (o.districts) header.push_back("Ortsteil");
+    print_table(header, rows);
+  }
+  if (n == 0) {
+    std::cerr << "Keine Straße " << (street.empty() ? "" : "beginnt mit „" + street + "“ ")
+              << "im Ort mit dem Schlüssel „" << o.first
+              << "“. Den Ortsschlüssel zeigt „noxplz orte NAME“ in der Spalte Ortsschlüssel.\n";
+    hint_if_empty(context);
+    return kNotVerified;
+  }
+  return kOk;
+}
+
+int run_sql(const Globals& globals, const std::string& statement, bool json) {
+  Context context(globals, AnswerOptions{}, true);
+  context.open_database();
+  int32_t affected = -1;
+  RecordsetPtr rs;
+  try {
+    rs = context.connection()->Execute(statement, &affected);
+  } catch (const Error& e) {
+    throw Failure(kInvalid, "Die Anweisung wurde abgelehnt (" + format_error_number(e) +
+                                "). Prüfen Sie sie; Tabellen und Spalten stehen in schema/sqlite/postal_tables.sql.");
+  }
+  std::vector<std::string> names = rs ? rs->FieldNames() : std::vector<std::string>{};
+  if (names.empty()) {
+    if (json)
+      print_json({{"geaendert", affected}});
+    else
+      std::cout << (affected >= 0 ? std::to_string(affected) : std::string("0")) << " Zeilen geändert\n";
+    return kOk;
+  }
+  nlohmann::json out = nlohmann::json::array();
+  std::vector<std::vector<std::string>> rows;
+  for (; !rs->Eof(); rs->MoveNext()) {
+    nlohmann::json object = nlohmann::json::object();
+    std::vector<std::string> row;
+    for (const std::string& name : names) {
+      Variant v = rs->Field(name);
+      if (v.is_null())
+        object[name] = nullptr;
+      else if (v.type() == Variant::Type::Long)
+        object[name] = v.as_long();
+      else
+        object[name] = v.as_text();
+      row.push_back(v.is_null() ? "NULL" : v.as_text());
+    }
+    out.push_back(object);
+    rows.push_back(row);
+  }
+  rs->Close();
+  if (json)
+    print_json(out);
+  else if (rows.empty())
+    std::cout << "(keine Zeilen)\n";
+  else
+    print_table(names, rows);
+  return kOk;
+}
+
+}  // namespace
+
+void add_lookup_commands(CLI::App& app, Globals& globals) {
+  static LookupOptions orte, ort, strassen;
+
+  auto* c = app.add_subcommand("orte", "listet die aktuellen Orte, deren Name mit PRÄFIX beginnt");
+  c->add_option("PRÄFIX", orte.first, "Anfang des Ortsnamens (leer: alle Orte)")->required();
+  c->add_flag("--json", orte.json, "Ausgabe als JSON");
+  c->callback([&globals] { exit_code() = run_guarded([&] { return run_orte(globals, orte); }); });
+
+  c = app.add_subcommand("ort", "sucht den Ort zu einer Postleitzahl (mit Auswahlliste bei mehreren Orten)");
+  c->add_option("PLZ", ort.first, "Postleitzahl")->required();
+  c->add_option("ORT", ort.second, "erwarteter Ort (wird bestätigt, wenn er zur Postleitzahl gehört)");
+  c->add_flag("--json", ort.json, "Ausgabe als JSON");
+  add_answer_options(*c, ort.answers, true, false);
+  c->callback([&globals] { exit_code() = run_guarded([&] { return run_ort(globals, ort); }); });
+
+  c = app.add_subcommand("strassen", "listet die Straßen eines Ortes (Ortsschlüssel aus „noxplz orte“)");
+  c->add_option("ORTSSCHLUESSEL", strassen.first, "Ortsschlüssel (ALORT)")->required();
+  c->add_option("PRÄFIX", strassen.second, "Anfang des Straßennamens (leer: alle Straßen)");
+  c->add_flag("--mit-ortsteil", strassen.districts, "zeigt den Ortsteil jedes Straßenabschnitts");
+  c->add_flag("--json", strassen.json, "Ausgabe als JSON");
+  add_answer_options(*c, strassen.answers, false, false);
+  c->callback([&globals] { exit_code() = run_guarded([&] { return run_strassen(globals, strassen); }); });
+
+  static std::string statement;
+  static bool sql_json = false;
+  c = app.add_subcommand("sql", "führt eine SQL-Anweisung auf der Postdatenbank aus (mit deren Sortierung und LIKE)");
+  c->add_option("ANWEISUNG", statement, "SQL-Text, z. B. \"SELECT COUNT(*) AS n FROM STR_DA\"")->required();
+  c->add_flag("--json", sql_json, "Ausgabe als JSON");
+  c->callback([&globals] { exit_code() = run_guarded([&] { return run_sql(globals, statement, sql_json); }); });
+}
+
+}  // namespace noxplz::cli

@@ -1,0 +1,78 @@
+// noxplz: the command-line program of NoxPlz. Imports Datafactory Postalcode
+// files, looks up places and streets, searches and checks addresses, with
+// the component's dialogs as questions on the terminal.
+#include <CLI/CLI.hpp>
+#include <iostream>
+
+#include "cli.h"
+
+namespace {
+
+std::string explain(const CLI::ParseError& e) {
+  const std::string name = e.get_name();
+  const std::string detail = std::string(" (") + e.what() + ")";
+  if (name == "RequiredError") return "Es fehlt eine Pflichtangabe" + detail + ".";
+  if (name == "ExtrasError") return "Unbekannte oder überzählige Angaben" + detail + ".";
+  if (name == "ConversionError") return "Ein Wert hat nicht das erwartete Format" + detail + ".";
+  if (name == "ValidationError") return "Ein Wert ist hier nicht zulässig" + detail + ".";
+  if (name == "ExcludesError") return "Diese Angaben schließen einander aus" + detail + ".";
+  if (name == "ArgumentMismatch") return "Eine Angabe hat zu viele oder zu wenige Werte" + detail + ".";
+  return "Der Aufruf ist fehlerhaft" + detail + ".";
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  using namespace noxplz::cli;
+  CLI::App app{"NoxPlz – Postleitzahlen, Orte und Straßen aus den Datafactory-Postalcode-Daten der Deutschen Post",
+               "noxplz"};
+  app.set_help_flag("-h,--help,--hilfe", "zeigt diese Hilfe")->group("Optionen");
+  auto formatter = app.get_formatter();
+  formatter->label("Usage", "Aufruf");
+  formatter->label("OPTIONS", "OPTIONEN");
+  formatter->label("SUBCOMMAND", "BEFEHL");
+  formatter->label("SUBCOMMANDS", "BEFEHLE");
+  formatter->label("Positionals", "Argumente");
+  formatter->label("REQUIRED", "(Pflicht)");
+  formatter->label("Excludes", "schließt aus");
+  formatter->label("Needs", "braucht");
+  formatter->column_width(34);
+  app.option_defaults()->group("Optionen");
+  app.footer(
+      "Rückgabewerte: 0 erledigt bzw. geprüft, 1 Fehler, 2 falscher Aufruf, fehlende oder ungültige Datei oder "
+      "Frage mit Nein bzw. nicht beantwortet, 3 nicht (vollständig) geprüft oder nichts gefunden.\n"
+      "Hilfe zu einem Befehl: noxplz BEFEHL --help");
+
+  Globals globals;
+  auto* db = app.add_option("--db", globals.db,
+                            "Datenbankdatei (eingebettetes SQLite; wird mit den Posttabellen angelegt, wenn neu)")
+                 ->capture_default_str();
+  auto* connection =
+      app.add_option("--connection", globals.connection,
+                     "Verbindungszeichenfolge statt --db, z. B. \"Provider=SQLite;Data Source=plz.db\"");
+  db->excludes(connection);
+  app.fallthrough();
+
+  add_import_commands(app, globals);
+  add_lookup_commands(app, globals);
+  add_search_commands(app, globals);
+  add_tool_commands(app, globals);
+  for (CLI::App* sub : app.get_subcommands({})) sub->group("Befehle");
+  app.require_subcommand(1);
+
+  if (argc == 1) {
+    std::cout << app.help();
+    return kOk;
+  }
+  try {
+    app.parse(argc, argv);
+  } catch (const CLI::CallForHelp& e) {
+    return app.exit(e);
+  } catch (const CLI::CallForAllHelp& e) {
+    return app.exit(e);
+  } catch (const CLI::ParseError& e) {
+    std::cerr << "Fehler im Aufruf: " << explain(e) << "\nHilfe: noxplz --help oder noxplz BEFEHL --help\n";
+    return kInvalid;
+  }
+  return exit_code();
+}
