@@ -181,12 +181,17 @@ RecordsetPtr Command::Execute(int32_t* records_affected) {
 
 std::string sql_quote(std::string_view value) {
   std::string out;
-  out.reserve(value.size() + 2);
-  for (char c : value) {
-    out += c;
-    if (c == '\'') out += '\'';
+  out.reserve(value.size() + 4);
+  for (size_t pos = 0;;) {
+    size_t quote = value.find('\'', pos);
+    if (quote == std::string_view::npos) {
+      out.append(value, pos);
+      return out;
+    }
+    out.append(value, pos, quote + 1 - pos);
+    out += '\'';
+    pos = quote + 1;
   }
-  return out;
 }
 
 }  // namespace noxplz

@@ -25,12 +25,6 @@ std::string_view strip_trailing_blanks(std::string_view s) {
   return s.substr(0, n);
 }
 
-bool is_ascii(std::string_view s) {
-  for (unsigned char c : s)
-    if (c >= 0x80) return false;
-  return true;
-}
-
 inline unsigned char ascii_lower(unsigned char c) {
   return (c >= 'A' && c <= 'Z') ? static_cast<unsigned char>(c + 32) : c;
 }
@@ -120,16 +114,19 @@ int compare_ci(std::string_view a, std::string_view b) {
   a = strip_trailing_blanks(a);
   b = strip_trailing_blanks(b);
 
-  // Almost every value in the postal tables is plain ASCII.
-  if (is_ascii(a) && is_ascii(b)) {
-    size_t n = a.size() < b.size() ? a.size() : b.size();
-    for (size_t i = 0; i < n; ++i) {
-      unsigned char ca = ascii_lower(static_cast<unsigned char>(a[i]));
-      unsigned char cb = ascii_lower(static_cast<unsigned char>(b[i]));
-      if (ca != cb) return ca < cb ? -1 : 1;
-    }
-    return a.size() == b.size() ? 0 : (a.size() < b.size() ? -1 : 1);
+  // Almost every value in the postal tables is plain ASCII. While both texts
+  // are, the first difference decides, and a prefix sorts first.
+  const size_t common = a.size() < b.size() ? a.size() : b.size();
+  size_t i = 0;
+  for (; i < common; ++i) {
+    unsigned char ca = static_cast<unsigned char>(a[i]);
+    unsigned char cb = static_cast<unsigned char>(b[i]);
+    if ((ca | cb) & 0x80) break;
+    ca = ascii_lower(ca);
+    cb = ascii_lower(cb);
+    if (ca != cb) return ca < cb ? -1 : 1;
   }
+  if (i == common) return a.size() == b.size() ? 0 : (a.size() < b.size() ? -1 : 1);
 
   // Primary level: base letters without case.
   PrimaryCursor pa(a), pb(b);

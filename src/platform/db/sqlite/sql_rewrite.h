@@ -26,15 +26,18 @@ namespace noxplz::sqlite {
 enum class StatementKind { kQuery, kInsert, kUpdate, kDelete, kOther };
 
 struct RewrittenSql {
-  std::string text;  // the statement(s) for SQLite
   StatementKind kind = StatementKind::kOther;  // by the first keyword
 
   // Set when the text is one INSERT … VALUES statement with string literals
-  // and nothing else (no SELECT, no RETURNING, no blob literal).
+  // and nothing else (no SELECT, no RETURNING, no blob literal). Then only the
+  // template and the literals are filled, and `text` stays empty until
+  // rewrite_sql_text() is asked for it.
   bool parameterized = false;
-  std::string insert_template;  // `text` with every string literal replaced by ?
+  std::string insert_template;  // the statement with every string literal replaced by ?
   std::string literal_values;   // the literals' values, one after another
   std::vector<std::pair<size_t, size_t>> literals;  // offset and length in literal_values
+
+  std::string text;  // the statement(s) for SQLite
 
   std::string_view literal(size_t i) const {
     return std::string_view(literal_values).substr(literals[i].first, literals[i].second);
@@ -43,6 +46,9 @@ struct RewrittenSql {
 
 // Rewrites `sql` into `out` (whose buffers are reused).
 void rewrite_sql(std::string_view sql, RewrittenSql& out);
+
+// Fills out.text (also for a parameterized statement).
+void rewrite_sql_text(std::string_view sql, RewrittenSql& out);
 
 // Whether `rest` holds nothing but blanks, semicolons and comments.
 bool only_blanks_and_comments(std::string_view rest);

@@ -24,6 +24,7 @@ using Clock = std::chrono::steady_clock;
 constexpr int kBusyTimeoutMs = 5000;
 constexpr int kDefaultCommitIntervalMs = 200;
 constexpr size_t kMaxBatchStatements = 20000;
+constexpr int kBulkRunLength = 1000;  // data changes in a row before they are grouped
 constexpr size_t kStatementCacheSize = 24;
 constexpr size_t kStatementCharsInMessage = 300;
 constexpr int kProgressInstructions = 1000;
@@ -244,15 +245,20 @@ class SqliteBackend final : public DbBackend {
     records_affected = -1;
     rewrite_sql(sql, rewritten_);
     const bool dml = changes_rows(rewritten_.kind);
-    if (dml)
+    if (dml) {
+      if (dml_run_ < kBulkRunLength) ++dml_run_;
       BeginBatchIfDue(sql);
-    else
+    } else {
+      dml_run_ = 0;
       CommitBatch();
+    }
 
     try {
       RecordsetPtr result;
-      if (!(dml && RunCachedInsert(sql, rewritten_, records_affected, timeout_seconds)))
+      if (!(dml && RunCachedInsert(sql, rewritten_, records_affected, timeout_seconds))) {
+        if (rewritten_.parameterized) rewrite_sql_text(sql, rewritten_);
         result = RunText(sql, rewritten_.text, rewritten_.kind, records_affected, timeout_seconds);
+      }
       if (batch_open_) {
         batch_log_.emplace_back(sql);
         if (batch_log_.size() >= kMaxBatchStatements ||
@@ -359,7 +365,8 @@ class SqliteBackend final : public DbBackend {
   }
 
   void BeginBatchIfDue(std::string_view sql) {
-    if (commit_interval_ <= 0 || batch_open_ || !sqlite3_get_autocommit(db_->handle)) return;
+    if (commit_interval_ <= 0 || batch_open_ || dml_run_ < kBulkRunLength || !sqlite3_get_autocommit(db_->handle))
+      return;
     int rc = sqlite3_exec(db_->handle, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr);
     if (rc != SQLITE_OK) throw db_->MakeError(rc, sql, 0);
     batch_open_ = true;
@@ -394,7 +401,9 @@ class SqliteBackend final : public DbBackend {
       for (const std::string& sql : log) {
         rewrite_sql(sql, rw);
         int32_t affected = -1;
-        if (!RunCachedInsert(sql, rw, affected, 0)) RunText(sql, rw.text, rw.kind, affected, 0);
+        if (RunCachedInsert(sql, rw, affected, 0)) continue;
+        if (rw.parameterized) rewrite_sql_text(sql, rw);
+        RunText(sql, rw.text, rw.kind, affected, 0);
       }
       rc = sqlite3_exec(h, "COMMIT", nullptr, nullptr, nullptr);
       if (rc != SQLITE_OK) throw db_->MakeError(rc, "COMMIT", 0);
@@ -409,6 +418,7 @@ class SqliteBackend final : public DbBackend {
   const int commit_interval_;
   RewrittenSql rewritten_;
   std::vector<std::pair<std::string, sqlite3_stmt*>> cache_;  // most recently used first
+  int dml_run_ = 0;  // data changes since the last other statement (up to kBulkRunLength)
   bool batch_open_ = false;
   Clock::time_point batch_started_;
   std::vector<std::string> batch_log_;

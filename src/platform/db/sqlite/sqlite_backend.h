@@ -4,21 +4,23 @@
 // gives them):
 //   data source      the database file, created if missing (its directory
 //                    must exist); ":memory:" for a private in-memory database
-//   commit interval  milliseconds that a run of INSERT/UPDATE/DELETE
-//                    statements may collect in one transaction before it is
-//                    committed (default 200; 0 commits every statement alone)
+//   commit interval  milliseconds that a group of data changes may collect
+//                    before it is committed (default 200; 0 commits every
+//                    statement on its own)
 //
 // Statements are SQL Server text; the backend rewrites and registers what
 // SQLite needs to answer them the same way (see sql_rewrite.h,
 // dialect_functions.h).
 //
-// Data changes outside an explicit transaction are committed in groups: a
-// statement that is no INSERT/UPDATE/DELETE, the end of the commit interval
-// and closing the connection commit what was collected. To this connection
-// every change is visible at once; other connections see it after the commit.
-// Should a statement fail in a way that makes SQLite roll back the whole
-// transaction (a time-out, a full disk), the statements collected before it
-// are run again, so a failure never takes back earlier successful statements.
+// A long run of INSERT/UPDATE/DELETE statements outside an explicit
+// transaction (an import: a thousand of them without any other statement in
+// between) is committed in groups instead of one by one. A group ends with the
+// next statement that is no INSERT/UPDATE/DELETE, at the end of the commit
+// interval, and when the connection is closed. This connection sees every
+// change at once; other connections see a group once it is committed. Should
+// a statement fail in a way that makes SQLite roll back the whole transaction
+// (a time-out, a full disk), the statements of the group before it are run
+// again, so a failure never takes back earlier successful statements.
 #pragma once
 
 #include <map>
