@@ -94,6 +94,12 @@ TEST(SqliteBackend, TsqlFunctionsAndLiteralsThatLookLikeThem) {
   EXPECT_EQ(rs->Field("n"), Variant(int32_t{4}));
   EXPECT_EQ(rs->Field("i").as_text(), "leer");
   EXPECT_EQ(rs->Field("s").as_text(), "0000000020240101");
+
+  rs = db.connection()->Execute(
+      "SELECT NULL LIKE 'a%' AS n, '100%' LIKE '100!%' ESCAPE '!' AS e, '1000' LIKE '100!%' ESCAPE '!' AS f");
+  EXPECT_TRUE(rs->Field("n").is_null());
+  EXPECT_EQ(rs->Field("e"), Variant(int32_t{1}));
+  EXPECT_EQ(rs->Field("f"), Variant(int32_t{0}));
 }
 
 TEST(SqliteBackend, DuplicateKeyIsReportedAsSuch) {
