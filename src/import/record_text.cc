@@ -41,14 +41,16 @@ const ByteTable& byte_table() {
 
 void append_converted(std::string& out, std::string_view field) {
   const ByteTable& t = byte_table();
-  for (char c : field) {
-    const auto b = static_cast<unsigned char>(c);
-    if (b < 0x80 && b != '\'') {
-      out += c;
-    } else {
-      out += t.utf8[b];
-    }
+  // Runs of plain ASCII go over in one piece.
+  size_t run = 0;
+  for (size_t i = 0; i < field.size(); ++i) {
+    const auto b = static_cast<unsigned char>(field[i]);
+    if (b < 0x80 && b != '\'') continue;
+    out.append(field.data() + run, i - run);
+    out += t.utf8[b];
+    run = i + 1;
   }
+  out.append(field.data() + run, field.size() - run);
 }
 
 std::string Konvertiere_Text(std::string_view field) {
