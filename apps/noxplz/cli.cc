@@ -93,21 +93,28 @@ void Context::open_database() {
     auto status = fs::status(path, ec);
     if (fs::is_directory(status))
       throw Failure(kError, "„" + path + "“ ist ein Verzeichnis. Geben Sie mit --db den Pfad einer Datenbankdatei an.");
-    try {
-      if (!fs::exists(status)) {
-        fs::path parent = fs::path(path).parent_path();
-        if (!parent.empty() && !fs::is_directory(parent, ec))
-          throw Failure(kError, "Das Verzeichnis „" + parent.string() +
-                                    "“ für die Datenbank gibt es nicht. Legen Sie es an oder wählen Sie mit --db "
-                                    "einen anderen Pfad.");
+    if (!fs::exists(status)) {
+      fs::path parent = fs::path(path).parent_path();
+      if (!parent.empty() && !fs::is_directory(parent, ec))
+        throw Failure(kError, "Das Verzeichnis „" + parent.string() +
+                                  "“ für die Datenbank gibt es nicht. Legen Sie es an oder wählen Sie mit --db "
+                                  "einen anderen Pfad.");
+      try {
         connection_ = create_postal_database(path);
-        std::cerr << "Neue Postdatenbank angelegt: " << path << "\n";
-      } else {
-        connection_ = open_connection(connection_string);
+      } catch (const Error& e) {
+        throw Failure(kError, "Die Datenbank „" + path + "“ lässt sich nicht anlegen (" + format_error_number(e) +
+                                  "). Prüfen Sie Pfad und Schreibrechte bei --db.");
       }
-    } catch (const Error& e) {
-      throw Failure(kError, "Die Datenbank „" + path + "“ lässt sich nicht öffnen oder anlegen (" +
-                                format_error_number(e) + "). Prüfen Sie Pfad und Schreibrechte bei --db.");
+      std::cerr << "Neue Postdatenbank angelegt: " << path << "\n";
+    } else {
+      try {
+        connection_ = open_connection(connection_string);
+      } catch (const Error& e) {
+        throw Failure(kError, "„" + path + "“ ist keine Postdatenbank oder lässt sich nicht öffnen (" +
+                                  format_error_number(e) +
+                                  "). Geben Sie mit --db eine von noxplz angelegte Datenbank an oder einen neuen "
+                                  "Dateinamen (die Datei wird dann mit den Posttabellen angelegt).");
+      }
     }
   }
   for (const char* table : kPostalTables) {

@@ -1,0 +1,34 @@
+// Runs the built noxplz program as a user would: with standard input from a
+// pipe (as in scripts) or in a pseudo terminal (as at a keyboard). Every run
+// has a time limit, so a program waiting for input that never comes fails
+// the test instead of hanging it.
+#pragma once
+
+#include <map>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace noxplz::cli_test {
+
+struct RunResult {
+  int code = -1;          // exit code; -1 when killed
+  std::string out, err;   // in a terminal both arrive in `out`
+  bool timed_out = false;
+};
+
+struct RunOptions {
+  std::string input;               // written to standard input, then closed
+  std::string cwd;                 // working directory ("" = current)
+  bool terminal = false;           // run in a pseudo terminal
+  int timeout_seconds = 60;
+  std::vector<std::string> unset;  // environment variables removed for the run
+  std::map<std::string, std::string> env;  // environment variables set for the run
+};
+
+// Path of the program under test.
+std::string program();
+
+RunResult run(const std::vector<std::string>& args, const RunOptions& options = {});
+
+}  // namespace noxplz::cli_test
