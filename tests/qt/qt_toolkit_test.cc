@@ -323,6 +323,8 @@ TEST_F(QtToolkitTest, ClickingARowRaisesClickDoubleClickRaisesDblClick) {
     click_row(list, 2);
     EXPECT_EQ(form.lst.ListIndex(), 2);
     EXPECT_EQ(form.events, (std::vector<std::string>{"Click 2"}));
+    click_row(list, 2);  // the same row again: chosen again
+    EXPECT_EQ(form.events, (std::vector<std::string>{"Click 2", "Click 2"}));
     form.events.clear();
     double_click_row(list, 3);  // the handler hides the form
   });

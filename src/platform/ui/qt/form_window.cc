@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QKeyEvent>
+#include <QMouseEvent>
 #include <QSignalBlocker>
 #include <QStyle>
 #include <algorithm>
@@ -123,6 +124,13 @@ ListBoxWidget::ListBoxWidget(ListBox& model, QWidget* parent) : QListWidget(pare
   setSelectionMode(QAbstractItemView::SingleSelection);
   setUniformItemSizes(true);
   connect(this, &QListWidget::itemSelectionChanged, this, [this] { selection_changed(); });
+  // A click on the row already selected changes no selection but is a Click
+  // all the same (the user chooses that row again).
+  connect(this, &QListWidget::itemClicked, this, [this](QListWidgetItem* item) {
+    int r = row(item);
+    if (double_click_ || r < 0 || r != row_before_press_ || r != model_.ListIndex()) return;
+    guarded(model_.owner(), [&] { model_.ListIndex(r); });
+  });
   connect(this, &QListWidget::itemDoubleClicked, this, [this](QListWidgetItem* item) {
     int r = row(item);
     guarded(model_.owner(), [&] {
@@ -177,6 +185,17 @@ void ListBoxWidget::keyPressEvent(QKeyEvent* event) {
     if (form.focused() != focused_before) return;
   }
   QListWidget::keyPressEvent(event);
+}
+
+void ListBoxWidget::mousePressEvent(QMouseEvent* event) {
+  double_click_ = false;
+  row_before_press_ = model_.ListIndex();
+  QListWidget::mousePressEvent(event);
+}
+
+void ListBoxWidget::mouseDoubleClickEvent(QMouseEvent* event) {
+  double_click_ = true;
+  QListWidget::mouseDoubleClickEvent(event);
 }
 
 void ListBoxWidget::focusInEvent(QFocusEvent* event) {

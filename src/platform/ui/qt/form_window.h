@@ -34,8 +34,8 @@ class TextBoxWidget : public QLineEdit {
 };
 
 // List box: KeyDown before the list moves; a changed selection (mouse,
-// keyboard) sets the model's ListIndex, which raises Click; a double click
-// raises DblClick for the row.
+// keyboard) sets the model's ListIndex, which raises Click, and so does a
+// click on the row already selected; a double click raises DblClick.
 class ListBoxWidget : public QListWidget {
  public:
   ListBoxWidget(ListBox& model, QWidget* parent);
@@ -45,11 +45,15 @@ class ListBoxWidget : public QListWidget {
  protected:
   void keyPressEvent(QKeyEvent* event) override;
   void focusInEvent(QFocusEvent* event) override;
+  void mousePressEvent(QMouseEvent* event) override;
+  void mouseDoubleClickEvent(QMouseEvent* event) override;
 
  private:
   void selection_changed();
   ListBox& model_;
   bool syncing_ = false;
+  int row_before_press_ = -1;
+  bool double_click_ = false;
 };
 
 class ButtonWidget : public QPushButton {
