@@ -87,6 +87,24 @@ TEST_F(SearchScenario, CaseAExactStreetTakesTheSectionOfTheHouseNumber) {
   EXPECT_TRUE(tk().log().empty());
 }
 
+TEST_F(SearchScenario, CaseAExactStreetIsNotTakenForALongerNameSortedBeforeIt) {
+  // "Hauptstraße" exists under its own name; the normalised list starts with "Hauptstr.".
+  db_.insert("STR_DA", {{"ALORT", "11000000"}, {"NAME46", "Hauptstraße"}, {"PLZ", "10178"}});
+  m_.Suche_Plz_Original("", "Berlin", "Hauptstraße 12");
+  expect_result("10178", "Berlin", "Hauptstraße 12", -1);
+}
+
+TEST_F(SearchScenario, PlacesWithApostrophes) {
+  m_.Suche_Plz_Original("", "D'Orf", "");
+  expect_result("66666", "D'Orf", "", -1);
+  tk().ExpectMsgBox(kKeineStrasse, mb::kNo).ExpectMsgBox(kInOrdnung);
+  m_.Suche_Plz_Original("66666", "D'Orf", "", "", true);
+  expect_result("66666", "D'Orf", "", -1);
+  tk().ExpectMsgBox(kInOrdnung);
+  m_.Suche_Plz_Original("10115", "Berlin", "Rue d'Arc 1", "", true);
+  expect_result("10115", "Berlin", "Rue d'Arc 1", -1);
+}
+
 TEST_F(SearchScenario, CaseAStreetPrefixOffersTheStreetChoiceEvenForOneRow) {
   tk().ExpectForm("frmAuswahl", pick(0, "Straßen-Auswahl", {"Lindenweg"}));
   m_.Suche_Plz_Original("", "Berlin", "Linden 4");
