@@ -215,6 +215,10 @@ bool clsPlzManager::Suche_Plz_Original(const std::string& mPlz, const std::strin
             s.Geprueft = 0;
             break;
           default:  // closed without an answer
+            // Postal code and place still disagree and nobody settled it:
+            // the address must not stand as verified because the provider
+            // knew the postal code's place.
+            s.Geprueft = 0;
             break;
         }
       } else {
