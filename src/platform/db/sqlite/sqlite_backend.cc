@@ -58,7 +58,6 @@ class SqliteRecordset;
 // the time limit of the statement being stepped.
 struct Database {
   sqlite3* handle = nullptr;
-  std::string path;
   bool has_deadline = false;
   Clock::time_point deadline;
   bool timed_out = false;
@@ -463,7 +462,6 @@ std::unique_ptr<DbBackend> open_backend(const std::map<std::string, std::string>
   }
 
   auto db = std::make_shared<Database>();
-  db->path = path;
   int rc = sqlite3_open_v2(path.c_str(), &db->handle, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
   auto fail = [&](int code) -> Error {
     std::string msg = db->handle ? sqlite3_errmsg(db->handle) : sqlite3_errstr(code);
