@@ -95,7 +95,7 @@ int record_type_of(std::string_view line) {
 std::string insert_head(const RecordLayout& layout) {
   std::string head = "Insert INTO " + std::string(layout.table) + "  (";
   for (size_t i = 0; i < layout.fields.size(); ++i) {
-    const FieldSpec& f = layout.fields[i];
+    const Field& f = layout.fields[i];
     head += f.column;
     if (i + 1 < layout.fields.size()) head += f.two_blanks ? ",  " : ",";
   }
@@ -130,7 +130,7 @@ bool build_values(const RecordLayout& layout, std::string_view line, std::string
   size_t pos = 0;
   const size_t n = layout.fields.size();
   for (size_t i = 0; i < n; ++i) {
-    const FieldSpec& f = layout.fields[i];
+    const Field& f = layout.fields[i];
     std::string_view field = pos < line.size() ? line.substr(pos, static_cast<size_t>(f.width)) : std::string_view{};
     pos += static_cast<size_t>(f.width);
     if (f.bare_number) {

@@ -14,7 +14,7 @@
 
 namespace noxplz::import {
 
-struct FieldSpec {
+struct Field {
   std::string_view column;
   int width;
   // The INSERT head follows this column's comma with two blanks (as the
@@ -28,7 +28,7 @@ struct RecordLayout {
   std::string_view code;    // "GE"
   std::string_view table;   // "GROSS_DA"
   int record_length;        // position of the end mark "$"
-  std::vector<FieldSpec> fields;  // in file order, end mark not included
+  std::vector<Field> fields;  // in file order, end mark not included
   int32_t RecordCounters::*counter;  // nullptr for check records
   std::string_view count_label;      // progress label, empty for check records
 

@@ -15,7 +15,7 @@ int start_of(std::string_view code, std::string_view column) {
   for (const RecordLayout& l : record_layouts()) {
     if (l.code != code) continue;
     int pos = 1;
-    for (const FieldSpec& f : l.fields) {
+    for (const Field& f : l.fields) {
       if (f.column == column) return pos;
       pos += f.width;
     }
@@ -31,7 +31,7 @@ TEST(RecordLayout, FieldsCoverEachRecordUpToItsEndMark) {
   for (const RecordLayout& l : record_layouts()) {
     SCOPED_TRACE(std::string(l.code));
     int sum = 0;
-    for (const FieldSpec& f : l.fields) sum += f.width;
+    for (const Field& f : l.fields) sum += f.width;
     EXPECT_EQ(l.record_length, expected.at(l.code).first);
     EXPECT_EQ(sum + 1, l.record_length);
     EXPECT_EQ(l.fields.size(), expected.at(l.code).second);
