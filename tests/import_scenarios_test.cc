@@ -165,6 +165,11 @@ TEST_F(ImportScenario, InvalidFirstLineDeletesNothing) {
     tk_->Verify();
     EXPECT_EQ(db_.count("STR_DA"), 1);
   }
+  // A first check record whose count cannot be read is reported and is no sound first line either.
+  tk_->ExpectMsgBox("Fehler beim Import der XX-Sätze!\n13 / Typen unverträglich");
+  tk_->ExpectMsgBox("Dies ist keine gültige Datafactory-Datei!");
+  import(write("XX2612001ST1        0000000020240115$\r\n" + sound, "xx.dat"));
+  EXPECT_EQ(db_.count("STR_DA"), 1);
 }
 
 TEST_F(ImportScenario, WrongEndMarksAreReportedPerRecordAndSkipped) {
