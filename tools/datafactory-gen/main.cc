@@ -29,6 +29,15 @@ void usage() {
       stderr);
 }
 
+// The record type named after an option; exits with a message for anything else.
+std::string record_type(const char* option, const char* text) {
+  static const char* const kTypes[] = {"GE", "KG", "OE", "OR", "OT", "PF", "PL", "ST", "XX"};
+  for (const char* t : kTypes)
+    if (std::string_view(text) == t) return text;
+  std::fprintf(stderr, "Unbekannte Satzart nach %s: %s (erlaubt: GE KG OE OR OT PF PL ST XX)\n", option, text);
+  std::exit(2);
+}
+
 bool parse_count(const char* text, int64_t& out) {
   char* end = nullptr;
   const long long v = std::strtoll(text, &end, 10);
@@ -98,15 +107,15 @@ int main(int argc, char** argv) {
       if (!parse_count(value(), v)) return usage(), 2;
       o.wrong_end_marks = static_cast<int>(v);
     } else if (a == "--wrong-end-mark-type") {
-      o.wrong_end_mark_type = value();
+      o.wrong_end_mark_type = record_type(a.data(), value());
     } else if (a == "--wrong-count") {
-      o.wrong_count_type = value();
+      o.wrong_count_type = record_type(a.data(), value());
     } else if (a == "--unknown-lines") {
       int64_t v = 0;
       if (!parse_count(value(), v)) return usage(), 2;
       o.unknown_lines = static_cast<int>(v);
     } else if (a == "--lower-case") {
-      o.lower_case_type = value();
+      o.lower_case_type = record_type(a.data(), value());
     } else if (!a.empty() && a[0] == '-') {
       std::fprintf(stderr, "Unbekannte Option: %s\n", argv[i]);
       usage();
