@@ -350,6 +350,33 @@ TEST_F(ImportScenario, MissingFileOnlyVerifies) {
   EXPECT_EQ(frm_.lbl_Delete.Caption(), "Es konnten nicht alle Werte korrekt importiert werden!");
 }
 
+// Answers every question with Yes and keeps every message shown.
+class CollectingToolkit : public ScriptedToolkit {
+ public:
+  int MsgBox(std::string_view prompt, int style, std::string_view) override {
+    shown.emplace_back(prompt);
+    return (style & 0xF) == mb::kYesNo ? mb::kYes : mb::kOk;
+  }
+  std::vector<std::string> shown;
+};
+
+TEST_F(ImportScenario, RejectedRowsAreReportedAndTheRunGoesOn) {
+  auto tk = std::make_shared<CollectingToolkit>();
+  ScopedToolkit use(tk);
+  db_.exec("CREATE TRIGGER NUR_TEST BEFORE INSERT ON OTL_DA BEGIN SELECT RAISE(ABORT, 'abgelehnt'); END");
+  GenOptions o;
+  o.ot = 3;
+  import(generate(o));
+  ASSERT_EQ(tk->shown.size(), 4u);  // the question, then one message per OT record
+  for (size_t i = 1; i < tk->shown.size(); ++i) {
+    EXPECT_EQ(tk->shown[i].rfind("Fehler beim Import der OT-Sätze!\n", 0), 0u) << tk->shown[i];
+    EXPECT_NE(tk->shown[i].find("abgelehnt"), std::string::npos) << tk->shown[i];
+  }
+  EXPECT_EQ(session().counters.OT, 0);
+  EXPECT_EQ(db_.count("STR_DA"), summary_.records.at("ST"));
+  EXPECT_EQ(caption_colours(), colours({"OT"}));
+}
+
 class CapturingLog : public ErrorLog {
  public:
   void Report(const ErrorReport& r) override { reports.push_back(r); }
