@@ -43,8 +43,6 @@ class clsPlzImport {
   void PruefeImport(Form& mFrm);
 
  private:
-  friend struct ImportTestAccess;
-
   bool Pruefe_Datei(const std::string& mDatenDatei);
   bool Loesche_Daten();
   void Bilde_InsertKoepfe();
