@@ -40,8 +40,17 @@ int finish(pid_t pid, bool kill_it) {
 }
 
 // Reads from the given descriptors until all are closed or time runs out.
-bool drain(std::vector<std::pair<int, std::string*>> fds, Clock::time_point deadline) {
+bool drain(std::vector<std::pair<int, std::string*>> fds, Clock::time_point deadline, pid_t pid,
+           const std::string& interrupt_after) {
+  bool interrupted = interrupt_after.empty();
+  std::vector<std::string*> sinks;
+  for (auto& entry : fds) sinks.push_back(entry.second);
   while (!fds.empty()) {
+    if (!interrupted) {
+      for (std::string* sink : sinks)
+        if (sink->find(interrupt_after) != std::string::npos) interrupted = true;
+      if (interrupted) kill(pid, SIGINT);
+    }
     auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
     if (left <= 0) {
       for (auto& entry : fds) close(entry.first);
@@ -87,7 +96,7 @@ RunResult run(const std::vector<std::string>& args, const RunOptions& options) {
       ssize_t written = write(master, options.input.data(), options.input.size());
       (void)written;
     }
-    bool done = drain({{master, &result.out}}, deadline);
+    bool done = drain({{master, &result.out}}, deadline, pid, options.interrupt_after);
     result.timed_out = !done;
     result.code = finish(pid, !done);
     return result;
@@ -113,7 +122,7 @@ RunResult run(const std::vector<std::string>& args, const RunOptions& options) {
     (void)written;
   }
   close(in[1]);
-  bool done = drain({{out[0], &result.out}, {err[0], &result.err}}, deadline);
+  bool done = drain({{out[0], &result.out}, {err[0], &result.err}}, deadline, pid, options.interrupt_after);
   result.timed_out = !done;
   result.code = finish(pid, !done);
   return result;

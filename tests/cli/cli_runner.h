@@ -24,6 +24,7 @@ struct RunOptions {
   int timeout_seconds = 60;
   std::vector<std::string> unset;  // environment variables removed for the run
   std::map<std::string, std::string> env;  // environment variables set for the run
+  std::string interrupt_after;     // sends SIGINT once the output contains this text
 };
 
 // Path of the program under test.

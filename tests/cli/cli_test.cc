@@ -211,6 +211,21 @@ TEST_F(CliTest, WithoutTerminalTheDeletionQuestionFailsAtOnceNamingTheOption) {
   EXPECT_EQ(table_counts(), before);
 }
 
+TEST_F(CliTest, InterruptStopsTheImportAndTheVerificationShowsWhatArrived) {
+  datafactory::GenOptions large;
+  large.st = 300000;
+  const std::string file = file_with(large, "gross.dat");
+  RunOptions piped;
+  piped.interrupt_after = "Datafactory-Daten werden importiert";
+  piped.timeout_seconds = 120;
+  RunResult r = noxplz({"import", file, "--yes"}, piped);
+  EXPECT_FALSE(r.timed_out);
+  EXPECT_EQ(r.code, 3) << describe(r);
+  EXPECT_NE(r.err.find("Der Import wurde abgebrochen"), std::string::npos) << describe(r);
+  EXPECT_NE(r.out.find("Es konnten nicht alle Werte korrekt importiert werden!"), std::string::npos);
+  EXPECT_LT(number("SELECT COUNT(*) AS n FROM STR_DA"), 300000);
+}
+
 TEST_F(CliTest, AtATerminalTheQuestionsAreAsked) {
   datafactory::GenOptions small;
   small.st = 200;

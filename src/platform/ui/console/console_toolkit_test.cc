@@ -328,6 +328,7 @@ TEST(ConsoleImport, ShareReadFollowsCountsAndRecordLengths) {
   EXPECT_EQ(display.counts()[0], 1000);
   EXPECT_DOUBLE_EQ(display.share_read(display.counts()), 1.0);  // never beyond the whole file
   EXPECT_NE(display.status_text(1.0).find("GE 1.000 · KG 0"), std::string::npos);
+  EXPECT_EQ(display.compact_text(1.0), "100 % · 1.005/s · GE 1.000 ST 5");
 }
 
 TEST(ConsoleImport, PlainLinesShowNoticesAndEveryTenthOfTheFile) {

@@ -106,10 +106,24 @@ void ImportDisplay::clear_line() {
   }
 }
 
+std::string ImportDisplay::compact_text(double seconds) const {
+  auto c = counts();
+  long long total = 0;
+  for (long long n : c) total += n;
+  std::string s;
+  double share = share_read(c);
+  if (share >= 0) s += std::to_string(static_cast<int>(std::floor(share * 100))) + " % · ";
+  if (seconds >= 0.25) s += group_digits(static_cast<long long>(static_cast<double>(total) / seconds)) + "/s ·";
+  for (size_t i = 0; i < kRecordTypes.size(); ++i)
+    if (c[i] > 0) s += std::string(" ") + kRecordTypes[i].code + " " + group_digits(c[i]);
+  return s;
+}
+
 void ImportDisplay::draw_live() {
   double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start_).count();
-  std::string line = status_text(seconds);
   size_t width = toolkit_.settings_.width > 10 ? static_cast<size_t>(toolkit_.settings_.width - 1) : 79;
+  std::string line = status_text(seconds);
+  if (text::length(line) > width) line = compact_text(seconds);
   if (text::length(line) > width) line = text::left(line, width - 1) + "…";
   *toolkit_.settings_.ui << "\r\033[K" << line << std::flush;
   line_on_screen_ = true;

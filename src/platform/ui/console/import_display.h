@@ -55,6 +55,9 @@ class ImportDisplay {
   double share_read(const std::array<long long, 8>& counts) const;
   // "42 % gelesen · 12.345 Sätze/s · GE 0 · KG 1.250 · …"
   std::string status_text(double seconds) const;
+  // The same for narrow terminals: "42 % · 12.345/s · KG 1.250 OR 900 …"
+  // (types without records left out).
+  std::string compact_text(double seconds) const;
 
  private:
   void notice_changed(Control& control);
