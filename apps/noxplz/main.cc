@@ -57,7 +57,10 @@ int main(int argc, char** argv) {
   add_lookup_commands(app, globals);
   add_search_commands(app, globals);
   add_tool_commands(app, globals);
-  for (CLI::App* sub : app.get_subcommands({})) sub->group("Befehle");
+  for (CLI::App* sub : app.get_subcommands({})) {
+    sub->group("Befehle");
+    if (CLI::Option* help = sub->get_help_ptr()) help->group("Optionen");
+  }
   app.require_subcommand(1);
 
   if (argc == 1) {
