@@ -288,6 +288,39 @@ TEST_F(CliTest, ChoiceListsAtATerminalWithAnswersGivenAndWithout) {
   EXPECT_EQ(given["geprueft"], true);
 }
 
+TEST_F(CliTest, MismatchQuestionAnsweredByLetter) {
+  import_ok(file_with(datafactory::GenOptions{}, "post.dat"));
+  // A postal code with exactly one place, and another place's name.
+  json codes = noxplz_json({"sql",
+                            "SELECT TRIM(PLZ) AS plz, MIN(TRIM(ONAME)) AS ort FROM PLZ_DA GROUP BY PLZ "
+                            "HAVING COUNT(DISTINCT ONAME) = 1 ORDER BY PLZ"});
+  ASSERT_GE(codes.size(), 2u);
+  const std::string plz = codes[0]["plz"], own = codes[0]["ort"];
+  std::string other;
+  for (const json& c : codes)
+    if (c["ort"] != own) {
+      other = c["ort"];
+      break;
+    }
+  ASSERT_FALSE(other.empty());
+
+  RunOptions piped;
+  piped.timeout_seconds = 20;
+  RunResult unanswered = noxplz({"suche", "--plz", plz, "--ort", other}, piped);
+  EXPECT_EQ(unanswered.code, 2) << describe(unanswered);
+  EXPECT_NE(unanswered.err.find("--antwort"), std::string::npos) << describe(unanswered);
+
+  // "Postleitzahl" is right: the place of the postal code is taken.
+  json code_right = noxplz_json({"suche", "--plz", plz, "--ort", other, "--antwort", "P"});
+  EXPECT_EQ(code_right["plz"], plz);
+  EXPECT_EQ(code_right["ort"], own);
+  EXPECT_EQ(code_right["geprueft"], true);
+
+  // "Nein": the address stays unverified.
+  json neither = noxplz_json({"suche", "--plz", plz, "--ort", other, "--antwort", "N"}, 3);
+  EXPECT_EQ(neither["geprueft"], false);
+}
+
 TEST_F(CliTest, SplitterNeedsNoDatabase) {
   RunOptions here;
   here.cwd = dir_.string();
