@@ -50,7 +50,10 @@ int report_verification(Context& context, frmPlzImport& form, bool json) {
     std::cout << "\n"
               << paint(form.lbl_Delete.Caption(), all_ok ? Color::Green : Color::Red, context.stdout_color())
               << "\n";
-    if (!all_ok)
+    if (!all_ok && context.count_rows("PRUEF_DA") == 0)
+      std::cout << "Die Datenbank enthält keine Prüfsätze (XX), gegen die geprüft werden könnte. Importieren Sie "
+                   "eine vollständige Datafactory-Datei: noxplz import DATEI\n";
+    else if (!all_ok)
       std::cout << "Die rot markierten Satzarten stimmen nicht mit den Prüfsätzen (XX) der Datei überein. "
                    "Importieren Sie eine vollständige, unveränderte Datafactory-Datei erneut.\n";
   }
