@@ -387,13 +387,10 @@ void ConsoleToolkit::Repaint(Control& control) {
 
 void ConsoleToolkit::WatchImport(Form& form, std::uintmax_t file_size) {
   EndWatch();
-  display_ = new ImportDisplay(*this, form, file_size);
+  display_ = std::make_unique<ImportDisplay>(*this, form, file_size);
 }
 
-void ConsoleToolkit::EndWatch() {
-  delete display_;
-  display_ = nullptr;
-}
+void ConsoleToolkit::EndWatch() { display_.reset(); }
 
 std::optional<FileChoice> ConsoleToolkit::OpenFile(const FileDialogRequest& request) {
   std::string title = request.title.empty() ? "Datei öffnen" : request.title;

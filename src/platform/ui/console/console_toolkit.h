@@ -25,6 +25,7 @@
 #include <deque>
 #include <functional>
 #include <iosfwd>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -119,7 +120,7 @@ class ConsoleToolkit : public Toolkit {
   std::string failure_message_;
   int mouse_pointer_ = 0;
   std::string import_path_;
-  ImportDisplay* display_ = nullptr;
+  std::unique_ptr<ImportDisplay> display_;
 };
 
 // "12.345" (German thousands separator).
