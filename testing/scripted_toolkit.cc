@@ -5,12 +5,9 @@
 namespace noxplz::testing {
 namespace {
 
-const char* kind_name(int k) {
-  switch (k) {
-    case 0: return "Meldung";
-    case 1: return "Formular";
-    default: return "Dateiauswahl";
-  }
+const char* kind_name(auto kind) {
+  static const char* const kNames[] = {"Meldung", "Formular", "Dateiauswahl"};
+  return kNames[static_cast<int>(kind)];
 }
 
 }  // namespace
@@ -19,52 +16,47 @@ ScriptedToolkit::~ScriptedToolkit() { Verify(); }
 
 ScriptedToolkit& ScriptedToolkit::ExpectMsgBox(std::string prompt, int answer, std::optional<int> style,
                                                std::optional<std::string> title) {
-  Step s;
-  s.kind = Step::Kind::MsgBox;
+  Step& s = steps_.emplace_back();
   s.text = std::move(prompt);
   s.answer = answer;
   s.style = style;
   s.title = std::move(title);
-  steps_.push_back(std::move(s));
   return *this;
 }
 
 ScriptedToolkit& ScriptedToolkit::ExpectForm(std::string form_name, std::function<void(Form&)> actions) {
-  Step s;
+  Step& s = steps_.emplace_back();
   s.kind = Step::Kind::Form;
   s.text = std::move(form_name);
   s.actions = std::move(actions);
-  steps_.push_back(std::move(s));
   return *this;
 }
 
 ScriptedToolkit& ScriptedToolkit::ExpectOpenFile(std::optional<FileChoice> answer,
                                                  std::function<void(const FileDialogRequest&)> check) {
-  Step s;
+  Step& s = steps_.emplace_back();
   s.kind = Step::Kind::OpenFile;
   s.file = std::move(answer);
   s.file_check = std::move(check);
-  steps_.push_back(std::move(s));
   return *this;
 }
 
 void ScriptedToolkit::Verify() {
   for (size_t i = used_; i < steps_.size(); ++i)
-    ADD_FAILURE() << "Skriptschritt nie benutzt: " << kind_name(static_cast<int>(steps_[i].kind)) << " \""
-                  << steps_[i].text << "\"";
+    ADD_FAILURE() << "Skriptschritt nie benutzt: " << kind_name(steps_[i].kind) << " \"" << steps_[i].text << "\"";
   steps_.clear();
   used_ = 0;
 }
 
 std::optional<ScriptedToolkit::Step> ScriptedToolkit::next(Step::Kind kind, const std::string& what) {
   if (used_ >= steps_.size()) {
-    ADD_FAILURE() << "Unerwartet angezeigt (" << kind_name(static_cast<int>(kind)) << "): \"" << what << "\"";
+    ADD_FAILURE() << "Unerwartet angezeigt (" << kind_name(kind) << "): \"" << what << "\"";
     return std::nullopt;
   }
-  Step& s = steps_[used_];
+  const Step& s = steps_[used_];
   if (s.kind != kind) {
-    ADD_FAILURE() << "Erwartet " << kind_name(static_cast<int>(s.kind)) << " \"" << s.text << "\", angezeigt "
-                  << kind_name(static_cast<int>(kind)) << " \"" << what << "\"";
+    ADD_FAILURE() << "Erwartet " << kind_name(s.kind) << " \"" << s.text << "\", angezeigt " << kind_name(kind)
+                  << " \"" << what << "\"";
     return std::nullopt;
   }
   ++used_;
@@ -74,8 +66,7 @@ std::optional<ScriptedToolkit::Step> ScriptedToolkit::next(Step::Kind kind, cons
 int ScriptedToolkit::MsgBox(std::string_view prompt, int style, std::string_view title) {
   log_.push_back("MsgBox(" + std::to_string(style) + ", " + std::string(title) + "): " + std::string(prompt));
   auto step = next(Step::Kind::MsgBox, std::string(prompt));
-  bool question = (style & 0xF) == mb::kYesNo;
-  if (!step) return question ? mb::kNo : mb::kOk;
+  if (!step) return (style & 0xF) == mb::kYesNo ? mb::kNo : mb::kOk;
   EXPECT_EQ(step->text, prompt) << "Meldungstext";
   if (step->style) {
     EXPECT_EQ(*step->style, style) << "Stil der Meldung \"" << prompt << "\"";
@@ -109,7 +100,6 @@ void ScriptedToolkit::Hide(Form& form) {
 }
 
 void ScriptedToolkit::DoEvents() {
-  ++do_events_;
   if (on_do_events) on_do_events();
 }
 
@@ -126,6 +116,6 @@ std::optional<FileChoice> ScriptedToolkit::OpenFile(const FileDialogRequest& req
   return step->file;
 }
 
-void ScriptedToolkit::Repaint(Control&) { ++repaints_; }
+void ScriptedToolkit::Repaint(Control&) {}
 
 }  // namespace noxplz::testing

@@ -47,8 +47,6 @@ class ScriptedToolkit : public Toolkit {
   // "ShowModal: frmName", "Hide: frmName", "OpenFile: title", "MousePointer: 11".
   const std::vector<std::string>& log() const { return log_; }
   int mouse_pointer() const { return mouse_pointer_; }
-  int do_events_count() const { return do_events_; }
-  int repaint_count() const { return repaints_; }
   // Called on every DoEvents (e.g. to press "Abbrechen" during an import).
   std::function<void()> on_do_events;
 
@@ -77,8 +75,6 @@ class ScriptedToolkit : public Toolkit {
   size_t used_ = 0;
   std::vector<std::string> log_;
   int mouse_pointer_ = 0;
-  int do_events_ = 0;
-  int repaints_ = 0;
 };
 
 }  // namespace noxplz::testing

@@ -38,5 +38,7 @@ class TempDatabase {
 
 // A unique empty temporary directory (removed by the caller).
 std::filesystem::path make_temp_dir(const std::string& prefix = "noxplz");
+// Writes `bytes` unchanged to dir/name; returns the path.
+std::string write_file(const std::filesystem::path& dir, const std::string& name, const std::string& bytes);
 
 }  // namespace noxplz::testing
