@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include <set>
+#include <algorithm>
 
 #include "lookup/global.h"
 #include "manager/session.h"
@@ -10,6 +10,8 @@ namespace noxplz {
 namespace {
 
 using testing::PostalTest;
+using testing::rows;
+using testing::Rows;
 
 const std::string kStrasseNichtGefunden =
     "Straße nicht gefunden! (Bitte prüfen Sie die Schreibweise)\nMöchten Sie aus der Liste der Straßen auswählen?";
@@ -21,105 +23,73 @@ TEST_F(StreetLookupTest, ErmittleStrassenNormalisesTheStreetAndWritesSections) {
   std::string strasse = " Hauptstraße. ";
   ASSERT_TRUE(Ermittle_Strassen("11000000", t, strasse, ""));
   EXPECT_EQ(strasse, "Hauptstr");
-  ASSERT_EQ(t.UpperBound(1), 3);
-  EXPECT_EQ(t.UpperBound(2), 5);
-  for (int r = 0; r < 3; ++r) {
-    EXPECT_EQ(t.Text(r, 0), "Hauptstr.");
-    EXPECT_EQ(t.Text(r, 5), "");  // district display off
-  }
-  // The three sections, each with its trimmed range, type and postal code.
-  std::set<std::string> sections;
-  for (int r = 0; r < 3; ++r)
-    sections.insert(t.Text(r, 1) + " " + t.Text(r, 2) + "-" + t.Text(r, 3) + " " + t.Text(r, 4));
-  EXPECT_EQ(sections, (std::set<std::string>{"10115 0001-0009 N", "10117 0002-0020 G", "10119 0011-0099 U"}));
+  // The three sections, each with its trimmed range, type and postal code; no district while the display is off.
+  Rows found = rows(t);
+  std::sort(found.begin(), found.end());
+  EXPECT_EQ(found, (Rows{"Hauptstr.|10115|0001|0009|N|", "Hauptstr.|10117|0002|0020|G|",
+                         "Hauptstr.|10119|0011|0099|U|"}));
+  strasse = "   ";  // blank: all streets, ordered by name
+  ASSERT_TRUE(Ermittle_Strassen("11000000", t, strasse, ""));
+  ASSERT_EQ(t.UpperBound(1), 6);
+  EXPECT_EQ(t.Text(0, 0), "Bahnhofstr.");
+  EXPECT_EQ(t.Text(5, 0), "Rue d'Arc");
+
+  session().MitOrtteiAnzeige = true;
+  strasse = "Linden";
+  ASSERT_TRUE(Ermittle_Strassen("11000000", t, strasse, ""));
+  EXPECT_EQ(rows(t), Rows{"Lindenweg|10115||||Mitte"});
+  strasse = "Rue d'A";  // an apostrophe, and no district key
+  ASSERT_TRUE(Ermittle_Strassen("11000000", t, strasse, ""));
+  EXPECT_EQ(rows(t), Rows{"Rue d'Arc|10115||||"});
 }
 
-TEST_F(StreetLookupTest, ErmittleStrassenLeavesCapitalStrasseAlone) {
+TEST_F(StreetLookupTest, ErmittleStrassenAsksWhetherToListAllStreetsWhenNothingMatches) {
   VariantTable t;
-  std::string strasse = "Strasse des Friedens";
+  std::string strasse = "Strasse des Friedens";  // a capital Strasse stays
   tk().ExpectMsgBox(kStrasseNichtGefunden, mb::kNo, mb::kYesNo, "Achtung");
   EXPECT_FALSE(Ermittle_Strassen("11000000", t, strasse, ""));
   EXPECT_EQ(strasse, "Strasse des Friedens");
   EXPECT_EQ(t.UpperBound(1), 0);
-}
-
-TEST_F(StreetLookupTest, ErmittleStrassenOffersAllStreetsWhenNothingMatches) {
-  VariantTable t;
-  std::string strasse = "Gartenstrasse";
-  tk().ExpectMsgBox(kStrasseNichtGefunden, mb::kYes);
-  ASSERT_TRUE(Ermittle_Strassen("11000000", t, strasse, ""));
-  EXPECT_EQ(strasse, "Gartenstr");
-  ASSERT_EQ(t.UpperBound(1), 6);
-  EXPECT_EQ(t.Text(0, 0), "Bahnhofstr.");  // ordered by name
-  EXPECT_EQ(t.Text(5, 0), "Rue d'Arc");
-}
-
-TEST_F(StreetLookupTest, ErmittleStrassenBlankListsAllWithoutQuestionAndNoStreetsNoQuestion) {
-  VariantTable t;
-  std::string strasse = "   ";
+  strasse = "Gartenstrasse";
+  tk().ExpectMsgBox(kStrasseNichtGefunden, mb::kYes, mb::kYesNo, "Achtung");
   EXPECT_TRUE(Ermittle_Strassen("11000000", t, strasse, ""));
-  EXPECT_EQ(strasse, "");
+  EXPECT_EQ(strasse, "Gartenstr");
   EXPECT_EQ(t.UpperBound(1), 6);
-  strasse = "Hauptstr";
-  EXPECT_FALSE(Ermittle_Strassen("07000000", t, strasse, ""));  // a place without streets: no question
-  EXPECT_EQ(t.UpperBound(1), 0);
-  strasse = "";
+  strasse = "Hauptstr";  // a place without streets: no question
   EXPECT_FALSE(Ermittle_Strassen("07000000", t, strasse, ""));
-}
-
-TEST_F(StreetLookupTest, ErmittleStrassenWithDistrictsAndApostrophes) {
-  session().MitOrtteiAnzeige = true;
-  VariantTable t;
-  std::string strasse = "Linden";
-  ASSERT_TRUE(Ermittle_Strassen("11000000", t, strasse, ""));
-  EXPECT_EQ(t.Text(0, 5), "Mitte");
-  strasse = "Rue d'A";
-  ASSERT_TRUE(Ermittle_Strassen("11000000", t, strasse, ""));
-  EXPECT_EQ(t.Text(0, 0), "Rue d'Arc");
-  EXPECT_EQ(t.Text(0, 5), "");  // no district key
+  EXPECT_EQ(t.UpperBound(1), 0);
 }
 
 TEST_F(StreetLookupTest, PruefeStrasseCodes) {
-  std::string s = "  Hauptstr.  ";
-  EXPECT_EQ(Pruefe_Strasse("11000000", s, ""), 3);
-  EXPECT_EQ(s, "Hauptstr.");
-  s = "hauptstr.";  // the database compares without regard to case
-  EXPECT_EQ(Pruefe_Strasse("11000000", s, ""), 3);
-  s = "Hauptstr";  // no normalisation here: a prefix only
-  EXPECT_EQ(Pruefe_Strasse("11000000", s, ""), 2);
-  s = "Gartenweg";
-  EXPECT_EQ(Pruefe_Strasse("11000000", s, ""), -1);
-  s = "Gartenweg";
-  EXPECT_EQ(Pruefe_Strasse("07000000", s, ""), 0);
-  s = "   ";
+  auto pruefe = [](const char* alort, std::string s) { return std::to_string(Pruefe_Strasse(alort, s, "")) + " " + s; };
+  EXPECT_EQ(pruefe("11000000", "  Hauptstr.  "), "3 Hauptstr.");
+  EXPECT_EQ(pruefe("11000000", "hauptstr."), "3 hauptstr.");  // the database compares without regard to case
+  EXPECT_EQ(pruefe("11000000", "Hauptstr"), "2 Hauptstr");    // no normalisation here: a prefix only
+  EXPECT_EQ(pruefe("11000000", "Gartenweg"), "-1 Gartenweg");
+  EXPECT_EQ(pruefe("07000000", "Gartenweg"), "0 Gartenweg");
   db_.exec("DROP TABLE STR_DA");  // 1 runs no statement
-  EXPECT_EQ(Pruefe_Strasse("11000000", s, ""), 1);
-  EXPECT_EQ(s, "");
+  EXPECT_EQ(pruefe("11000000", "   "), "1 ");
 }
 
 TEST_F(StreetLookupTest, StreetErrorsShowTheirFixedTexts) {
   db_.exec("DROP TABLE STR_DA");
+  const std::string cause =
+      "\n-2147217900 / SQL-Fehler: no such table: Str_DA (Anweisung: SELECT Count(*) as Anzahl FROM Str_DA WHERE "
+      "Alort = '11000000')";
   std::string s = "Hauptstr";
-  tk().ExpectMsgBox(
-      "Fehler bei der Prüfung der Strassen\n-2147217900 / SQL-Fehler: no such table: Str_DA (Anweisung: SELECT "
-      "Count(*) as Anzahl FROM Str_DA WHERE Alort = '11000000')");
+  tk().ExpectMsgBox("Fehler bei der Prüfung der Strassen" + cause);
   EXPECT_EQ(Pruefe_Strasse("11000000", s, ""), 0);
   tk().Verify();
-
-  tk().ExpectMsgBox(
-      "Fehler bei der Ermittlung der Strassen\n-2147217900 / SQL-Fehler: no such table: Str_DA (Anweisung: SELECT "
-      "Count(*) as Anzahl FROM Str_DA WHERE Alort = '11000000')");
+  tk().ExpectMsgBox("Fehler bei der Ermittlung der Strassen" + cause);
   VariantTable t;
   EXPECT_FALSE(Ermittle_Strassen("11000000", t, s, ""));
 }
 
-struct HnrCase {
-  const char *hnr, *von, *bis, *typ;
-  bool expected;
-};
-
 TEST(PruefeHausnummerTest, ComparesHouseNumbersAsNumbers) {
-  const HnrCase cases[] = {
+  struct Case {
+    const char *hnr, *von, *bis, *typ;
+    bool expected;
+  } cases[] = {
       {"12", "10", "20", "G", true},   {"13", "10", "20", "G", false}, {"13", "11", "19", "U", true},
       {"15", "11", "19", "X", false},  {"12", "2", "20", "N", true},   {"10", "1", "9", "N", false},
       {"5", "2", "10", "N", true},     {"12a", "12", "12", "N", false}, {"12", "12", "12b", "N", true},
@@ -128,22 +98,19 @@ TEST(PruefeHausnummerTest, ComparesHouseNumbersAsNumbers) {
       {"100000", "1", "999999", "G", true}, {"70001", "70001", "70001", "U", true},
       {"123456789012345678901", "1", "999999999999999999999", "U", true}, {"4", "1", "9", " G ", true},
   };
-  for (const HnrCase& c : cases) {
+  for (const Case& c : cases) {
     std::string hnr = c.hnr, von = c.von, bis = c.bis;
     EXPECT_EQ(Pruefe_Hausnummer(hnr, von, bis, c.typ), c.expected)
         << c.hnr << " in " << c.von << "-" << c.bis << " " << c.typ;
   }
-}
-
-TEST(PruefeHausnummerTest, WritesTheTrimmedTextsBack) {
+  // The trimmed texts are written back.
   std::string hnr = " 5 ", von = " 1 ", bis = "9  ";
   EXPECT_TRUE(Pruefe_Hausnummer(hnr, von, bis, "U"));
-  EXPECT_EQ(hnr, "5");
-  EXPECT_EQ(von, "1");
-  EXPECT_EQ(bis, "9");
+  EXPECT_EQ(hnr + "|" + von + "|" + bis, "5|1|9");
 }
 
-TEST(SplitHouseNumberTest, MovesATrailingNumberFromTheSecondHalf) {
+// The splitter behind TrenneStrasseHausNr.
+TEST(TrenneStrasseHausNrTest, MovesATrailingNumberFromTheSecondHalf) {
   struct Case {
     const char *strasse, *hnr, *street, *number;
   } cases[] = {
@@ -156,6 +123,7 @@ TEST(SplitHouseNumberTest, MovesATrailingNumberFromTheSecondHalf) {
       {"5", " 9 ", "5", "9"},
       {"Hauptstr 12", "7", "Hauptstr", "12"},  // the number in the street wins
       {"Übergasse   3", "", "Übergasse", "3"},
+      {"   ", " 7 ", "", " 7 "},  // blank street: the number untouched, not even trimmed
   };
   for (const Case& c : cases) {
     std::string strasse = c.strasse, hnr = c.hnr;
@@ -163,10 +131,6 @@ TEST(SplitHouseNumberTest, MovesATrailingNumberFromTheSecondHalf) {
     EXPECT_EQ(strasse, c.street) << c.strasse;
     EXPECT_EQ(hnr, c.number) << c.strasse;
   }
-  std::string blank = "   ", hnr = " 7 ";
-  split_house_number(blank, hnr);
-  EXPECT_EQ(blank, "");
-  EXPECT_EQ(hnr, " 7 ");  // untouched, not even trimmed
 }
 
 TEST(NormalizeStreetNameTest, RemovesFullStopsAndShortensLowerCaseStrasse) {
