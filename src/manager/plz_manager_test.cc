@@ -17,151 +17,111 @@ using testing::TempDatabase;
 
 class PlzManagerTest : public ::testing::Test {
  protected:
-  void SetUp() override { tk_ = std::make_shared<ScriptedToolkit>(); }
   void TearDown() override { session() = Session{}; }
-  std::shared_ptr<ScriptedToolkit> tk_;
-  ScopedToolkit use_{nullptr};
+  std::shared_ptr<ScriptedToolkit> tk_ = std::make_shared<ScriptedToolkit>();
+  ScopedToolkit use_{tk_};
+  TempDatabase db_;
 };
 
+// Init with a host connection uses it unchanged; a second manager on the
+// thread sees the same state, and the end of either clears it for both.
 TEST_F(PlzManagerTest, TwoManagersOnOneThreadShareStateAndTheEndOfOneClearsBoth) {
-  ScopedToolkit use(tk_);
-  TempDatabase db;
+  db_.connection()->CommandTimeout(77);
   auto a = std::make_unique<clsPlzManager>();
   clsPlzManager b;
-  ASSERT_TRUE(a->Init(nullptr, "", db.connection()));
+  auto app = std::make_shared<int>(5);
+  ASSERT_TRUE(a->Init(app, "", db_.connection(), true));
+  EXPECT_EQ(session().connection, db_.connection());
+  EXPECT_EQ(session().connection->CommandTimeout(), 77);
+  EXPECT_EQ(session().appObj, app);
+  EXPECT_TRUE(b.MitOrtteiAnzeige());
   a->Such_Ort("Köln");
-  a->Plz("50667");
   a->Geprueft(-1);
   EXPECT_EQ(b.Such_Ort(), "Köln");
-  EXPECT_EQ(b.Plz(), "50667");
   EXPECT_EQ(b.Geprueft(), -1);
-  EXPECT_EQ(session().connection, db.connection());
 
-  a.reset();  // the end of one manager resets the thread's session
+  a.reset();
   EXPECT_EQ(b.Such_Ort(), "");
-  EXPECT_EQ(b.Plz(), "");
   EXPECT_EQ(b.Geprueft(), 0);
   EXPECT_EQ(session().connection, nullptr);
+  EXPECT_TRUE(tk_->log().empty());
 }
 
 TEST_F(PlzManagerTest, ThreadsNeverSeeEachOthersState) {
   clsPlzManager main_manager;
+  ASSERT_TRUE(main_manager.Init(nullptr, "", db_.connection()));
   main_manager.Ort("Hamburg");
   main_manager.OkMeldungUnterdrucken("True");
-  std::string seen_ort = "unset", seen_flag;
-  std::thread other([&] {
+  std::string seen;
+  std::thread([&] {
     clsPlzManager m;
-    seen_ort = m.Ort();
-    seen_flag = m.OkMeldungUnterdrucken();
+    seen = m.Ort() + "|" + m.OkMeldungUnterdrucken() + "|" + (session().connection ? "verbunden" : "-");
     m.Ort("München");
-  });
-  other.join();
-  EXPECT_EQ(seen_ort, "");
-  EXPECT_EQ(seen_flag, "False");
+  }).join();
+  EXPECT_EQ(seen, "|False|-");
   EXPECT_EQ(main_manager.Ort(), "Hamburg");
+  EXPECT_EQ(session().connection, db_.connection());
 }
 
-TEST_F(PlzManagerTest, InitWithHostConnectionUsesItUnchanged) {
-  ScopedToolkit use(tk_);
-  TempDatabase db;
-  db.connection()->CommandTimeout(77);
+TEST_F(PlzManagerTest, InitOpensItsOwnConnectionOrReportsFailure) {
   clsPlzManager m;
-  auto app = std::make_shared<int>(5);
-  EXPECT_TRUE(m.Init(app, "", db.connection(), true));
-  EXPECT_EQ(session().connection, db.connection());
-  EXPECT_EQ(session().connection->CommandTimeout(), 77);
-  EXPECT_EQ(session().appObj, app);
-  EXPECT_TRUE(m.MitOrtteiAnzeige());
-  EXPECT_TRUE(tk_->log().empty());
-}
-
-TEST_F(PlzManagerTest, InitOpensItsOwnConnectionFromTheConnectionString) {
-  ScopedToolkit use(tk_);
-  TempDatabase db;
-  clsPlzManager m;
-  EXPECT_TRUE(m.Init(nullptr, db.connection_string()));
-  ASSERT_NE(session().connection, nullptr);
-  EXPECT_NE(session().connection, db.connection());
+  EXPECT_TRUE(m.Init(nullptr, db_.connection_string()));
+  ASSERT_NE(session().connection, db_.connection());
   EXPECT_EQ(session().connection->State(), Connection::kStateOpen);
-  EXPECT_EQ(session().connection->CursorLocation(), Connection::kAdUseClient);
-  EXPECT_EQ(session().connection->ConnectionString(), db.connection_string());
-}
 
-TEST_F(PlzManagerTest, InitReportsFailureWhenItsOwnConnectionCannotBeOpened) {
-  ScopedToolkit use(tk_);
   tk_->ExpectMsgBox("Fehler bei GetConnection", mb::kOk, mb::kOkOnly, "NoxPlz");
-  clsPlzManager m;
   EXPECT_FALSE(m.Init(nullptr, "Provider=SQLite;Data Source=/gibt/es/nicht/noxplz.db"));
   ASSERT_NE(session().connection, nullptr);  // the unopened connection is kept
   EXPECT_EQ(session().connection->State(), Connection::kStateClosed);
 }
 
+// All sixteen address texts are separate values, and a second Init clears
+// every one of them and Geprueft, but keeps OkMeldungUnterdrucken.
 TEST_F(PlzManagerTest, SecondInitClearsTextsAndGeprueftButKeepsOkMeldungUnterdrucken) {
-  ScopedToolkit use(tk_);
-  TempDatabase db;
+  using Get = std::string (clsPlzManager::*)() const;
+  using Set = void (clsPlzManager::*)(std::string_view);
+#define P(name) std::pair<Get, Set>{&clsPlzManager::name, &clsPlzManager::name}
+  const std::pair<Get, Set> props[] = {
+      P(Such_Plz), P(Such_Postfach), P(Such_Strasse), P(Such_Hausnummer), P(Such_Ort), P(Such_OrtsTeil),
+      P(Such_Gemeinde), P(Such_GrossEmpfaenge), P(Plz), P(Postfach), P(Strasse), P(Hausnummer), P(Ort),
+      P(OrtsTeil), P(Gemeinde), P(GrossEmpfaenge)};
+#undef P
   clsPlzManager m;
-  ASSERT_TRUE(m.Init(nullptr, "", db.connection()));
-  m.Such_Plz("10115");
-  m.Such_Postfach("123");
-  m.Strasse("Hauptstr 1");
-  m.GrossEmpfaenge("x");
+  ASSERT_TRUE(m.Init(nullptr, "", db_.connection()));
+  for (size_t i = 0; i < std::size(props); ++i) (m.*props[i].second)("wert " + std::to_string(i));
+  for (size_t i = 0; i < std::size(props); ++i) EXPECT_EQ((m.*props[i].first)(), "wert " + std::to_string(i));
   m.Geprueft(-1);
   m.OkMeldungUnterdrucken("-1");
   session().AktuellerAlort = "12345678";
-  ASSERT_TRUE(m.Init(nullptr, "", db.connection()));
-  EXPECT_EQ(m.Such_Plz(), "");
-  EXPECT_EQ(m.Such_Postfach(), "");
-  EXPECT_EQ(m.Strasse(), "");
-  EXPECT_EQ(m.GrossEmpfaenge(), "");
+
+  ASSERT_TRUE(m.Init(nullptr, "", db_.connection()));
+  for (size_t i = 0; i < std::size(props); ++i) EXPECT_EQ((m.*props[i].first)(), "") << "property " << i;
   EXPECT_EQ(m.Geprueft(), 0);
   EXPECT_EQ(m.OkMeldungUnterdrucken(), "True");
   EXPECT_EQ(session().AktuellerAlort, "12345678");
 }
 
+// Words and numbers convert; any other text raises 13 and keeps the old value.
 TEST_F(PlzManagerTest, OkMeldungUnterdrueckenConvertsTextAndRejectsOtherText) {
+  const struct {
+    const char* text;
+    int32_t error;
+    const char* expected;
+  } cases[] = {{"1", 0, "True"},  {"0", 0, "False"},  {"tRUE", 0, "True"}, {" false ", 0, "False"},
+               {"-1", 0, "True"}, {"ja", 13, "True"}, {"2.5", 0, "True"},  {"", 13, "True"},
+               {"0", 0, "False"}, {"vielleicht", 13, "False"}};
   clsPlzManager m;
-  m.OkMeldungUnterdrucken("1");
-  EXPECT_EQ(m.OkMeldungUnterdrucken(), "True");
-  m.OkMeldungUnterdrucken("0");
-  EXPECT_EQ(m.OkMeldungUnterdrucken(), "False");
-  m.OkMeldungUnterdrucken("TRUE");
-  try {
-    m.OkMeldungUnterdrucken("vielleicht");
-    FAIL() << "type mismatch expected";
-  } catch (const Error& e) {
-    EXPECT_EQ(e.number, err::kTypeMismatch);
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.text);
+    int32_t error = 0;
+    try {
+      m.OkMeldungUnterdrucken(c.text);
+    } catch (const Error& e) {
+      error = e.number;
+    }
+    EXPECT_EQ(error, c.error);
+    EXPECT_EQ(m.OkMeldungUnterdrucken(), c.expected);
   }
-  EXPECT_EQ(m.OkMeldungUnterdrucken(), "True");  // old value kept
-}
-
-TEST_F(PlzManagerTest, AllSixteenTextPropertiesAreIndependent) {
-  clsPlzManager m;
-  using Get = std::string (clsPlzManager::*)() const;
-  using Set = void (clsPlzManager::*)(std::string_view);
-  struct P {
-    Get get;
-    Set set;
-  };
-  const P props[] = {
-      {&clsPlzManager::Such_Plz, &clsPlzManager::Such_Plz},
-      {&clsPlzManager::Such_Postfach, &clsPlzManager::Such_Postfach},
-      {&clsPlzManager::Such_Strasse, &clsPlzManager::Such_Strasse},
-      {&clsPlzManager::Such_Hausnummer, &clsPlzManager::Such_Hausnummer},
-      {&clsPlzManager::Such_Ort, &clsPlzManager::Such_Ort},
-      {&clsPlzManager::Such_OrtsTeil, &clsPlzManager::Such_OrtsTeil},
-      {&clsPlzManager::Such_Gemeinde, &clsPlzManager::Such_Gemeinde},
-      {&clsPlzManager::Such_GrossEmpfaenge, &clsPlzManager::Such_GrossEmpfaenge},
-      {&clsPlzManager::Plz, &clsPlzManager::Plz},
-      {&clsPlzManager::Postfach, &clsPlzManager::Postfach},
-      {&clsPlzManager::Strasse, &clsPlzManager::Strasse},
-      {&clsPlzManager::Hausnummer, &clsPlzManager::Hausnummer},
-      {&clsPlzManager::Ort, &clsPlzManager::Ort},
-      {&clsPlzManager::OrtsTeil, &clsPlzManager::OrtsTeil},
-      {&clsPlzManager::Gemeinde, &clsPlzManager::Gemeinde},
-      {&clsPlzManager::GrossEmpfaenge, &clsPlzManager::GrossEmpfaenge},
-  };
-  for (size_t i = 0; i < std::size(props); ++i) (m.*props[i].set)("wert " + std::to_string(i));
-  for (size_t i = 0; i < std::size(props); ++i) EXPECT_EQ((m.*props[i].get)(), "wert " + std::to_string(i));
 }
 
 }  // namespace

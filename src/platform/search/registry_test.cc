@@ -1,3 +1,4 @@
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include "noxplz/error.h"
@@ -15,19 +16,15 @@ class EchoProvider : public SearchProvider {
 
 TEST(SearchProviderRegistryTest, CreatesRegisteredProvidersAndRaises429Otherwise) {
   const std::string id = "{00000000-1111-2222-3333-444444444444}";
-  try {
-    create_search_provider(id);
-    FAIL() << "error 429 expected";
-  } catch (const Error& e) {
-    EXPECT_EQ(e.number, err::kCannotCreateObject);
-  }
+  const auto raises_429 = ::testing::Throws<Error>(::testing::Field(&Error::number, err::kCannotCreateObject));
+  EXPECT_THAT([&] { create_search_provider(id); }, raises_429);
   register_search_provider(id, [] { return std::make_shared<EchoProvider>(); });
   std::string request = "a|b";
-  auto lower = create_search_provider("{00000000-1111-2222-3333-444444444444}");
-  EXPECT_EQ(lower->Call("Suche_Ort", request), "Suche_Ort:a|b");
-  EXPECT_NE(create_search_provider(id), lower);  // a new object per creation
+  auto provider = create_search_provider(id);
+  EXPECT_EQ(provider->Call("Suche_Ort", request), "Suche_Ort:a|b");
+  EXPECT_NE(create_search_provider(id), provider);  // a new object per creation
   register_search_provider(id, nullptr);
-  EXPECT_THROW(create_search_provider(id), Error);
+  EXPECT_THAT([&] { create_search_provider(id); }, raises_429);
 }
 
 }  // namespace
