@@ -1,5 +1,6 @@
 #include "noxplz/variant.h"
 
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <functional>
@@ -9,14 +10,7 @@
 namespace noxplz {
 namespace {
 
-int error_number(const std::function<void()>& f) {
-  try {
-    f();
-  } catch (const Error& e) {
-    return e.number;
-  }
-  return 0;
-}
+auto RaisesError(int32_t number) { return ::testing::Throws<Error>(::testing::Field(&Error::number, number)); }
 
 TEST(VariantTest, TextFormsAndConversions) {
   EXPECT_TRUE(Variant().is_empty());
@@ -26,8 +20,8 @@ TEST(VariantTest, TextFormsAndConversions) {
   EXPECT_EQ(Variant(int32_t{-42}).as_text(), "-42");
   EXPECT_EQ(Variant(true).as_text(), "True");
   EXPECT_EQ(Variant(" 7 ").as_long(), 7);
-  EXPECT_EQ(error_number([] { Variant("12a").as_long(); }), err::kTypeMismatch);
-  EXPECT_EQ(error_number([] { Variant("99999999999").as_long(); }), err::kOverflow);
+  EXPECT_THAT([] { Variant("12a").as_long(); }, RaisesError(err::kTypeMismatch));
+  EXPECT_THAT([] { Variant("99999999999").as_long(); }, RaisesError(err::kOverflow));
   EXPECT_NE(Variant("a"), Variant("A"));
 }
 
@@ -35,7 +29,7 @@ TEST(VariantTest, TextFormsAndConversions) {
 // n rows found give upper bound n with row n empty.
 TEST(VariantTableTest, LookupResultConventionAndError9OutOfRange) {
   VariantTable t;
-  EXPECT_EQ(error_number([&] { t.Get(0, 0); }), err::kSubscriptOutOfRange);  // new table has no cells
+  EXPECT_THAT([&] { t.Get(0, 0); }, RaisesError(err::kSubscriptOutOfRange));  // new table has no cells
   t.ReDim(0, 0, 0, 3);
   for (const char* name : {"Hamm", "hamm", "Hamm"}) {
     int32_t row = t.UpperBound(1);
@@ -59,7 +53,7 @@ TEST(VariantTableTest, LookupResultConventionAndError9OutOfRange) {
   for (auto out_of_range : std::initializer_list<std::function<void()>>{
            [&] { t.Get(4, 0); }, [&] { t.Set(0, 4, "x"); }, [&] { t.Get(-1, 0); }, [&] { t.UpperBound(3); },
            [&] { t.Find(0, 4, "x"); }})
-    EXPECT_EQ(error_number(out_of_range), 9);
+    EXPECT_THAT(out_of_range, RaisesError(9));
   t.ReDim(0, 0, 0, 3);  // re-dimension empties every cell
   EXPECT_TRUE(t.Get(0, 0).is_empty());
 }

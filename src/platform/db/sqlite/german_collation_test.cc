@@ -10,21 +10,13 @@ namespace {
 
 int sign(int v) { return (v > 0) - (v < 0); }
 
-TEST(SqliteCollation, EqualIgnoringCaseAndTrailingBlanksOnly) {
-  const struct {
-    const char *a, *b;
-    bool equal;
-  } cases[] = {
-      {"Hauptstr", "HAUPTSTR", true},   {"Hauptstr      ", "hauptstr", true}, {"ÄRGER", "ärger", true},
-      {"München  ", "MÜNCHEN", true},   {"", "   ", true},                     {"Ärger", "Arger", false},
-      {"Straße", "Strasse", false},     {" Hauptstr", "Hauptstr", false},     {"Hauptstr.", "Hauptstr", false},
-  };
-  for (const auto& c : cases) EXPECT_EQ(compare_ci(c.a, c.b) == 0, c.equal) << "'" << c.a << "' vs '" << c.b << "'";
-}
-
-// An index relies on a consistent order: antisymmetric and transitive over
-// mixed ASCII, umlauts, ß, blanks and a stray byte that is no valid UTF-8.
+// Equal ignoring case and trailing blanks only (what the SQL tests do not
+// show). An index relies on a consistent order: antisymmetric and transitive
+// over mixed ASCII, umlauts, ß, blanks and a stray byte that is no valid UTF-8.
 TEST(SqliteCollation, IsATotalOrder) {
+  EXPECT_EQ(compare_ci("", "   "), 0);
+  EXPECT_NE(compare_ci(" Hauptstr", "Hauptstr"), 0);
+  EXPECT_NE(compare_ci("Hauptstr.", "Hauptstr"), 0);
   const std::vector<std::string> words = {"a",   "A",  "ä",    "Ä ",  "ab",   "äb", "ss",   "ß",
                                           "SS",  "sz", "b",    "",    " ",    "a b", "ab ", "\xC3",
                                           "é",   "e",  "Éz",   "f",   "_x",   "zz",  "Ö",   "o"};

@@ -51,10 +51,9 @@ TEST(SqliteRewrite, LiftsInsertLiteralsOnlyWhereTheyMayBecomeParameters) {
   rewrite_sql(insert, out);
   ASSERT_TRUE(out.parameterized);
   EXPECT_EQ(out.insert_template, "Insert INTO PRUEF_DA  (a,b,  c,d) Values ( ?,?,123,?)");
-  ASSERT_EQ(out.literals.size(), 3u);
-  EXPECT_EQ(out.literal(0), "XX");
-  EXPECT_EQ(out.literal(1), "it's");
-  EXPECT_EQ(out.literal(2), "Köln");
+  std::vector<std::string> literals;
+  for (size_t i = 0; i < out.literals.size(); ++i) literals.emplace_back(out.literal(i));
+  EXPECT_EQ(literals, (std::vector<std::string>{"XX", "it's", "Köln"}));
   // The complete statement is there on request.
   rewrite_sql_text(insert, out);
   EXPECT_EQ(out.text, "Insert INTO PRUEF_DA  (a,b,  c,d) Values ( 'XX','it''s',123,'Köln')");
