@@ -24,15 +24,8 @@ std::string group(const std::string& code, const std::string& status, const std:
 }
 
 std::string verification_query() {
-  std::string q =
-      "SELECT PRUEF_DA.Dateikennung, PRUEF_DA.STATUS, CASE WHEN PRUEF_DA.Satzzahl = TEST.SATZZAHL THEN 'OK' ELSE "
-      "'FEHLER' END AS GleicheAnzahl, ";
-  q += " CASE WHEN PRUEF_DA.Datum_Summe = Test.Datum_Summe THEN 'OK' ELSE 'FEHLER' END AS GleicheSumme, ";
-  q += " PRUEF_DA.Satzzahl AS PRUEF_SATZZAHL, TEST.Satzzahl, PRUEF_DA.DATUM_SUMME AS PRUEF_DATUM_SUMME, "
-       "TEST.DATUM_SUMME ";
-  q += " FROM PRUEF_DA INNER JOIN ";
-  q += group("OR", "status", " From ort_da GROUP BY status");
-  const char* unions[][3] = {
+  const char* groups[][3] = {
+      {"OR", "status", " From ort_da GROUP BY status"},
       {"PL", "'G' AS [Status]", " FROM PLZ_DA"},
       {"OE", "'G' AS status", " FROM ORG_DA"},
       {"ST", "status", " From str_da  GROUP BY status"},
@@ -41,15 +34,20 @@ std::string verification_query() {
       {"KG", "satzart AS status", " From KGS_DA  GROUP BY satzart"},
       {"GE", "'G' AS status", " FROM GROSS_da"},
   };
-  for (const auto& u : unions) {
-    q += " Union ";
-    q += " SELECT PRUEF_DA.Dateikennung, PRUEF_DA.STATUS, CASE WHEN PRUEF_DA.Satzzahl = TEST.SATZZAHL THEN 'OK' "
-         "ELSE 'FEHLER' END AS GleicheAnzahl, ";
-    q += " CASE WHEN PRUEF_DA.Datum_Summe = Test.Datum_Summe THEN 'OK' ELSE 'FEHLER' END AS GleicheSumme, "
-         "PRUEF_DA.Satzzahl, ";
-    q += " TEST.Satzzahl , PRUEF_DA.DATUM_SUMME, TEST.DATUM_SUMME ";
-    q += " FROM PRUEF_DA INNER JOIN ";
-    q += group(u[0], u[1], u[2]);
+  std::string q;
+  for (const auto& g : groups) {
+    if (q.empty()) {
+      q = "SELECT PRUEF_DA.Dateikennung, PRUEF_DA.STATUS, CASE WHEN PRUEF_DA.Satzzahl = TEST.SATZZAHL THEN 'OK' "
+          "ELSE 'FEHLER' END AS GleicheAnzahl,  CASE WHEN PRUEF_DA.Datum_Summe = Test.Datum_Summe THEN 'OK' ELSE "
+          "'FEHLER' END AS GleicheSumme,  PRUEF_DA.Satzzahl AS PRUEF_SATZZAHL, TEST.Satzzahl, PRUEF_DA.DATUM_SUMME "
+          "AS PRUEF_DATUM_SUMME, TEST.DATUM_SUMME ";
+    } else {
+      q += " Union  SELECT PRUEF_DA.Dateikennung, PRUEF_DA.STATUS, CASE WHEN PRUEF_DA.Satzzahl = TEST.SATZZAHL "
+           "THEN 'OK' ELSE 'FEHLER' END AS GleicheAnzahl,  CASE WHEN PRUEF_DA.Datum_Summe = Test.Datum_Summe THEN "
+           "'OK' ELSE 'FEHLER' END AS GleicheSumme, PRUEF_DA.Satzzahl,  TEST.Satzzahl , PRUEF_DA.DATUM_SUMME, "
+           "TEST.DATUM_SUMME ";
+    }
+    q += " FROM PRUEF_DA INNER JOIN " + group(g[0], g[1], g[2]);
   }
   return q;
 }
