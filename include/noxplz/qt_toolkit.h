@@ -12,7 +12,8 @@
 // modal loop once the running handlers have returned. Closing a window by its
 // frame calls Form::CloseRequested().
 //
-// Widgets live on the GUI thread: install a QtToolkit on that thread only.
+// Widgets live on the GUI thread: install a QtToolkit on that thread only;
+// on any other thread its dialogs raise error 5 instead of showing.
 // This header does not include Qt.
 #pragma once
 
@@ -20,6 +21,7 @@
 #include <memory>
 #include <optional>
 #include <string_view>
+#include <vector>
 
 #include "noxplz/ui.h"
 
@@ -48,6 +50,8 @@ class QtToolkit : public Toolkit {
   QWidget* window(const Form& form) const;
   // The widget of `control` while its form is shown, else nullptr.
   QWidget* widget(const Control& control) const;
+  // The forms on display, outermost first.
+  std::vector<Form*> shown_forms() const;
   // The innermost window this toolkit shows (parent of message boxes).
   QWidget* top_window() const;
   // The mouse pointer last set (0 default, 11 hourglass).
@@ -61,6 +65,9 @@ class QtToolkit : public Toolkit {
   QWidget* host_window = nullptr;
 
  private:
+  // Error 5 on any thread but the application's (GUI) thread.
+  void require_gui_thread() const;
+
   struct Impl;
   std::unique_ptr<Impl> impl_;
 };

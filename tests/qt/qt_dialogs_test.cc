@@ -35,7 +35,6 @@ using qt_testing::click_row;
 using qt_testing::double_click_row;
 using qt_testing::SeenBox;
 using qt_testing::type_text;
-using qt_testing::watchdog;
 using qt_testing::widget_of;
 using testing::TempDatabase;
 
@@ -83,7 +82,10 @@ class QtDialogTest : public ::testing::Test {
     db_ = nullptr;
   }
   void SetUp() override { ASSERT_TRUE(manager_.Init(nullptr, "", db_->connection())); }
-  void TearDown() override { tk_->on_form_shown = nullptr; }
+  void TearDown() override {
+    tk_->on_form_shown = nullptr;
+    EXPECT_EQ(qt_testing::cancel_pending_waiters(), 0) << "an expected dialog was never shown";
+  }
 
   // A current place with streets whose name no other current place shares:
   // typed in full, it is the first line of the place list.
@@ -121,6 +123,7 @@ class QtDialogTest : public ::testing::Test {
   static datafactory::GenSummary summary_;
   std::shared_ptr<QtToolkit> tk_ = std::make_shared<QtToolkit>();
   ScopedToolkit use_{tk_};
+  qt_testing::Watchdog dog_{*tk_};
   clsPlzManager manager_;
 };
 
@@ -137,7 +140,6 @@ TEST_F(QtDialogTest, TypingAPlaceFillsThePlaceListAndDownSelectsTheFirstPlace) {
   bool ran = false;
   tk_->on_form_shown = [&](Form& form) {
     auto& f = dynamic_cast<frmPlz&>(form);
-    auto guard = watchdog(*tk_, f);
     auto* ort = w<QLineEdit>(f.txt_Ort);
     auto* orte = w<QListWidget>(f.lst_Orte);
     EXPECT_EQ(orte->count(), 0);
@@ -187,7 +189,6 @@ TEST_F(QtDialogTest, ClickingAStreetSectionColoursTheHouseNumberBox) {
   bool ran = false;
   tk_->on_form_shown = [&](Form& form) {
     auto& f = dynamic_cast<frmPlz&>(form);
-    auto guard = watchdog(*tk_, f);
     type_text(w<QLineEdit>(f.txt_Ort), qt::to_qstring(place.name));
     click_row(w<QListWidget>(f.lst_Orte), 0);
     ASSERT_EQ(f.txt_Ort.Tag(), place.alort);
@@ -238,7 +239,6 @@ TEST_F(QtDialogTest, AnUnknownStreetAsksAndJaListsEveryStreetOfThePlace) {
   bool ran = false;
   tk_->on_form_shown = [&](Form& form) {
     auto& f = dynamic_cast<frmPlz&>(form);
-    auto guard = watchdog(*tk_, f);
     type_text(w<QLineEdit>(f.txt_Ort), qt::to_qstring(place.name));
     QTest::keyClick(w<QLineEdit>(f.txt_Ort), Qt::Key_Down);
     auto* strasse = w<QLineEdit>(f.txt_Strasse);
@@ -369,7 +369,10 @@ class QtImportDialogTest : public ::testing::Test {
     file_ = (db_.dir() / "lieferung.dat").string();
     ASSERT_TRUE(manager_.Init(nullptr, "", db_.connection()));
   }
-  void TearDown() override { tk_->on_form_shown = nullptr; }
+  void TearDown() override {
+    tk_->on_form_shown = nullptr;
+    EXPECT_EQ(qt_testing::cancel_pending_waiters(), 0) << "an expected dialog was never shown";
+  }
   template <class W>
   W* w(const Control& c) {
     return widget_of<W>(*tk_, c);
@@ -379,6 +382,7 @@ class QtImportDialogTest : public ::testing::Test {
   std::string file_;
   std::shared_ptr<QtToolkit> tk_ = std::make_shared<QtToolkit>();
   ScopedToolkit use_{tk_};
+  qt_testing::Watchdog dog_{*tk_};
   clsPlzManager manager_;
 };
 
@@ -390,7 +394,6 @@ TEST_F(QtImportDialogTest, ImportsAGeneratedFileShowsCountsAndColoursAndBeendenC
   bool ran = false;
   tk_->on_form_shown = [&](Form& form) {
     auto& f = dynamic_cast<frmPlzImport&>(form);
-    auto guard = watchdog(*tk_, f, 60000);
     auto* importieren = w<QPushButton>(f.cmd_Importieren);
     EXPECT_FALSE(importieren->isEnabled());
     for (int i = 0; i < 8; ++i) EXPECT_EQ(w<QLabel>(f.count_label(i))->text(), QStringLiteral("0"));
@@ -430,7 +433,6 @@ TEST_F(QtImportDialogTest, AFailedVerificationShowsRedAndTheDialogStaysOpen) {
   bool ran = false;
   tk_->on_form_shown = [&](Form& form) {
     auto& f = dynamic_cast<frmPlzImport&>(form);
-    auto guard = watchdog(*tk_, f, 60000);
     QTest::keyClicks(w<QLineEdit>(f.txtDatenDatei), QString::fromStdString(file_));
     answer_next_box("Ja");
     QTest::mouseClick(w<QPushButton>(f.cmd_Importieren), Qt::LeftButton);
@@ -457,7 +459,6 @@ TEST_F(QtImportDialogTest, ClosingByTheFrameDuringAnImportAsksTheCancelQuestion)
   bool asked_in_import = false;
   tk_->on_form_shown = [&](Form& form) {
     auto& f = dynamic_cast<frmPlzImport&>(form);
-    auto guard = watchdog(*tk_, f, 60000);
     QTest::keyClicks(w<QLineEdit>(f.txtDatenDatei), QString::fromStdString(file_));
     // Answer the deletion question; once the reading runs, the user closes
     // the window by its frame and confirms the cancel question.

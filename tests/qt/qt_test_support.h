@@ -6,12 +6,15 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QListWidget>
+#include <QDialog>
 #include <QMessageBox>
 #include <QTest>
+#include <QPointer>
 #include <QTimer>
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include <gtest/gtest.h>
 
@@ -19,11 +22,31 @@
 
 namespace noxplz::qt_testing {
 
+// Waiters of when_shown() that have not seen their dialog yet.
+inline std::vector<QPointer<QTimer>>& pending_waiters() {
+  static std::vector<QPointer<QTimer>> waiters;
+  return waiters;
+}
+
+// Ends every waiter still pending; returns how many there were (each one is
+// a dialog the test expected and never saw). Call at the end of each test so
+// that no waiter answers a dialog of the next test.
+inline int cancel_pending_waiters() {
+  int pending = 0;
+  for (QPointer<QTimer>& t : pending_waiters()) {
+    if (t && t->isActive()) ++pending;
+    if (t) t->deleteLater();
+  }
+  pending_waiters().clear();
+  return pending;
+}
+
 // Runs `act` on the next visible top-level widget of type W (QMessageBox,
 // QFileDialog) once it is shown. Gives up (and fails) after `timeout_ms`.
 template <class W>
 void when_shown(std::function<void(W*)> act, int timeout_ms = 5000) {
   auto* timer = new QTimer;
+  pending_waiters().push_back(timer);
   auto waited = std::make_shared<int>(0);
   timer->setInterval(5);
   QObject::connect(timer, &QTimer::timeout, [timer, act, waited, timeout_ms] {
@@ -93,20 +116,27 @@ inline void double_click_row(QListWidget* list, int row) {
   QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, at);
 }
 
-// Closes a form still on display after `ms`, so a test that forgot to end
-// its dialog fails instead of hanging. Keep the timer for the test's scope.
-inline std::unique_ptr<QTimer> watchdog(QtToolkit& tk, Form& form, int ms = 20000) {
-  auto timer = std::make_unique<QTimer>();
-  timer->setSingleShot(true);
-  QObject::connect(timer.get(), &QTimer::timeout, [&tk, &form] {
-    if (tk.window(form)) {
-      ADD_FAILURE() << "Formular " << form.Name() << " blieb offen";
-      tk.Hide(form);
-    }
-  });
-  timer->start(ms);
-  return timer;
-}
+// Ends a test that would otherwise hang: after `ms` it fails the test,
+// rejects every open message box and file dialog and hides every form the
+// toolkit shows, and keeps doing so every 100 ms until destroyed.
+class Watchdog {
+ public:
+  explicit Watchdog(QtToolkit& tk, int ms = 30000) {
+    QObject::connect(&timer_, &QTimer::timeout, [&tk, this] {
+      if (!fired_) ADD_FAILURE() << "Dialog blieb offen: Test abgebrochen";
+      fired_ = true;
+      timer_.setInterval(100);
+      for (QWidget* w : QApplication::topLevelWidgets())
+        if (auto* d = qobject_cast<QDialog*>(w); d && d->isVisible()) d->reject();
+      for (Form* f : tk.shown_forms()) tk.Hide(*f);
+    });
+    timer_.start(ms);
+  }
+
+ private:
+  QTimer timer_;
+  bool fired_ = false;
+};
 
 // Types text key by key as a keyboard does; unlike QTest::keyClicks it
 // handles umlauts and ß.

@@ -12,6 +12,7 @@
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <fstream>
+#include <thread>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -28,7 +29,6 @@ using qt_testing::answer_next_box;
 using qt_testing::click_row;
 using qt_testing::double_click_row;
 using qt_testing::SeenBox;
-using qt_testing::watchdog;
 using qt_testing::when_shown;
 using qt_testing::widget_of;
 
@@ -69,7 +69,10 @@ class TestForm : public Form {
       Hide();
     };
   }
-  void Form_Activate() override { events.push_back("Activate"); }
+  void Form_Activate() override {
+    events.push_back("Activate");
+    if (throw_on_activate) throw Error(5, "Ungültiger Prozeduraufruf oder ungültiges Argument");
+  }
   void CloseRequested() override {
     events.push_back("CloseRequested");
     if (close_hides) Hide();
@@ -88,6 +91,7 @@ class TestForm : public Form {
   bool upper_case = false;
   bool close_hides = true;
   bool throw_on_ok = false;
+  bool throw_on_activate = false;
 };
 
 class QtToolkitTest : public ::testing::Test {
@@ -98,9 +102,11 @@ class QtToolkitTest : public ::testing::Test {
   // Shows the form; `act` plays the user once the window is up.
   void show(std::function<void()> act) {
     tk->on_form_shown = [act](Form&) { act(); };
-    auto guard = watchdog(*tk, form);
     form.Show();
     tk->on_form_shown = nullptr;
+  }
+  void TearDown() override {
+    EXPECT_EQ(qt_testing::cancel_pending_waiters(), 0) << "an expected dialog was never shown";
   }
   template <class W>
   W* w(const Control& c) {
@@ -109,6 +115,7 @@ class QtToolkitTest : public ::testing::Test {
 
   std::shared_ptr<QtToolkit> tk = std::make_shared<QtToolkit>();
   ScopedToolkit use{tk};
+  qt_testing::Watchdog dog{*tk};
   TestForm form;
 };
 
@@ -325,6 +332,12 @@ TEST_F(QtToolkitTest, ClickingARowRaisesClickDoubleClickRaisesDblClick) {
     EXPECT_EQ(form.events, (std::vector<std::string>{"Click 2"}));
     click_row(list, 2);  // the same row again: chosen again
     EXPECT_EQ(form.events, (std::vector<std::string>{"Click 2", "Click 2"}));
+    // Ctrl+click on the selected row would leave a Qt list without selection;
+    // a list box keeps its row.
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, Qt::ControlModifier,
+                      list->visualItemRect(list->item(2)).center());
+    EXPECT_TRUE(list->item(2)->isSelected());
+    EXPECT_EQ(form.lst.ListIndex(), 2);
     form.events.clear();
     double_click_row(list, 3);  // the handler hides the form
   });
@@ -406,6 +419,34 @@ TEST_F(QtToolkitTest, AnErrorEscapingAHandlerIsShownAndTheDialogStays) {
     form.Hide();
   });
   EXPECT_EQ(seen->text, QStringLiteral("Unerwarteter Fehler im Dialog frmTest\n91 / Objektvariable nicht festgelegt"));
+}
+
+TEST_F(QtToolkitTest, AnErrorInActivateEndsTheDisplayCleanly) {
+  form.throw_on_activate = true;
+  EXPECT_THROW(form.Show(), Error);
+  EXPECT_EQ(tk->window(form), nullptr);
+  EXPECT_FALSE(form.visible());
+  EXPECT_EQ(form.txt.on_model_changed, nullptr);
+  form.throw_on_activate = false;
+  show([&] { QTest::mouseClick(w<QPushButton>(form.cancel), Qt::LeftButton); });  // shown again
+  EXPECT_EQ(form.events.back(), "Abbrechen");
+}
+
+TEST_F(QtToolkitTest, DialogsOnAnotherThreadAreRefusedWithAGermanError) {
+  int number = 0;
+  std::string text;
+  std::thread worker([&] {
+    ScopedToolkit there(std::make_shared<QtToolkit>());
+    try {
+      msg_box("Hallo");
+    } catch (const Error& e) {
+      number = e.number;
+      text = e.description;
+    }
+  });
+  worker.join();
+  EXPECT_EQ(number, 5);
+  EXPECT_EQ(text, "Dialoge der Qt-Oberfläche können nur im Hauptthread der Anwendung gezeigt werden");
 }
 
 TEST_F(QtToolkitTest, MessageBoxesHaveGermanButtonsTheQuestionIconAndTheTitle) {

@@ -168,7 +168,11 @@ void ListBoxWidget::selection_changed() {
   if (syncing_) return;
   const QList<QListWidgetItem*> selected = selectedItems();
   int r = selected.isEmpty() ? -1 : row(selected.front());
-  if (r < 0 || r >= model_.ListCount() || r == model_.ListIndex()) return;
+  if (r < 0) {  // Ctrl+click took the selection away: a list box keeps its row
+    if (model_.ListIndex() >= 0) sync();
+    return;
+  }
+  if (r >= model_.ListCount() || r == model_.ListIndex()) return;
   guarded(model_.owner(), [&] { model_.ListIndex(r); });
 }
 

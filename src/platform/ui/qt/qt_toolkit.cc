@@ -10,9 +10,11 @@
 #include <QPointer>
 #include <QPushButton>
 #include <QScreen>
+#include <QThread>
 #include <algorithm>
 #include <vector>
 
+#include "noxplz/error.h"
 #include "platform/ui/qt/form_window.h"
 #include "platform/ui/qt/qt_convert.h"
 
@@ -98,9 +100,22 @@ QWidget* QtToolkit::widget(const Control& control) const {
   return s ? s->window->widget_for(control) : nullptr;
 }
 
+std::vector<Form*> QtToolkit::shown_forms() const {
+  std::vector<Form*> forms;
+  for (const auto& s : impl_->shown) forms.push_back(s.form);
+  return forms;
+}
+
 int QtToolkit::mouse_pointer() const { return impl_->mouse_pointer; }
 
+void QtToolkit::require_gui_thread() const {
+  // Widgets exist only on the application's thread; elsewhere Qt would crash.
+  if (QThread::currentThread() != QCoreApplication::instance()->thread())
+    throw Error(err::kInvalidCall, "Dialoge der Qt-Oberfläche können nur im Hauptthread der Anwendung gezeigt werden");
+}
+
 int QtToolkit::MsgBox(std::string_view prompt, int style, std::string_view title) {
+  require_gui_thread();
   QMessageBox box(top_window());
   box.setWindowTitle(qt::to_qstring(title.empty() ? kDefaultCaption : title));
   box.setText(qt::to_qstring(prompt));
@@ -127,6 +142,7 @@ int QtToolkit::MsgBox(std::string_view prompt, int style, std::string_view title
 }
 
 void QtToolkit::ShowModal(Form& form) {
+  require_gui_thread();
   if (impl_->find(form)) return;  // already on display
   form.raise_load();
   if (!form.loaded()) return;  // unloaded while loading
@@ -136,6 +152,21 @@ void QtToolkit::ShowModal(Form& form) {
   center_on(window.get(), parent);
   QEventLoop loop;
   impl_->shown.push_back({&form, window.get(), &loop, false});
+  // However the display ends (an error from Form_Activate included), the
+  // window goes and the form is no longer on display.
+  struct EndDisplay {
+    Impl& impl;
+    Form& form;
+    std::unique_ptr<qt::FormWindow>& window;
+    ~EndDisplay() {
+      window->hide();
+      form.set_visible(false);
+      impl.shown.erase(std::remove_if(impl.shown.begin(), impl.shown.end(),
+                                      [&](const Impl::Shown& s) { return s.form == &form; }),
+                       impl.shown.end());
+      window.reset();
+    }
+  } end_display{*impl_, form, window};
 
   form.set_visible(true);
   window->show();
@@ -147,13 +178,6 @@ void QtToolkit::ShowModal(Form& form) {
 
   Impl::Shown* entry = impl_->find(form);
   if (entry && !entry->hide_requested && form.visible()) loop.exec();
-
-  window->hide();
-  form.set_visible(false);
-  impl_->shown.erase(std::remove_if(impl_->shown.begin(), impl_->shown.end(),
-                                    [&](const Impl::Shown& s) { return s.form == &form; }),
-                     impl_->shown.end());
-  window.reset();
 }
 
 void QtToolkit::Hide(Form& form) {
@@ -168,6 +192,7 @@ void QtToolkit::DoEvents() { QCoreApplication::processEvents(QEventLoop::AllEven
 
 void QtToolkit::SetMousePointer(int pointer) {
   impl_->mouse_pointer = pointer;
+  if (QThread::currentThread() != QCoreApplication::instance()->thread()) return;
   const bool busy = pointer == 11 || pointer == 13;
   if (busy) {
     Qt::CursorShape shape = pointer == 11 ? Qt::WaitCursor : Qt::BusyCursor;
@@ -184,6 +209,7 @@ void QtToolkit::SetMousePointer(int pointer) {
 }
 
 std::optional<FileChoice> QtToolkit::OpenFile(const FileDialogRequest& request) {
+  require_gui_thread();
   QFileDialog dialog(top_window(), qt::to_qstring(request.title));
   dialog.setOption(QFileDialog::DontUseNativeDialog, QGuiApplication::platformName() == "offscreen");
   dialog.setAcceptMode(QFileDialog::AcceptOpen);
