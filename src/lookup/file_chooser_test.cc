@@ -12,36 +12,24 @@ namespace {
 
 using testing::ScriptedToolkit;
 
-class FileChooserTest : public ::testing::Test {
- protected:
-  std::shared_ptr<ScriptedToolkit> tk_ = std::make_shared<ScriptedToolkit>();
-  ScopedToolkit use_{tk_};
-};
-
-TEST_F(FileChooserTest, OffersAllFilesFirstAndSkipsEmptyFilters) {
-  tk_->ExpectOpenFile(FileChoice{"/home/anna", "daten.dat"}, [](const FileDialogRequest& r) {
-    EXPECT_EQ(r.title, "Titel");
-    EXPECT_EQ(r.file_name, "daten.dat");
-    EXPECT_EQ(r.initial_dir, "/home");
+TEST(FileChooser, AsksWithAllFilesFirstAndJoinsTheAnswer) {
+  auto tk = std::make_shared<ScriptedToolkit>();
+  ScopedToolkit use(tk);
+  tk->ExpectOpenFile(FileChoice{"/home/anna", "daten.dat"}, [](const FileDialogRequest& r) {
+    EXPECT_EQ(r.title + "|" + r.file_name + "|" + r.initial_dir, "Titel|daten.dat|/home");
     // Entries empty after trimming are skipped; the others go in untrimmed.
     EXPECT_EQ(r.filters, (std::vector<std::string>{"Alle Dateien (*.*):*.*", " Texte (*.txt):*.txt",
                                                    "Datafactory Postalcode (*.dat):*.dat"}));
-    EXPECT_TRUE(r.option1);
-    EXPECT_FALSE(r.option2);
-    EXPECT_TRUE(r.option3);
-    EXPECT_TRUE(r.always_on);
+    EXPECT_EQ(std::vector<bool>({r.option1, r.option2, r.option3, r.always_on}),
+              std::vector<bool>({true, false, true, true}));
   });
   const std::vector<std::string> filter = {" Texte (*.txt):*.txt", "   ", "", "Datafactory Postalcode (*.dat):*.dat"};
   EXPECT_EQ(Dateiauswahl("Titel", "daten", "dat", filter, "/home", true, false, true), "/home/anna/daten.dat");
-}
-
-TEST_F(FileChooserTest, ProposedNameWithoutExtensionHasNoFullStop) {
-  tk_->ExpectOpenFile(std::nullopt, [](const FileDialogRequest& r) { EXPECT_EQ(r.file_name, "daten"); });
+  // Without an extension the proposed name has no full stop; cancelled, the path is empty.
+  tk->ExpectOpenFile(std::nullopt, [](const FileDialogRequest& r) { EXPECT_EQ(r.file_name, "daten"); });
   EXPECT_EQ(Dateiauswahl("T", "daten", "", {}, "", false, false, false), "");
-}
-
-TEST_F(FileChooserTest, RootDirectoryGetsNoSecondSeparator) {
-  tk_->ExpectOpenFile(FileChoice{"/", "plz.dat"});
+  // The root directory gets no second separator.
+  tk->ExpectOpenFile(FileChoice{"/", "plz.dat"});
   EXPECT_EQ(Dateiauswahl("T", "", "", {}, "", false, true, false), "/plz.dat");
 }
 
