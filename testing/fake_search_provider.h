@@ -1,5 +1,5 @@
 // A search provider for tests: records every call and answers from a script
-// (one answer per method, the last one repeating). While a
+// (one answer per method, repeated for every later call). While a
 // ScopedFakeSearchProvider lives, every creation under the component's class
 // identifier returns the same fake; afterwards the built-in provider is
 // registered again.
@@ -7,6 +7,7 @@
 
 #include <map>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -27,7 +28,7 @@ class FakeSearchProvider : public SearchProvider {
   // Answers `answer` to every later call of `method`.
   void Answer(std::string method, std::string answer) { answers_[std::move(method)] = std::move(answer); }
   // Every call raises this error instead.
-  void Fail(Error error) { failure_ = std::make_unique<Error>(std::move(error)); }
+  void Fail(Error error) { failure_ = std::move(error); }
 
   std::string Call(std::string_view method, std::string& request) override {
     calls.push_back({std::string(method), request});
@@ -38,16 +39,16 @@ class FakeSearchProvider : public SearchProvider {
   }
 
   std::vector<CallRecord> calls;
-  int created = 0;
+  int created = 0;  // creations under the class identifier
 
  private:
   std::map<std::string, std::string> answers_;
-  std::unique_ptr<Error> failure_;
+  std::optional<Error> failure_;
 };
 
 class ScopedFakeSearchProvider {
  public:
-  ScopedFakeSearchProvider() : fake_(std::make_shared<FakeSearchProvider>()) {
+  ScopedFakeSearchProvider() {
     register_search_provider(kSearchProviderClassId, [fake = fake_] {
       ++fake->created;
       return fake;
@@ -58,10 +59,9 @@ class ScopedFakeSearchProvider {
   ScopedFakeSearchProvider& operator=(const ScopedFakeSearchProvider&) = delete;
 
   FakeSearchProvider* operator->() const { return fake_.get(); }
-  FakeSearchProvider& operator*() const { return *fake_; }
 
  private:
-  std::shared_ptr<FakeSearchProvider> fake_;
+  std::shared_ptr<FakeSearchProvider> fake_ = std::make_shared<FakeSearchProvider>();
 };
 
 }  // namespace noxplz::testing

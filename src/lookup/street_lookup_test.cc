@@ -13,9 +13,8 @@ using testing::PostalTest;
 using testing::rows;
 using testing::Rows;
 
-const std::string kStrasseNichtGefunden =
-    "Straße nicht gefunden! (Bitte prüfen Sie die Schreibweise)\nMöchten Sie aus der Liste der Straßen auswählen?";
-
+// The question "Straße nicht gefunden!" of Ermittle_Strassen is answered in
+// the search scenarios (case A) and the search dialog sessions.
 class StreetLookupTest : public PostalTest {};
 
 TEST_F(StreetLookupTest, ErmittleStrassenNormalisesTheStreetAndWritesSections) {
@@ -41,23 +40,6 @@ TEST_F(StreetLookupTest, ErmittleStrassenNormalisesTheStreetAndWritesSections) {
   strasse = "Rue d'A";  // an apostrophe, and no district key
   ASSERT_TRUE(Ermittle_Strassen("11000000", t, strasse, ""));
   EXPECT_EQ(rows(t), Rows{"Rue d'Arc|10115||||"});
-}
-
-TEST_F(StreetLookupTest, ErmittleStrassenAsksWhetherToListAllStreetsWhenNothingMatches) {
-  VariantTable t;
-  std::string strasse = "Strasse des Friedens";  // a capital Strasse stays
-  tk().ExpectMsgBox(kStrasseNichtGefunden, mb::kNo, mb::kYesNo, "Achtung");
-  EXPECT_FALSE(Ermittle_Strassen("11000000", t, strasse, ""));
-  EXPECT_EQ(strasse, "Strasse des Friedens");
-  EXPECT_EQ(t.UpperBound(1), 0);
-  strasse = "Gartenstrasse";
-  tk().ExpectMsgBox(kStrasseNichtGefunden, mb::kYes, mb::kYesNo, "Achtung");
-  EXPECT_TRUE(Ermittle_Strassen("11000000", t, strasse, ""));
-  EXPECT_EQ(strasse, "Gartenstr");
-  EXPECT_EQ(t.UpperBound(1), 6);
-  strasse = "Hauptstr";  // a place without streets: no question
-  EXPECT_FALSE(Ermittle_Strassen("07000000", t, strasse, ""));
-  EXPECT_EQ(t.UpperBound(1), 0);
 }
 
 TEST_F(StreetLookupTest, PruefeStrasseCodes) {

@@ -1,5 +1,6 @@
 #include "platform/search/builtin_provider.h"
 
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include "manager/session.h"
@@ -20,11 +21,6 @@ class BuiltinProviderTest : public PostalTest {
   std::string plz(std::string request) { return call("Suche_Plz", std::move(request)); }
 };
 
-TEST_F(BuiltinProviderTest, IsRegisteredByDefault) {
-  auto provider = create_search_provider(kSearchProviderClassId);
-  EXPECT_NE(dynamic_cast<BuiltinSearchProvider*>(provider.get()), nullptr);
-}
-
 TEST_F(BuiltinProviderTest, SucheOrtAnswersThePlaceOfAPostalCode) {
   // The given place in the table's spelling, verified.
   EXPECT_EQ(ort("55555|grossdorf||0||0"), "55555|Großdorf||0|Großdorf");  // ss is not ß: the first place
@@ -42,19 +38,12 @@ TEST_F(BuiltinProviderTest, SucheOrtAnswersThePlaceOfAPostalCode) {
   EXPECT_EQ(ort("66666|d'orf||0||1"), "66666|D'Orf||1|D'Orf");
 }
 
-TEST_F(BuiltinProviderTest, SuchePlzFindsTheSectionOfADividedStreet) {
+TEST_F(BuiltinProviderTest, SuchePlzSettlesTheAddressOrEchoesIt) {
+  // The section of a divided street.
   EXPECT_EQ(plz("|Berlin|Hauptstraße 5||0|0|0"), "10115|Berlin|Hauptstr.|5|1");
   EXPECT_EQ(plz("|berlin|Hauptstrasse|12|0|0|0"), "10117|Berlin|Hauptstr.|12|1");
   EXPECT_EQ(plz("10115|Berlin|HAUPTSTR. 13|  |1|0|0"), "10119|Berlin|Hauptstr.|13|1");
-  // 4 lies in the N section 1-9 and the G section 2-20: two postal codes.
-  EXPECT_EQ(plz("|Berlin|Hauptstr 4||0|0|0"), "|Berlin|Hauptstr 4||0");
-  // No house number for a divided street: ambiguous.
-  EXPECT_EQ(plz("10115|Berlin|Hauptstr.||0|0|0"), "10115|Berlin|Hauptstr.||0");
-  // 100 lies in no section.
-  EXPECT_EQ(plz("|Berlin|Hauptstr.|100|0|0|0"), "|Berlin|Hauptstr.|100|0");
-}
-
-TEST_F(BuiltinProviderTest, SuchePlzUndividedStreetsAndPlacesWithoutStreets) {
+  // Undivided streets.
   EXPECT_EQ(plz("|Berlin|Bahnhofstraße 7||0|0|0"), "10117|Berlin|Bahnhofstr.|7|1");
   EXPECT_EQ(plz("10999|Berlin|lindenweg||0|0|0"), "10115|Berlin|Lindenweg||1");
   EXPECT_EQ(plz("|Berlin|Rue d'arc 1||0|0|0"), "10115|Berlin|Rue d'Arc|1|1");
@@ -64,33 +53,25 @@ TEST_F(BuiltinProviderTest, SuchePlzUndividedStreetsAndPlacesWithoutStreets) {
   EXPECT_EQ(plz("|Kleinhausen|||0|0|0"), "55555|Kleinhausen|||1");
   EXPECT_EQ(plz("|altdorf|||0|0|0"), "90518|Altdorf|||1");  // the replaced place does not count
   EXPECT_EQ(plz("|D'Orf|||0|0|0"), "66666|D'Orf|||1");
-}
-
-TEST_F(BuiltinProviderTest, SuchePlzEchoesWhatItCannotSettle) {
-  EXPECT_EQ(plz("|Berlin|||0|0|0"), "|Berlin|||0");              // Berlin has two delivery codes
-  EXPECT_EQ(plz("|Frankfurt|Zeil 3||0|0|0"), "|Frankfurt|Zeil 3||0");  // two places of that name
-  EXPECT_EQ(plz("55555||||0|0|0"), "55555||||0");                 // two places under one code
-  EXPECT_EQ(plz("90517|Altdorf|||0|0|0"), "90517|Altdorf|||0");   // only the replaced place has it
-  EXPECT_EQ(plz("10115|Hamburg|||0|0|0"), "10115|Hamburg|||0");   // code and place disagree
+  // What it cannot settle comes back unverified.
+  EXPECT_EQ(plz("|Berlin|Hauptstr 4||0|0|0"), "|Berlin|Hauptstr 4||0");       // 4 in N 1-9 and G 2-20
+  EXPECT_EQ(plz("10115|Berlin|Hauptstr.||0|0|0"), "10115|Berlin|Hauptstr.||0");  // divided, no number
+  EXPECT_EQ(plz("|Berlin|Hauptstr.|100|0|0|0"), "|Berlin|Hauptstr.|100|0");      // in no section
+  EXPECT_EQ(plz("|Berlin|||0|0|0"), "|Berlin|||0");                            // two delivery codes
+  EXPECT_EQ(plz("|Frankfurt|Zeil 3||0|0|0"), "|Frankfurt|Zeil 3||0");          // two places of that name
+  EXPECT_EQ(plz("55555||||0|0|0"), "55555||||0");                              // two places under one code
+  EXPECT_EQ(plz("90517|Altdorf|||0|0|0"), "90517|Altdorf|||0");                // only the replaced place has it
+  EXPECT_EQ(plz("10115|Hamburg|||0|0|0"), "10115|Hamburg|||0");                // code and place disagree
   EXPECT_EQ(plz("|Berlin|Gartenweg 3||0|0|0"), "|Berlin|Gartenweg 3||0");
   EXPECT_EQ(plz("||Hauptstr. 5||0|0|0"), "||Hauptstr. 5||0");
   EXPECT_EQ(plz(""), "||||0");
 }
 
 TEST_F(BuiltinProviderTest, FailuresAreRaised) {
-  try {
-    call("Suche_Strasse", "x");
-    FAIL() << "error 438 expected";
-  } catch (const Error& e) {
-    EXPECT_EQ(e.number, 438);
-  }
+  using ::testing::Field, ::testing::Throws;
+  EXPECT_THAT([&] { call("Suche_Strasse", "x"); }, Throws<Error>(Field(&Error::number, 438)));
   session().connection.reset();
-  try {
-    ort("10115|||0||0");
-    FAIL() << "error 91 expected";
-  } catch (const Error& e) {
-    EXPECT_EQ(e.number, err::kObjectNotSet);
-  }
+  EXPECT_THAT([&] { ort("10115|||0||0"); }, Throws<Error>(Field(&Error::number, err::kObjectNotSet)));
 }
 
 }  // namespace
