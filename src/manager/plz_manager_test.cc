@@ -25,8 +25,9 @@ class PlzManagerTest : public ::testing::Test {
 };
 
 // Init with a host connection uses it unchanged; a second manager on the
-// thread sees the same state, and the end of either clears it for both.
-TEST_F(PlzManagerTest, TwoManagersOnOneThreadShareStateAndTheEndOfOneClearsBoth) {
+// thread sees the same state, another thread has a state and a connection of
+// its own, and the end of either manager clears the thread's state for both.
+TEST_F(PlzManagerTest, ManagersShareTheStateOfTheirThreadOnly) {
   db_.connection()->CommandTimeout(77);
   auto a = std::make_unique<clsPlzManager>();
   clsPlzManager b;
@@ -38,29 +39,24 @@ TEST_F(PlzManagerTest, TwoManagersOnOneThreadShareStateAndTheEndOfOneClearsBoth)
   EXPECT_TRUE(b.MitOrtteiAnzeige());
   a->Such_Ort("Köln");
   a->Geprueft(-1);
+  a->OkMeldungUnterdrucken("True");
   EXPECT_EQ(b.Such_Ort(), "Köln");
   EXPECT_EQ(b.Geprueft(), -1);
+
+  std::string seen;
+  std::thread([&] {
+    clsPlzManager m;
+    seen = m.Such_Ort() + "|" + m.OkMeldungUnterdrucken() + "|" + (session().connection ? "verbunden" : "-");
+    m.Such_Ort("München");
+  }).join();
+  EXPECT_EQ(seen, "|False|-");
+  EXPECT_EQ(b.Such_Ort(), "Köln");
+  EXPECT_EQ(session().connection, db_.connection());
 
   a.reset();
   EXPECT_EQ(b.Such_Ort(), "");
   EXPECT_EQ(b.Geprueft(), 0);
   EXPECT_EQ(session().connection, nullptr);
-}
-
-TEST_F(PlzManagerTest, ThreadsNeverSeeEachOthersState) {
-  clsPlzManager main_manager;
-  ASSERT_TRUE(main_manager.Init(nullptr, "", db_.connection()));
-  main_manager.Ort("Hamburg");
-  main_manager.OkMeldungUnterdrucken("True");
-  std::string seen;
-  std::thread([&] {
-    clsPlzManager m;
-    seen = m.Ort() + "|" + m.OkMeldungUnterdrucken() + "|" + (session().connection ? "verbunden" : "-");
-    m.Ort("München");
-  }).join();
-  EXPECT_EQ(seen, "|False|-");
-  EXPECT_EQ(main_manager.Ort(), "Hamburg");
-  EXPECT_EQ(session().connection, db_.connection());
 }
 
 TEST_F(PlzManagerTest, InitOpensItsOwnConnectionOrReportsFailure) {

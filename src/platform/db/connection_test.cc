@@ -16,8 +16,9 @@ using ::testing::Field;
 using ::testing::HasSubstr;
 using Properties = std::map<std::string, std::string>;
 
-auto RaisesError(int32_t number, const std::string& part = "") {
-  return ::testing::Throws<Error>(AllOf(Field(&Error::number, number), Field(&Error::description, HasSubstr(part))));
+auto RaisesError(int32_t number, const std::string& part = "", const std::string& part2 = "") {
+  return ::testing::Throws<Error>(AllOf(Field(&Error::number, number), Field(&Error::description, HasSubstr(part)),
+                                        Field(&Error::description, HasSubstr(part2))));
 }
 
 // A provider that records what the connection hands it.
@@ -75,8 +76,8 @@ TEST(Connection, OpensTheRegisteredProviderByName) {
 
 TEST(Connection, UnknownOrMissingProvider) {
   EXPECT_THAT([] { open_connection("Provider=SQLOLEDB;Data Source=server"); },
-              RaisesError(err::kDbProviderNotFound, "Der Provider \"SQLOLEDB\" ist nicht bekannt. Bekannt: "));
-  EXPECT_THAT([] { open_connection("Provider=SQLOLEDB"); }, RaisesError(err::kDbProviderNotFound, "SQLite"));
+              RaisesError(err::kDbProviderNotFound, "Der Provider \"SQLOLEDB\" ist nicht bekannt. Bekannt: ",
+                          "SQLite"));
   EXPECT_THAT([] { open_connection("Data Source=/tmp/x.db"); }, RaisesError(err::kDbProviderNotFound, "Provider"));
 }
 

@@ -83,11 +83,11 @@ TEST(SqliteVerificationQuery, ComparesCountsAndDateSumsPerGroup) {
     const char *type, *status;
     int count;
     const char* sum;
-  } checks[] = {{"OR", "G", 2, "0000000040480203"}, {"OR", "A", 1, "0000000020230102"},
-                {"ST", "G", 4, "0000000060720303"}, {"KG", "K", 1, "0000000019991231"},
-                {"GE", "G", 2, "0000000040480202"}, {"PL", "G", 0, "0000000000000000"},
-                {"OE", "X", 1, "0000000020240101"}, {"PF", "G", 5, "0000000000000001"},
-                {"XX", "G", 9, "0000000000000009"}};
+  } checks[] = {
+      {"OR", "G", 2, "0000000040480203"}, {"OR", "A", 1, "0000000020230102"}, {"ST", "G", 4, "0000000060720303"},
+      {"KG", "K", 1, "0000000019991231"}, {"GE", "G", 2, "0000000040480202"}, {"PL", "G", 0, "0000000000000000"},
+      {"OE", "X", 1, "0000000020240101"}, {"PF", "G", 5, "0000000000000001"}, {"XX", "G", 9, "0000000000000009"},
+  };
   for (const auto& c : checks)  // as the import writes them: the count as a bare number
     db.exec("Insert INTO PRUEF_DA  (Version_Dateikennung,Version_Datum,Version_Nr,  Dateikennung,Status,Satzzahl,"
             "Datum_Summe ) Values ( 'XX','2401','001','" + std::string(c.type) + "','" + c.status + "'," +
