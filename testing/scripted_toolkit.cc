@@ -16,28 +16,18 @@ ScriptedToolkit::~ScriptedToolkit() { Verify(); }
 
 ScriptedToolkit& ScriptedToolkit::ExpectMsgBox(std::string prompt, int answer, std::optional<int> style,
                                                std::optional<std::string> title) {
-  Step& s = steps_.emplace_back();
-  s.text = std::move(prompt);
-  s.answer = answer;
-  s.style = style;
-  s.title = std::move(title);
+  steps_.push_back({Step::Kind::MsgBox, std::move(prompt), answer, style, std::move(title), {}, {}, {}});
   return *this;
 }
 
 ScriptedToolkit& ScriptedToolkit::ExpectForm(std::string form_name, std::function<void(Form&)> actions) {
-  Step& s = steps_.emplace_back();
-  s.kind = Step::Kind::Form;
-  s.text = std::move(form_name);
-  s.actions = std::move(actions);
+  steps_.push_back({Step::Kind::Form, std::move(form_name), 0, {}, {}, std::move(actions), {}, {}});
   return *this;
 }
 
 ScriptedToolkit& ScriptedToolkit::ExpectOpenFile(std::optional<FileChoice> answer,
                                                  std::function<void(const FileDialogRequest&)> check) {
-  Step& s = steps_.emplace_back();
-  s.kind = Step::Kind::OpenFile;
-  s.file = std::move(answer);
-  s.file_check = std::move(check);
+  steps_.push_back({Step::Kind::OpenFile, "", 0, {}, {}, {}, std::move(answer), std::move(check)});
   return *this;
 }
 

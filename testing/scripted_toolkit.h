@@ -23,7 +23,6 @@ namespace noxplz::testing {
 
 class ScriptedToolkit : public Toolkit {
  public:
-  ScriptedToolkit() = default;
   ~ScriptedToolkit() override;
 
   // Expects a message box with exactly this prompt; answers `answer`.
