@@ -357,6 +357,11 @@ TEST_F(QtDialogTest, MismatchQuestionShowsTheQuestionIconAndAnswersByButton) {
     QTest::mouseClick(w<QPushButton>(dynamic_cast<frmChkPlzOrt&>(form).cmd_Nein), Qt::LeftButton);
   };
   EXPECT_EQ(Frage_PlzOrt(), -1);
+  tk_->on_form_shown = [&](Form& form) {
+    EXPECT_TRUE(QTest::qWaitForWindowActive(tk_->window(form), 2000));
+    QTest::keyClick(tk_->window(form), Qt::Key_O, Qt::AltModifier);
+  };
+  EXPECT_EQ(Frage_PlzOrt(), 1) << "Alt+O is the access key of &Ort";
   tk_->on_form_shown = [&](Form& form) { tk_->window(form)->close(); };
   EXPECT_EQ(Frage_PlzOrt(), 0) << "closed by the frame";
 }

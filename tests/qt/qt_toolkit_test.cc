@@ -266,6 +266,12 @@ TEST_F(QtToolkitTest, TypingRaisesKeyPressBeforeTheCharacterLandsThenChange) {
     EXPECT_EQ(form.txt.Text(), "abXY");
     EXPECT_EQ(edit->text(), QStringLiteral("abXY"));
 
+    // Alt+letter is an access key: no KeyPress, nothing typed.
+    form.events.clear();
+    QTest::keyClick(edit, Qt::Key_B, Qt::AltModifier);
+    EXPECT_EQ(form.txt.Text(), "abXY");
+    EXPECT_EQ(form.events, (std::vector<std::string>{"KeyDown 18", "KeyDown 66"}));
+
     // Keys without a character raise KeyDown only.
     form.events.clear();
     QTest::keyClick(edit, Qt::Key_Left);

@@ -86,6 +86,11 @@ void TextBoxWidget::keyPressEvent(QKeyEvent* event) {
     return;
   }
 
+  // Alt+letter is an access key (a button's "&Beenden"), never a character.
+  if ((event->modifiers() & Qt::AltModifier) && !(event->modifiers() & Qt::ControlModifier)) {
+    event->ignore();
+    return;
+  }
   QString typed = event->text();
   int code = key_ascii(typed);
   // Characters and Backspace reach KeyPress, and so do Ctrl+letter codes

@@ -61,14 +61,25 @@ double screen_scale(const QWidget* near) {
   return std::clamp(screen->logicalDotsPerInch() / 96.0, 1.0, 4.0);
 }
 
+// Centres `window` on its parent (or the screen), kept inside the screen.
 void center_on(QWidget* window, QWidget* parent) {
-  QRect area;
-  if (parent && parent->isVisible()) {
-    area = parent->frameGeometry();
-  } else if (QScreen* screen = QGuiApplication::primaryScreen()) {
-    area = screen->availableGeometry();
+  QScreen* screen = parent && parent->screen() ? parent->screen() : QGuiApplication::primaryScreen();
+  QRect area = parent && parent->isVisible() ? parent->frameGeometry() : QRect();
+  if (!area.isValid() && screen) area = screen->availableGeometry();
+  if (!area.isValid()) return;
+  QPoint top_left = area.center() - QPoint(window->width() / 2, window->height() / 2);
+  if (screen) {
+    const QRect bounds = screen->availableGeometry();
+    top_left.setX(std::clamp(top_left.x(), bounds.left(), std::max(bounds.left(), bounds.right() - window->width())));
+    top_left.setY(std::clamp(top_left.y(), bounds.top(), std::max(bounds.top(), bounds.bottom() - window->height())));
   }
-  if (area.isValid()) window->move(area.center() - QPoint(window->width() / 2, window->height() / 2));
+  window->move(top_left);
+}
+
+// Gives the keyboard back to the window below a closed message box or file
+// dialog (a window manager does this too; without one nobody would).
+void reactivate(QWidget* window) {
+  if (window && window->isVisible()) window->activateWindow();
 }
 
 }  // namespace
@@ -137,6 +148,7 @@ int QtToolkit::MsgBox(std::string_view prompt, int style, std::string_view title
     box.setEscapeButton(ok);
   }
   box.exec();
+  reactivate(top_window());
   if (!yes_no) return mb::kOk;
   return box.clickedButton() == yes ? mb::kYes : mb::kNo;
 }
@@ -218,7 +230,9 @@ std::optional<FileChoice> QtToolkit::OpenFile(const FileDialogRequest& request) 
   if (!request.initial_dir.empty()) dialog.setDirectory(qt::to_qstring(request.initial_dir));
   if (!request.file_name.empty()) dialog.selectFile(qt::to_qstring(request.file_name));
   dialog.setWindowModality(Qt::ApplicationModal);
-  if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
+  const bool accepted = dialog.exec() == QDialog::Accepted && !dialog.selectedFiles().isEmpty();
+  reactivate(top_window());
+  if (!accepted) return std::nullopt;
   QFileInfo chosen(dialog.selectedFiles().front());
   return FileChoice{qt::to_std(QDir::toNativeSeparators(chosen.absolutePath())), qt::to_std(chosen.fileName())};
 }
