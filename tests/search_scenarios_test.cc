@@ -152,7 +152,7 @@ TEST_F(SearchScenario, CaseASeveralPlacesOrNone) {
   search({box(kOrtNichtGefunden)}, {"  ", "Neudorf", ""}, kUnchanged);
 }
 
-// --- case B: postal code and place ---
+// --- case B: postal code and place (Suche_Ort answers from the built-in provider) ---
 
 TEST_F(SearchScenario, CaseBAgreeingWithAndWithoutDialog) {
   // Without dialog: Suche_Ort set Ort and Geprueft; the confirmation step is skipped.
@@ -325,15 +325,6 @@ TEST_F(SearchScenario, ProviderFailuresReachTheCaller) {
   EXPECT_THAT([&] { m_.Suche_Plz("10115", "Berlin", "x"); }, raises(err::kCannotCreateObject));
   register_builtin_search_provider();
   EXPECT_EQ(m_.Such_Plz(), "");  // creation failed before the inputs were set
-}
-
-// The built-in provider's answers are tested on their own; here the default
-// registration serves the manager.
-TEST_F(SearchScenario, SuchePlzAndSucheOrtWorkOnTheEmbeddedDefault) {
-  EXPECT_TRUE(m_.Suche_Plz("", "Berlin", "Hauptstraße 13"));
-  EXPECT_EQ(address(), "10119|Berlin|Hauptstr.|13|-1");
-  EXPECT_EQ(m_.Suche_Ort("55555", "kleinhausen"), "Kleinhausen");
-  EXPECT_EQ(m_.Geprueft(), -1);
 }
 
 }  // namespace

@@ -79,16 +79,6 @@ TEST_F(PlaceLookupTest, PlacesOfAPostalCodeAndPostalCodeOfAPlaceKey) {
   EXPECT_TRUE(berlin == "10115" || berlin == "10117") << berlin;
 }
 
-TEST_F(PlaceLookupTest, ErmittleOrtsteilReadsTheTrimmedDistrictOnlyWithDistrictDisplay) {
-  EXPECT_EQ(Ermittle_Ortsteil("11000000", "002"), "");  // display off
-  session().MitOrtteiAnzeige = true;
-  EXPECT_EQ(Ermittle_Ortsteil("11000000", "002"), "Tiergarten");
-  EXPECT_EQ(Ermittle_Ortsteil("11000000", "003"), "");
-  session().MitOrtteiAnzeige = false;
-  db_.exec("DROP TABLE OTL_DA");  // no statement runs while the display is off: no message
-  EXPECT_EQ(Ermittle_Ortsteil("11000000", "001"), "");
-}
-
 TEST_F(PlaceLookupTest, FailingStatementsShowFixedTextNumberAndDescription) {
   db_.exec("DROP TABLE PLZ_DA");
   VariantTable t;
