@@ -35,37 +35,18 @@ std::string check(const std::string& code, const std::string& status, int count,
          code + "', '" + status + "', " + std::to_string(count) + ", '" + sum16 + "')";
 }
 
-class VerificationTest : public ::testing::Test {
- protected:
-  VerificationTest() { manager_.Init(nullptr, "", db_.connection()); }
-
-  // Two rows per type (dates 20240101 and 20250202) and matching check records.
-  void fill_consistent() {
-    for (const std::string code : kCodes) {
-      const std::string status = code == "GE" || code == "OE" || code == "PL" ? "G" : (code == "KG" ? "K" : "1");
-      db_.exec(row(code, status));
-      db_.exec(row(code, status, "20250202"));
-      db_.exec(check(code, status, 2, "0000000040490303"));
-    }
+// Runs the verification on `frm`; returns the red types ("?" for a colour neither red nor green).
+std::string red_types(frmPlzImport& frm) {
+  clsPlzImport().PruefeImport(frm);
+  std::string red;
+  for (int i = 0; i < 8; ++i) {
+    const int32_t c = frm.caption_label(i).ForeColor();
+    red += c == color::kRed ? std::string(kCodes[i]) + " " : (c == color::kGreen ? "" : "? ");
   }
-  // Runs the verification on `frm`; returns the red types ("?" for a colour neither red nor green).
-  static std::string red_types(frmPlzImport& frm) {
-    clsPlzImport().PruefeImport(frm);
-    std::string red;
-    for (int i = 0; i < 8; ++i) {
-      const int32_t c = frm.caption_label(i).ForeColor();
-      red += c == color::kRed ? std::string(kCodes[i]) + " " : (c == color::kGreen ? "" : "? ");
-    }
-    return red;
-  }
+  return red;
+}
 
-  testing::TempDatabase db_;
-  clsPlzManager manager_;
-  std::shared_ptr<testing::ScriptedToolkit> tk_ = std::make_shared<testing::ScriptedToolkit>();
-  ScopedToolkit use_{tk_};
-};
-
-TEST_F(VerificationTest, ATypeIsGreenOnlyWhenItsGroupsAndCheckRecordsAllAgree) {
+TEST(Verification, ATypeIsGreenOnlyWhenItsGroupsAndCheckRecordsAllAgree) {
   const struct {
     const char* name;
     std::vector<std::string> change;  // applied to a consistent database
@@ -91,14 +72,21 @@ TEST_F(VerificationTest, ATypeIsGreenOnlyWhenItsGroupsAndCheckRecordsAllAgree) {
        {check("XX", "G", 9, "0000000000000009"), check("ZZ", "1", 9, "0000000000000009")}, ""},
       {"no connection", {}, kAllRed, true},
   };
+  ScopedToolkit use(std::make_shared<testing::ScriptedToolkit>());
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
-    for (const char* t : {"GROSS_DA", "KGS_DA", "ORG_DA", "ORT_DA", "OTL_DA", "POFA_DA", "PLZ_DA", "STR_DA"})
-      db_.exec(std::string("DELETE FROM ") + t);
-    db_.exec("DELETE FROM PRUEF_DA");
-    fill_consistent();
-    for (const std::string& sql : c.change) db_.exec(sql);
-    session().connection = c.disconnect ? nullptr : db_.connection();
+    testing::TempDatabase db;
+    clsPlzManager manager;
+    manager.Init(nullptr, "", db.connection());
+    // Two rows per type (dates 20240101 and 20250202) and matching check records, then the change.
+    for (const std::string code : kCodes) {
+      const std::string status = code == "GE" || code == "OE" || code == "PL" ? "G" : (code == "KG" ? "K" : "1");
+      for (const std::string& sql : {row(code, status), row(code, status, "20250202"),
+                                     check(code, status, 2, "0000000040490303")})
+        db.exec(sql);
+    }
+    for (const std::string& sql : c.change) db.exec(sql);
+    if (c.disconnect) session().connection.reset();
     frmPlzImport frm;
     EXPECT_EQ(red_types(frm), c.red);
     const bool green = c.red.empty();
@@ -112,9 +100,11 @@ TEST_F(VerificationTest, ATypeIsGreenOnlyWhenItsGroupsAndCheckRecordsAllAgree) {
   }
 }
 
-TEST_F(VerificationTest, AFormThatIsNoImportDialogIsReported) {
+TEST(Verification, AFormThatIsNoImportDialogIsReported) {
+  auto tk = std::make_shared<testing::ScriptedToolkit>();
+  ScopedToolkit use(tk);
   Form other("frmAnders", "Anders", {});
-  tk_->ExpectMsgBox("13 / Typen unverträglich", mb::kOk, mb::kOkOnly, "NoxPlz");
+  tk->ExpectMsgBox("13 / Typen unverträglich", mb::kOk, mb::kOkOnly, "NoxPlz");
   clsPlzImport().PruefeImport(other);
 }
 
