@@ -1,5 +1,6 @@
 // The four dialogs as real Qt windows, driven like a user drives them, on a
 // postal database imported from a generated Datafactory file.
+#include <QFileDialog>
 #include <QGuiApplication>
 #include <QLabel>
 #include <QLineEdit>
@@ -482,6 +483,40 @@ TEST_F(QtImportDialogTest, ClosingByTheFrameDuringAnImportAsksTheCancelQuestion)
   EXPECT_EQ(seen->text, QStringLiteral("Wollen Sie den Import wirklich abbrechen?"));
   EXPECT_EQ(seen->title, QStringLiteral("Abbruch"));
   EXPECT_LT(db_.count("STR_DA"), 2000) << "the reading stopped";
+}
+
+TEST_F(QtImportDialogTest, TheChooserButtonOpensAFileDialogAndFillsThePath) {
+  datafactory::GenOptions options;
+  options.st = 50;
+  datafactory::generate_file(file_, options);
+  QStringList filters;
+  QString title;
+  bool ran = false;
+  tk_->on_form_shown = [&](Form& form) {
+    auto& f = dynamic_cast<frmPlzImport&>(form);
+    auto* path = w<QLineEdit>(f.txtDatenDatei);
+    qt_testing::when_shown<QFileDialog>([&](QFileDialog* d) {
+      filters = d->nameFilters();
+      title = d->windowTitle();
+      d->selectFile(QString::fromStdString(file_));
+      static_cast<QDialog*>(d)->accept();
+    });
+    QTest::mouseClick(w<QPushButton>(f.Cmd_FileDialog2), Qt::LeftButton);
+    EXPECT_EQ(path->text(), QString::fromStdString(file_));
+    EXPECT_TRUE(w<QPushButton>(f.cmd_Importieren)->isEnabled());
+
+    // Cancelling the chooser empties the path and disables the import.
+    qt_testing::when_shown<QFileDialog>([](QFileDialog* d) { d->reject(); });
+    QTest::mouseClick(w<QPushButton>(f.Cmd_FileDialog2), Qt::LeftButton);
+    EXPECT_EQ(path->text(), QString());
+    EXPECT_FALSE(w<QPushButton>(f.cmd_Importieren)->isEnabled());
+    tk_->window(f)->close();
+    ran = true;
+  };
+  manager_.PlzImportieren();
+  EXPECT_TRUE(ran);
+  EXPECT_EQ(title, QStringLiteral("Datafactory Postalcode"));
+  EXPECT_EQ(filters, (QStringList{"Alle Dateien (*)", "Datafactory Postalcode (*.dat)"}));
 }
 
 }  // namespace
