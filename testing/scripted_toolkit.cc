@@ -58,12 +58,8 @@ int ScriptedToolkit::MsgBox(std::string_view prompt, int style, std::string_view
   auto step = next(Step::Kind::MsgBox, std::string(prompt));
   if (!step) return (style & 0xF) == mb::kYesNo ? mb::kNo : mb::kOk;
   EXPECT_EQ(step->text, prompt) << "Meldungstext";
-  if (step->style) {
-    EXPECT_EQ(*step->style, style) << "Stil der Meldung \"" << prompt << "\"";
-  }
-  if (step->title) {
-    EXPECT_EQ(*step->title, title) << "Titel der Meldung \"" << prompt << "\"";
-  }
+  EXPECT_EQ(step->style.value_or(style), style) << "Stil der Meldung \"" << prompt << "\"";
+  EXPECT_EQ(step->title.value_or(std::string(title)), title) << "Titel der Meldung \"" << prompt << "\"";
   return step->answer;
 }
 
@@ -89,10 +85,6 @@ void ScriptedToolkit::Hide(Form& form) {
   form.set_visible(false);
 }
 
-void ScriptedToolkit::DoEvents() {
-  if (on_do_events) on_do_events();
-}
-
 void ScriptedToolkit::SetMousePointer(int pointer) {
   mouse_pointer_ = pointer;
   log_.push_back("MousePointer: " + std::to_string(pointer));
@@ -105,7 +97,5 @@ std::optional<FileChoice> ScriptedToolkit::OpenFile(const FileDialogRequest& req
   if (step->file_check) step->file_check(request);
   return step->file;
 }
-
-void ScriptedToolkit::Repaint(Control&) {}
 
 }  // namespace noxplz::testing

@@ -52,10 +52,12 @@ class ScriptedToolkit : public Toolkit {
   int MsgBox(std::string_view prompt, int style, std::string_view title) override;
   void ShowModal(Form& form) override;
   void Hide(Form& form) override;
-  void DoEvents() override;
+  void DoEvents() override {
+    if (on_do_events) on_do_events();
+  }
   void SetMousePointer(int pointer) override;
   std::optional<FileChoice> OpenFile(const FileDialogRequest& request) override;
-  void Repaint(Control& control) override;
+  void Repaint(Control&) override {}
 
  private:
   struct Step {
