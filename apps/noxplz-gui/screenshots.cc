@@ -25,6 +25,7 @@
 #include <string>
 
 #include "datafactory_gen.h"
+#include "host_window.h"
 #include "dialogs/frm_auswahl.h"
 #include "dialogs/frm_chk_plz_ort.h"
 #include "dialogs/frm_plz.h"
@@ -200,6 +201,24 @@ int main(int argc, char** argv) {
     };
     std::string plz, ort, strasse, nr;
     host.PlzSuchenDialog(plz, ort, strasse, nr);
+
+    // The host program after taking over a search dialog's address.
+    {
+      gui::HostWindow window(db, connection);
+      tk->host_window = &window;
+      window.show();
+      window.ort->setText(QStringLiteral("Sankt Märk"));
+      window.strasse->setText(QStringLiteral("Beethovenstraße 7"));
+      tk->on_form_shown = [&](Form& form) {
+        auto& f = dynamic_cast<frmPlz&>(form);
+        QTest::keyClick(widget<QLineEdit>(*tk, f.txt_Ort), Qt::Key_Down);
+        QTest::mouseClick(widget<QPushButton>(*tk, f.cmd_Uebernehmen), Qt::LeftButton);
+      };
+      QTest::mouseClick(window.search_button, Qt::LeftButton);
+      save(&window, "noxplz-gui.png");
+      tk->host_window = nullptr;
+    }
+    host.Init(nullptr, "", connection);
 
     // 3. Place choice list of a search with several places.
     host.Init(nullptr, "", connection);

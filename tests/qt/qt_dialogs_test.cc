@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "datafactory_gen.h"
+#include "host_window.h"
 #include "dialogs/frm_auswahl.h"
 #include "dialogs/frm_chk_plz_ort.h"
 #include "dialogs/frm_plz.h"
@@ -365,6 +366,50 @@ TEST_F(QtDialogTest, MismatchQuestionShowsTheQuestionIconAndAnswersByButton) {
   EXPECT_EQ(Frage_PlzOrt(), 1) << "Alt+O is the access key of &Ort";
   tk_->on_form_shown = [&](Form& form) { tk_->window(form)->close(); };
   EXPECT_EQ(Frage_PlzOrt(), 0) << "closed by the frame";
+}
+
+// --- the host program noxplz-gui ---
+
+TEST_F(QtDialogTest, HostProgramTakesOverTheSearchDialogsAddressAndShowsGeprueft) {
+  const Place place = place_with_streets();
+  gui::HostWindow host(db_->path(), db_->connection());
+  tk_->host_window = &host;
+  host.show();
+  host.ort->setText(qt::to_qstring(place.name));
+  host.plz->setText("9");
+  tk_->on_form_shown = [&](Form& form) {
+    auto& f = dynamic_cast<frmPlz&>(form);
+    EXPECT_EQ(tk_->window(f)->parentWidget(), &host);
+    EXPECT_EQ(w<QLineEdit>(f.txt_Plz)->text(), QStringLiteral("9")) << "the host's postal code";
+    QTest::keyClick(w<QLineEdit>(f.txt_Ort), Qt::Key_Down);
+    QTest::mouseClick(w<QPushButton>(f.cmd_Uebernehmen), Qt::LeftButton);
+  };
+  QTest::mouseClick(host.search_button, Qt::LeftButton);
+  EXPECT_EQ(host.ort->text(), qt::to_qstring(place.name));
+  EXPECT_EQ(host.plz->text().size(), 5);
+  EXPECT_EQ(host.r_plz->text(), host.plz->text());
+  EXPECT_EQ(host.r_geprueft->text(), QStringLiteral("-1 (ja)"));
+
+  // "Abbrechen": the address stays, Geprueft is 0.
+  const QString plz = host.plz->text();
+  tk_->on_form_shown = [&](Form& form) {
+    QTest::mouseClick(w<QPushButton>(dynamic_cast<frmPlz&>(form).cmd_Abbruch), Qt::LeftButton);
+  };
+  QTest::mouseClick(host.search_button, Qt::LeftButton);
+  EXPECT_EQ(host.plz->text(), plz);
+  EXPECT_EQ(host.r_geprueft->text(), QStringLiteral("0 (nein)"));
+
+  // "Import…" opens the import dialog; afterwards the place count is shown.
+  bool import_shown = false;
+  tk_->on_form_shown = [&](Form& form) {
+    import_shown = dynamic_cast<frmPlzImport*>(&form) != nullptr;
+    tk_->window(form)->close();
+  };
+  QTest::mouseClick(host.import_button, Qt::LeftButton);
+  EXPECT_TRUE(import_shown);
+  EXPECT_TRUE(host.status->text().endsWith(QStringLiteral(" – %1 Orte").arg(db_->count("ORT_DA"))))
+      << qt::to_std(host.status->text());
+  tk_->host_window = nullptr;
 }
 
 // --- frmPlzImport ---
