@@ -159,6 +159,8 @@ TEST(QtConvert, ColoursKeysFiltersAndGeometry) {
 }
 
 TEST_F(QtToolkitTest, RendersEveryControlFromItsModelAtTheDesignGeometry) {
+  int told = 0;
+  form.txt.on_model_changed = [&](Control&) { ++told; };
   QWidget* window = nullptr;
   show([&] {
     window = tk->window(form);
@@ -179,6 +181,10 @@ TEST_F(QtToolkitTest, RendersEveryControlFromItsModelAtTheDesignGeometry) {
     EXPECT_EQ(w<QPushButton>(form.ok)->text(), QStringLiteral("&OK"));
     EXPECT_FALSE(w<QLabel>(form.pic)->pixmap().isNull());
 
+    form.txt.Text("während");
+    EXPECT_EQ(told, 1) << "the earlier subscriber hears changes during the display";
+    EXPECT_EQ(w<QLineEdit>(form.txt)->text(), QStringLiteral("während"));
+    told = 0;
     // Tab order by tab index: txt_Zweites (0) first, then txt_Eingabe, the list, the buttons.
     EXPECT_EQ(form.focused(), &form.txt2);
     EXPECT_EQ(w<QWidget>(form.txt2)->nextInFocusChain(), w<QWidget>(form.txt));
@@ -186,10 +192,13 @@ TEST_F(QtToolkitTest, RendersEveryControlFromItsModelAtTheDesignGeometry) {
     EXPECT_EQ(w<QWidget>(form.ok)->nextInFocusChain(), w<QWidget>(form.cancel));
     QTest::mouseClick(w<QPushButton>(form.cancel), Qt::LeftButton);
   });
-  EXPECT_EQ(form.events, (std::vector<std::string>{"Activate", "Abbrechen"}));
+  EXPECT_EQ(form.events, (std::vector<std::string>{"Activate", "Change [während]", "Abbrechen"}));
   EXPECT_FALSE(form.visible());
   EXPECT_EQ(tk->window(form), nullptr);
-  EXPECT_EQ(form.txt.on_model_changed, nullptr) << "the window unsubscribed from its models";
+  EXPECT_EQ(form.lst.on_model_changed, nullptr) << "the window unsubscribed from its models";
+  ASSERT_NE(form.txt.on_model_changed, nullptr) << "an earlier subscriber stays";
+  form.txt.Text("danach");
+  EXPECT_EQ(told, 1);
 }
 
 TEST_F(QtToolkitTest, ModelChangesByProgramReachTheWidgets) {

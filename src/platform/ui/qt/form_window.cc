@@ -281,36 +281,53 @@ FormWindow::FormWindow(Form& form, double scale, QWidget* parent)
   setFixedSize(px(form.geometry().width, scale), px(form.geometry().height, scale));
   setAutoFillBackground(true);
 
+  previous_form_subscriber_ = form.on_model_changed;
   for (Control* control : form.Controls()) {
+    previous_subscribers_.push_back(control->on_model_changed);
     QWidget* widget = nullptr;
     switch (control->kind()) {
       case Control::Kind::Label: {
         auto* w = new LabelWidget(static_cast<Label&>(*control), this);
-        control->on_model_changed = [w](Control&) { w->sync(); };
+        control->on_model_changed = [w, previous = control->on_model_changed](Control& c) {
+          if (previous) previous(c);
+          w->sync();
+        };
         widget = w;
         break;
       }
       case Control::Kind::TextBox: {
         auto* w = new TextBoxWidget(static_cast<TextBox&>(*control), this);
-        control->on_model_changed = [w](Control&) { w->sync(); };
+        control->on_model_changed = [w, previous = control->on_model_changed](Control& c) {
+          if (previous) previous(c);
+          w->sync();
+        };
         widget = w;
         break;
       }
       case Control::Kind::ListBox: {
         auto* w = new ListBoxWidget(static_cast<ListBox&>(*control), this);
-        control->on_model_changed = [w](Control&) { w->sync(); };
+        control->on_model_changed = [w, previous = control->on_model_changed](Control& c) {
+          if (previous) previous(c);
+          w->sync();
+        };
         widget = w;
         break;
       }
       case Control::Kind::Button: {
         auto* w = new ButtonWidget(static_cast<Button&>(*control), this);
-        control->on_model_changed = [w](Control&) { w->sync(); };
+        control->on_model_changed = [w, previous = control->on_model_changed](Control& c) {
+          if (previous) previous(c);
+          w->sync();
+        };
         widget = w;
         break;
       }
       case Control::Kind::Picture: {
         auto* w = new PictureWidget(static_cast<Picture&>(*control), this);
-        control->on_model_changed = [w](Control&) { w->sync(); };
+        control->on_model_changed = [w, previous = control->on_model_changed](Control& c) {
+          if (previous) previous(c);
+          w->sync();
+        };
         widget = w;
         break;
       }
@@ -332,13 +349,19 @@ FormWindow::FormWindow(Form& form, double scale, QWidget* parent)
                    [](const auto& a, const auto& b) { return a.first->TabIndex() < b.first->TabIndex(); });
   for (size_t i = 1; i < order.size(); ++i) QWidget::setTabOrder(order[i - 1].second, order[i].second);
 
-  form.on_model_changed = [this](Form&) { sync_form(); };
+  form.on_model_changed = [this](Form& f) {
+    if (previous_form_subscriber_) previous_form_subscriber_(f);
+    sync_form();
+  };
   sync_form();
 }
 
+// Whoever listened to the models before the window (another renderer, a
+// test) is told of changes during the display too and keeps listening after.
 FormWindow::~FormWindow() {
-  form_.on_model_changed = nullptr;
-  for (auto& [control, widget] : widgets_) control->on_model_changed = nullptr;
+  form_.on_model_changed = std::move(previous_form_subscriber_);
+  for (size_t i = 0; i < widgets_.size(); ++i)
+    widgets_[i].first->on_model_changed = std::move(previous_subscribers_[i]);
 }
 
 void FormWindow::sync_form() {

@@ -107,6 +107,8 @@ class FormWindow : public QWidget {
  private:
   Form& form_;
   std::vector<std::pair<Control*, QWidget*>> widgets_;
+  std::function<void(Form&)> previous_form_subscriber_;
+  std::vector<std::function<void(Control&)>> previous_subscribers_;  // one per widget
 };
 
 }  // namespace noxplz::qt
