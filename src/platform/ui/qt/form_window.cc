@@ -30,13 +30,15 @@ void guarded(const Form& form, F&& handler) {
   }
 }
 
+// Visible and Enabled of the model. A child hidden here stays hidden when its
+// window is shown; one made visible appears with the window.
 void apply_common(QWidget* widget, const Control& model) {
   widget->setVisible(model.Visible());
   widget->setEnabled(model.Enabled());
 }
 
-// A widget whose form-level visibility is the model's: hidden widgets of a
-// hidden window must not be shown by QWidget::show() of the window.
+// Sets one colour role of the active and inactive window (a disabled
+// control keeps the style's greyed colours).
 void set_palette_color(QWidget* widget, QPalette::ColorRole role, int32_t color) {
   QPalette palette = widget->palette();
   QColor c = to_qcolor(color, QApplication::palette());
