@@ -281,6 +281,11 @@ FormWindow::FormWindow(Form& form, double scale, QWidget* parent)
   setObjectName(to_qstring(form.Name()));
   setWindowModality(Qt::ApplicationModal);
   setFixedSize(px(form.geometry().width, scale), px(form.geometry().height, scale));
+  // The design geometry was laid out for 8-point text; a larger default font
+  // would not fit the controls (sizes in points follow the screen scale).
+  QFont design_font = font();
+  if (design_font.pointSizeF() > 8.0) design_font.setPointSizeF(8.0);
+  setFont(design_font);
   setAutoFillBackground(true);
 
   previous_form_subscriber_ = form.on_model_changed;
