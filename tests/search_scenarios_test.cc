@@ -232,15 +232,6 @@ TEST_F(SearchScenario, CaseCPostalCodeAloneAndNeither) {
   EXPECT_EQ(m_.Such_Strasse(), "Hauptstr. 12");
 }
 
-TEST_F(SearchScenario, AFailingProviderEndsTheSearchWithItsMessage) {
-  ScopedFakeSearchProvider fake;
-  fake->Fail(Error(err::kCannotCreateObject, "nicht verfügbar"));
-  m_.MitOrtteiAnzeige(true);
-  search({box({"Fehler beim ermitteln der Postleitzahl", mb::kOkOnly, "NoxPlz"})}, {"10115", "Berlin", ""},
-         kUnchanged);
-  EXPECT_TRUE(m_.MitOrtteiAnzeige());
-}
-
 TEST_F(SearchScenario, ArgumentsMayBeTheSessionsOwnInputs) {
   m_.Such_Plz("");
   m_.Such_Ort("Kleinhausen");
@@ -310,11 +301,17 @@ TEST_F(SearchScenario, SuchePlzAndSucheOrtRequestsAndAnswers) {
   EXPECT_EQ(suche_ort("10115|Berlin|x|1", "10115"), " / Berlin|0 <- Suche_Ort(10115|||0||1)");
 }
 
-TEST_F(SearchScenario, ProviderFailuresReachTheCaller) {
+TEST_F(SearchScenario, ProviderFailures) {
   auto raises = [](int32_t number) { return ::testing::Throws<Error>(::testing::Field(&Error::number, number)); };
   {
     ScopedFakeSearchProvider fake;
     fake->Fail(Error(-2147467259, "Suchkomponente gestört"));
+    // Suche_Plz_Original ends with its message and the district display as it was.
+    m_.MitOrtteiAnzeige(true);
+    search({box({"Fehler beim ermitteln der Postleitzahl", mb::kOkOnly, "NoxPlz"})}, {"10115", "Berlin", ""},
+           kUnchanged);
+    EXPECT_TRUE(m_.MitOrtteiAnzeige());
+    // Suche_Plz and Suche_Ort pass the error to the caller.
     m_.Plz("alt");
     EXPECT_THAT([&] { m_.Suche_Plz("10115", "Berlin", "x"); }, raises(-2147467259));
     EXPECT_EQ(m_.Such_Plz() + "|" + m_.Plz(), "10115|alt");  // the inputs were set before the call
