@@ -95,7 +95,7 @@ class SearchDialogScenario : public ::testing::Test {
   std::string plz_, ort_, strasse_, hausnummer_;
 };
 
-TEST_F(SearchDialogScenario, TypingAPlaceNarrowsTheListLiveAndArrowKeysMoveBetweenFieldAndList) {
+TEST_F(SearchDialogScenario, PlaceTypingArrowKeysAndClicks) {
   run([&](frmPlz& f) {
     f.txt_Ort.TypeKey("B");
     EXPECT_EQ(view(f), " | 4 Orte | 0 Straßen");  // Berlin, two Bernau, Bonn; not the replaced Bernstadt
@@ -105,46 +105,41 @@ TEST_F(SearchDialogScenario, TypingAPlaceNarrowsTheListLiveAndArrowKeysMoveBetwe
     EXPECT_EQ(f.lst_Orte.Items(), Lines{"Berlin "});
     EXPECT_EQ(f.txt_Plz.Text(), "10115");  // a unique place fills the postal code
 
-    f.txt_Ort.TypeText("\bn");  // "Bern": the two Bernau
-    ASSERT_EQ(f.lst_Orte.ListCount(), 2);
-    const std::string first_key = session().OrtTabelle->Text(0, 2);
+    // Down moves into the list and runs the click for the first entry; Up
+    // moves back from the first entry only.
+    f.txt_Ort.TypeText("\bn");  // "Bern": the two Bernau, told apart by their additions
+    const Lines bernau = {"Bernau b Berlin", "Bernau im Chiemgau"};
+    ASSERT_EQ(f.lst_Orte.Items(), bernau);
     f.txt_Ort.SetFocus();
     f.txt_Ort.PressKey(key::kDown);
     EXPECT_EQ(f.focused(), &f.lst_Orte);
     EXPECT_EQ(f.lst_Orte.ListIndex(), 0);
-    EXPECT_EQ(f.txt_Ort.Text() + "|" + f.txt_Ort.Tag(), "Bernau|" + first_key);  // the click ran for the first entry
+    EXPECT_EQ(f.txt_Ort.Text() + "|" + f.txt_Ort.Tag(), "Bernau|11000001");  // the bare name, without addition
     f.lst_Orte.ClickRow(1);
-    f.lst_Orte.PressKey(key::kUp);  // not on the first entry: the focus stays
+    f.lst_Orte.PressKey(key::kUp);
     EXPECT_EQ(f.focused(), &f.lst_Orte);
+    // The click took the place with its streets and postal code and searched no places.
+    EXPECT_EQ(f.txt_Ort.Text() + "|" + f.txt_Ort.Tag(), "Bernau|11000002");
+    EXPECT_EQ(f.txt_Plz.Text(), "83209");
+    EXPECT_EQ(f.lst_Strassen.Items(), Lines{"Chiemseestr."});
+    EXPECT_EQ(f.lst_Orte.Items(), bernau);
+    EXPECT_EQ(f.lst_Orte.ListIndex(), 1);
     f.lst_Orte.ClickRow(0);
     f.lst_Orte.PressKey(key::kUp);
     EXPECT_EQ(f.focused(), &f.txt_Ort);
-    // Down on an empty list moves the focus and selects nothing.
-    f.txt_Ort.TypeText("xyz");
-    ASSERT_EQ(f.lst_Orte.ListCount(), 0);
-    f.txt_Ort.PressKey(key::kDown);
-    EXPECT_EQ(f.focused(), &f.lst_Orte);
-    EXPECT_EQ(f.lst_Orte.ListIndex(), -1);
-  });
-}
 
-TEST_F(SearchDialogScenario, ClickingAPlaceWithStreetsFillsStreetsAndPostalCodeAndKeepsThePlaceList) {
-  run([&](frmPlz& f) {
-    f.txt_Ort.TypeText("Bern");
-    const Lines before = f.lst_Orte.Items();
-    ASSERT_EQ(before, (Lines{"Bernau b Berlin", "Bernau im Chiemgau"}));  // the additions tell them apart
-    f.lst_Orte.ClickRow(1);
-    EXPECT_EQ(f.txt_Ort.Text() + "|" + f.txt_Ort.Tag(), "Bernau|11000002");  // the bare name, without addition
-    EXPECT_EQ(f.txt_Plz.Text(), "83209");
-    EXPECT_EQ(f.lst_Strassen.Items(), Lines{"Chiemseestr."});
-    EXPECT_EQ(f.lst_Orte.Items(), before);  // no new place search
-    EXPECT_EQ(f.lst_Orte.ListIndex(), 1);
     // Berlin: all its streets in table order, with the ranges of divided streets.
     f.txt_Ort.Text("");
     choose_berlin(f);
     EXPECT_EQ(f.lst_Strassen.Items(),
               (Lines{"Hafenweg", "Hauptstr. (2-10)", "Hauptstr. (12-98)", "Lindenstr. (1-99)", "Zollweg"}));
     EXPECT_EQ(session().StrTabelle->Text(2, 1), "10117");
+    // Down on an empty list moves the focus and selects nothing.
+    f.txt_Ort.TypeText("xyz");
+    ASSERT_EQ(f.lst_Orte.ListCount(), 0);
+    f.txt_Ort.PressKey(key::kDown);
+    EXPECT_EQ(f.focused(), &f.lst_Orte);
+    EXPECT_EQ(f.lst_Orte.ListIndex(), -1);
   });
 }
 
@@ -183,7 +178,7 @@ TEST_F(SearchDialogScenario, BlankPlaceTextRetypedPlaceAndAPlaceWithoutStreets) 
 }
 
 TEST_F(SearchDialogScenario, StreetTypingNarrowsByTheNormalisedTextBeforeTheKey) {
-  run([&](frmPlz& f) {
+  expect_dialog([&](frmPlz& f) {
     f.txt_Strasse.TypeText("Lin");  // no place chosen yet: nothing happens
     EXPECT_EQ(f.lst_Strassen.ListCount(), 0);
     choose_berlin(f);  // a place click with a street already typed narrows the streets
@@ -205,24 +200,20 @@ TEST_F(SearchDialogScenario, StreetTypingNarrowsByTheNormalisedTextBeforeTheKey)
     EXPECT_EQ(f.lst_Strassen.Items(), Lines{"Lindenstr. (1-99)"});
     EXPECT_EQ(f.txt_Plz.Text(), "10178");
     EXPECT_EQ(f.txt_Strasse.Text(), "Lindenstrasse 4");  // the box keeps what was typed
-  });
-}
 
-TEST_F(SearchDialogScenario, StreetNotFoundQuestion) {
-  // Yes offers all streets (txt_Plz from the first); No empties list and postal code.
-  for (auto [answer, entries, plz] : {std::tuple{mb::kYes, 5, "10119"}, std::tuple{mb::kNo, 0, ""}}) {
-    SCOPED_TRACE(answer);
-    ASSERT_TRUE(host_.Init(nullptr, "", db_.connection()));  // each dialog ends the session
-    expect_dialog([&, entries = entries, plz = plz](frmPlz& f) {
-      choose_berlin(f);
-      f.txt_Strasse.TypeText("Xy");  // the key y works on "X": the question
-      EXPECT_EQ(view(f), std::string(plz) + " | 1 Orte | " + std::to_string(entries) + " Straßen");
-      EXPECT_EQ(f.txt_Strasse.Text(), "Xy");
-    });
-    tk_->ExpectMsgBox(kStrasseNichtGefunden, answer, mb::kYesNo, "Achtung");
-    call();
-    tk_->Verify();
-  }
+    // No street matches: the question. Yes offers all streets (txt_Plz from
+    // the first), No empties list and postal code.
+    f.txt_Strasse.Text("");
+    f.txt_Strasse.TypeText("Xy");  // the key y works on "X"
+    EXPECT_EQ(view(f), "10119 | 1 Orte | 5 Straßen");
+    f.txt_Strasse.Text("");
+    f.txt_Strasse.TypeText("Xy");
+    EXPECT_EQ(view(f), " | 1 Orte | 0 Straßen");
+    EXPECT_EQ(f.txt_Strasse.Text(), "Xy");
+  });
+  tk_->ExpectMsgBox(kStrasseNichtGefunden, mb::kYes, mb::kYesNo, "Achtung")
+      .ExpectMsgBox(kStrasseNichtGefunden, mb::kNo, mb::kYesNo, "Achtung");
+  call();
 }
 
 TEST_F(SearchDialogScenario, ChoosingASectionTakesNameAndCodeAndColoursTheHouseNumber) {
