@@ -255,80 +255,70 @@ TEST_F(SearchDialogScenario, ChoosingASectionTakesNameAndCodeAndColoursTheHouseN
   });
 }
 
-TEST_F(SearchDialogScenario, UebernehmenReturnsTheFourTextsUntrimmedAndGeprueftMinusOne) {
-  run([&](frmPlz& f) {
-    f.txt_Ort.TypeText(" Berlin ");
-    f.txt_Plz.TypeText(" 10115 ");
-    f.txt_Strasse.TypeText(" Hauptstr. ");
-    f.txt_Hausnummer.TypeText(" 5a ");
-    f.cmd_Uebernehmen.Click();
-  });
-  EXPECT_EQ(args(), " 10115 | Berlin | Hauptstr. | 5a ");
-  EXPECT_EQ(host_.Geprueft(), -1);
-  // The dialog's manager ended with it: no session until the next Init.
-  EXPECT_EQ(host_.Plz(), "");
-  EXPECT_EQ(session().connection, nullptr);
-  EXPECT_EQ(session().OrtTabelle, nullptr);
-  ASSERT_TRUE(host_.Init(nullptr, "", db_.connection()));
-  EXPECT_EQ(session().connection, db_.connection());
-}
-
-TEST_F(SearchDialogScenario, AbbrechenReturnsThePriorResultsAndGeprueftZero) {
-  host_.Plz("50667");
-  host_.Ort("Köln");
-  host_.Strasse("Domkloster 4");
-  host_.Hausnummer("");
-  host_.Geprueft(-1);
-  set_args("10115", "Berlin", "Hauptstr. 5");
-  run([&](frmPlz& f) { f.txt_Ort.TypeKey("x"); });
-  EXPECT_EQ(args(), "50667|Köln|Domkloster 4|");
-  EXPECT_EQ(host_.Geprueft(), 0);
-}
-
-TEST_F(SearchDialogScenario, OpensWithTheCallersAddress) {
-  // The house number moves out of the street.
-  set_args("", "Hamburg", "Alsterweg 12a");
-  run([&](frmPlz& f) {
-    EXPECT_EQ(f.txt_Plz.Text() + "|" + f.txt_Ort.Text() + "|" + f.txt_Strasse.Text() + "|" + f.txt_Hausnummer.Text(),
-              "|Hamburg|Alsterweg|12a");  // the unique place's code from the load is replaced by the caller's
-    EXPECT_EQ(f.lst_Orte.Items(), Lines{"Hamburg "});  // searched at load
-    EXPECT_EQ(f.lbl_Ort.Caption() + f.lbl_Strasse.Caption() + f.txt_Ort.Tag(), "");
-    f.cmd_Uebernehmen.Click();
-  });
-  EXPECT_EQ(args(), "|Hamburg|Alsterweg|12a");
-  // A given house number keeps the street as it is.
-  ASSERT_TRUE(host_.Init(nullptr, "", db_.connection()));
-  set_args("12345", "Berlin", "Hauptstr. 7", "9");
-  run([&](frmPlz& f) {
-    EXPECT_EQ(f.txt_Plz.Text() + "|" + f.txt_Strasse.Text() + "|" + f.txt_Hausnummer.Text(), "12345|Hauptstr. 7|9");
-    f.cmd_Uebernehmen.Click();
-  });
-  EXPECT_EQ(args(), "12345|Berlin|Hauptstr. 7|9");
-}
-
-TEST_F(SearchDialogScenario, ClosingByTheFrameUnloadsAtOnceAndReturnsTheEmptiedTexts) {
-  host_.Plz("50667");
-  host_.Geprueft(-1);
-  set_args("10115", "Berlin");
-  run([&](frmPlz& f) {
-    f.txt_Ort.TypeKey("x");
-    f.CloseRequested();
-    EXPECT_FALSE(f.loaded());
-    EXPECT_EQ(f.dialog_manager(), nullptr);
-    EXPECT_EQ(session().connection, nullptr);  // reset before the dialog returns
-  });
-  EXPECT_EQ(args(), "|||");
-  EXPECT_EQ(host_.Geprueft(), 0);
-}
-
-TEST_F(SearchDialogScenario, AFailureWhileOpeningLeavesTheArgumentsAndEndsTheDialog) {
-  set_args("10115", "Berlin");
-  host_.Geprueft(-1);
-  tk_->ExpectForm("frmPlz", [](Form&) { throw Error(5, "Ungültiger Prozeduraufruf oder ungültiges Argument"); });
-  call();
-  EXPECT_EQ(args(), "10115|Berlin||");
-  EXPECT_EQ(host_.Geprueft(), 0);  // the dialog's manager ended: the session is reset
-  EXPECT_EQ(session().connection, nullptr);
+// The host's arguments and Geprueft after the dialog. Before each dialog the
+// host's results read Köln (Geprueft -1); afterwards the dialog's manager has
+// ended the session: no connection until the next Init.
+TEST_F(SearchDialogScenario, TheHostGetsTheOutcomeAndTheSessionEnds) {
+  struct Case {
+    const char* what;
+    Lines args;  // plz, ort, strasse, hausnummer
+    std::function<void(frmPlz&)> user;
+    const char* result;
+    int32_t geprueft;
+  } cases[] = {
+      {"Übernehmen: the four texts untrimmed", {"", "", "", ""},
+       [](frmPlz& f) {
+         f.txt_Ort.TypeText(" Berlin ");
+         f.txt_Plz.TypeText(" 10115 ");
+         f.txt_Strasse.TypeText(" Hauptstr. ");
+         f.txt_Hausnummer.TypeText(" 5a ");
+         f.cmd_Uebernehmen.Click();
+       },
+       " 10115 | Berlin | Hauptstr. | 5a ", -1},
+      {"Abbrechen: the results from before", {"10115", "Berlin", "Hauptstr. 5", ""},
+       [](frmPlz& f) { f.txt_Ort.TypeKey("x"); }, "50667|Köln|Domkloster 4|", 0},
+      {"closed by the frame: unloaded at once, the texts emptied", {"10115", "Berlin", "", ""},
+       [](frmPlz& f) {
+         f.txt_Ort.TypeKey("x");
+         f.CloseRequested();
+         EXPECT_FALSE(f.loaded());
+         EXPECT_EQ(f.dialog_manager(), nullptr);
+         EXPECT_EQ(session().connection, nullptr);  // reset before the dialog returns
+       },
+       "|||", 0},
+      {"the house number moves out of the street", {"", "Hamburg", "Alsterweg 12a", ""},
+       [](frmPlz& f) {
+         // The unique place's postal code from the load is replaced by the caller's.
+         EXPECT_EQ(f.txt_Plz.Text() + "|" + f.txt_Ort.Text() + "|" + f.txt_Strasse.Text() + "|" +
+                       f.txt_Hausnummer.Text(),
+                   "|Hamburg|Alsterweg|12a");
+         EXPECT_EQ(f.lst_Orte.Items(), Lines{"Hamburg "});  // searched at load
+         EXPECT_EQ(f.lbl_Ort.Caption() + f.lbl_Strasse.Caption() + f.txt_Ort.Tag(), "");
+         f.cmd_Uebernehmen.Click();
+       },
+       "|Hamburg|Alsterweg|12a", -1},
+      {"a given house number keeps the street", {"12345", "Berlin", "Hauptstr. 7", "9"},
+       [](frmPlz& f) { f.cmd_Uebernehmen.Click(); }, "12345|Berlin|Hauptstr. 7|9", -1},
+      {"a failure while opening leaves the arguments", {"10115", "Berlin", "", ""},
+       [](frmPlz&) { throw Error(5, "Ungültiger Prozeduraufruf oder ungültiges Argument"); }, "10115|Berlin||", 0},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    ASSERT_TRUE(host_.Init(nullptr, "", db_.connection()));
+    host_.Plz("50667");
+    host_.Ort("Köln");
+    host_.Strasse("Domkloster 4");
+    host_.Hausnummer("");
+    host_.Geprueft(-1);
+    set_args(c.args[0], c.args[1], c.args[2], c.args[3]);
+    run(c.user);
+    EXPECT_EQ(args(), c.result);
+    EXPECT_EQ(host_.Geprueft(), c.geprueft);
+    EXPECT_EQ(session().connection, nullptr);
+    EXPECT_EQ(session().OrtTabelle, nullptr);
+    EXPECT_EQ(host_.Plz(), "");
+    tk_->Verify();
+  }
 }
 
 }  // namespace
