@@ -21,24 +21,20 @@ namespace noxplz::testing {
 
 class FakeSearchProvider : public SearchProvider {
  public:
-  struct CallRecord {
-    std::string method, request;
-  };
-
   // Answers `answer` to every later call of `method`.
   void Answer(std::string method, std::string answer) { answers_[std::move(method)] = std::move(answer); }
   // Every call raises this error instead.
   void Fail(Error error) { failure_ = std::move(error); }
 
   std::string Call(std::string_view method, std::string& request) override {
-    calls.push_back({std::string(method), request});
+    calls.push_back(std::string(method) + "(" + request + ")");
     if (failure_) throw *failure_;
     auto it = answers_.find(std::string(method));
     if (it == answers_.end()) throw Error(438, "Objekt unterstützt diese Eigenschaft oder Methode nicht");
     return it->second;
   }
 
-  std::vector<CallRecord> calls;
+  std::vector<std::string> calls;  // "method(request)" per call
   int created = 0;  // creations under the class identifier
 
  private:

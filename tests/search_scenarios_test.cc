@@ -269,7 +269,7 @@ TEST_F(SearchScenario, SucheOrtOriginalPaths) {
 TEST_F(SearchScenario, SuchePlzAndSucheOrtRequestsAndAnswers) {
   ScopedFakeSearchProvider fake;
   // The answer `answer` to a call: the properties afterwards (Geprueft was -1) and the request.
-  auto request = [&] { return " <- " + fake->calls.back().method + "(" + fake->calls.back().request + ")"; };
+  auto request = [&] { return " <- " + fake->calls.back(); };
   auto suche_plz = [&](const char* answer, const char* plz, const char* ort, const char* strasse,
                        const char* hausnummer = "", bool mit_dialog = false) {
     fake->Answer("Suche_Plz", answer);
