@@ -55,20 +55,15 @@ TEST_F(FrmPlzTest, AListOutOfStepWithItsTableIsRebuiltFromTheTable) {
     orte.Set(orte.UpperBound(1), 0, name);
     orte.AppendRows();
   }
-  auto list = [&](Lines items) {
+  const Lines in_step = {"Aachen ", "Aalen "};
+  for (const Lines& entries : {in_step, Lines{"Aalen ", "Aachen "}, Lines{"Aachen ", "Aalen ", "Zusatz "}}) {
     f.lst_Orte.Clear();
-    for (const std::string& item : items) f.lst_Orte.AddItem(item);
-  };
-  list({"Aachen ", "Aalen "});
-  f.lst_Orte.ListIndex(1);
-  EXPECT_FALSE(keep_list_in_step(f.lst_Orte, orte, place_line));  // in step: untouched, the selection included
-  EXPECT_EQ(f.lst_Orte.ListIndex(), 1);
-  list({"Aalen ", "Aachen "});
-  EXPECT_TRUE(keep_list_in_step(f.lst_Orte, orte, place_line));
-  EXPECT_EQ(f.lst_Orte.Items(), (Lines{"Aachen ", "Aalen "}));
-  list({"Aachen ", "Aalen ", "Zusatz "});  // more entries than rows
-  EXPECT_TRUE(keep_list_in_step(f.lst_Orte, orte, place_line));
-  EXPECT_EQ(f.lst_Orte.ListCount(), 2);
+    for (const std::string& entry : entries) f.lst_Orte.AddItem(entry);
+    f.lst_Orte.ListIndex(1);
+    EXPECT_EQ(keep_list_in_step(f.lst_Orte, orte, place_line), entries != in_step);
+    EXPECT_EQ(f.lst_Orte.Items(), in_step);
+    EXPECT_EQ(f.lst_Orte.ListIndex(), entries == in_step ? 1 : -1);  // in step: untouched, the selection included
+  }
   EXPECT_TRUE(keep_list_in_step(f.lst_Orte, VariantTable{}, place_line));  // a table never filled has no rows
   EXPECT_EQ(f.lst_Orte.ListCount(), 0);
 }
