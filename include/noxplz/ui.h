@@ -95,6 +95,10 @@ class Control {
   // Asks the form's toolkit to move the keyboard focus here.
   void SetFocus();
 
+  // Short help shown when the pointer rests on the control.
+  const std::string& ToolTipText() const { return tool_tip_; }
+  void ToolTipText(std::string_view text);
+
   // Renderers subscribe to learn of model changes (caption, text, items ...).
   std::function<void(Control&)> on_model_changed;
 
@@ -109,6 +113,7 @@ class Control {
   int32_t tab_index_;
   bool visible_ = true;
   bool enabled_ = true;
+  std::string tool_tip_;
 };
 
 class Label : public Control {

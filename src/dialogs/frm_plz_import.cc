@@ -25,6 +25,7 @@ frmPlzImport::frmPlzImport() : Form("frmPlzImport", "Datafactory Postalcode Impo
   lbl_Delete.ForeColor(color::kRed);
   lbl_Delete.Visible(false);
   cmd_Importieren.Enabled(false);
+  Cmd_FileDialog2.ToolTipText(kFileDialogToolTip);
 
   txtDatenDatei.Change = [this] { txtDatenDatei_Change(); };
   Cmd_FileDialog2.OnClick = [this] { Cmd_FileDialog2_Click(); };

@@ -36,7 +36,7 @@ class frmPlzImport : public Form {
   Label Label17{*this, "Label17", {120, 165, 1095, 255}, "Datendatei:"};
   TextBox txtDatenDatei{*this, "txtDatenDatei", {1260, 120, 5595, 315}, 0};
   // The chooser button shows a picture in the classic dialog; "..." stands
-  // for it here. Its tooltip: kFileDialogToolTip.
+  // for it here, with the tooltip kFileDialogToolTip.
   Button Cmd_FileDialog2{*this, "Cmd_FileDialog2", {6915, 120, 480, 315}, "...", 1};
 
   Label lbl_GE_Label{*this, "lbl_GE_Label", {120, 660, 1335, 255}, "GE-Sätze"};

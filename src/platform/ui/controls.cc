@@ -21,6 +21,12 @@ void Control::Enabled(bool enabled) {
   changed();
 }
 
+void Control::ToolTipText(std::string_view text) {
+  if (tool_tip_ == text) return;
+  tool_tip_ = std::string(text);
+  changed();
+}
+
 void Control::SetFocus() {
   if (!visible_ || !enabled_) throw Error(5, "Ungültiger Prozeduraufruf oder ungültiges Argument");
   toolkit().SetFocus(*this);

@@ -275,6 +275,21 @@ void PictureWidget::sync() {
 
 // --- FormWindow ---
 
+
+// Creates the widget of a control and subscribes it to the model, after any
+// subscriber that was there before; the tooltip travels with every change.
+template <class W, class M>
+W* make_synced(Control& control, QWidget* parent) {
+  auto* w = new W(static_cast<M&>(control), parent);
+  w->setToolTip(to_qstring(control.ToolTipText()));
+  control.on_model_changed = [w, previous = control.on_model_changed](Control& c) {
+    if (previous) previous(c);
+    w->setToolTip(to_qstring(c.ToolTipText()));
+    w->sync();
+  };
+  return w;
+}
+
 FormWindow::FormWindow(Form& form, double scale, QWidget* parent)
     : QWidget(parent, Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint),
       form_(form) {
@@ -293,51 +308,21 @@ FormWindow::FormWindow(Form& form, double scale, QWidget* parent)
     previous_subscribers_.push_back(control->on_model_changed);
     QWidget* widget = nullptr;
     switch (control->kind()) {
-      case Control::Kind::Label: {
-        auto* w = new LabelWidget(static_cast<Label&>(*control), this);
-        control->on_model_changed = [w, previous = control->on_model_changed](Control& c) {
-          if (previous) previous(c);
-          w->sync();
-        };
-        widget = w;
+      case Control::Kind::Label:
+        widget = make_synced<LabelWidget, Label>(*control, this);
         break;
-      }
-      case Control::Kind::TextBox: {
-        auto* w = new TextBoxWidget(static_cast<TextBox&>(*control), this);
-        control->on_model_changed = [w, previous = control->on_model_changed](Control& c) {
-          if (previous) previous(c);
-          w->sync();
-        };
-        widget = w;
+      case Control::Kind::TextBox:
+        widget = make_synced<TextBoxWidget, TextBox>(*control, this);
         break;
-      }
-      case Control::Kind::ListBox: {
-        auto* w = new ListBoxWidget(static_cast<ListBox&>(*control), this);
-        control->on_model_changed = [w, previous = control->on_model_changed](Control& c) {
-          if (previous) previous(c);
-          w->sync();
-        };
-        widget = w;
+      case Control::Kind::ListBox:
+        widget = make_synced<ListBoxWidget, ListBox>(*control, this);
         break;
-      }
-      case Control::Kind::Button: {
-        auto* w = new ButtonWidget(static_cast<Button&>(*control), this);
-        control->on_model_changed = [w, previous = control->on_model_changed](Control& c) {
-          if (previous) previous(c);
-          w->sync();
-        };
-        widget = w;
+      case Control::Kind::Button:
+        widget = make_synced<ButtonWidget, Button>(*control, this);
         break;
-      }
-      case Control::Kind::Picture: {
-        auto* w = new PictureWidget(static_cast<Picture&>(*control), this);
-        control->on_model_changed = [w, previous = control->on_model_changed](Control& c) {
-          if (previous) previous(c);
-          w->sync();
-        };
-        widget = w;
+      case Control::Kind::Picture:
+        widget = make_synced<PictureWidget, Picture>(*control, this);
         break;
-      }
     }
     const Geometry& g = control->geometry();
     widget->setObjectName(to_qstring(control->Name()));
