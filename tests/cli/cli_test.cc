@@ -16,20 +16,28 @@ namespace {
 namespace fs = std::filesystem;
 using nlohmann::json;
 
-constexpr const char* kTypes[8] = {"GE", "KG", "OE", "OR", "OT", "PF", "PL", "ST"};
-constexpr const char* kTables[8] = {"GROSS_DA", "KGS_DA", "ORG_DA", "ORT_DA", "OTL_DA", "POFA_DA", "PLZ_DA", "STR_DA"};
-
 std::string describe(const RunResult& r) {
   return "exit " + std::to_string(r.code) + (r.timed_out ? " (Zeit abgelaufen)" : "") + "\n--- stdout\n" + r.out +
          "\n--- stderr\n" + r.err;
 }
 
+RunOptions piped(std::string input = "") {
+  RunOptions o;
+  o.input = std::move(input);
+  o.timeout_seconds = 20;
+  return o;
+}
+RunOptions terminal(std::string input) {
+  RunOptions o = piped(std::move(input));
+  o.terminal = true;
+  return o;
+}
+
 class CliTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    dir_ = fs::temp_directory_path() /
-           ("noxplz_cli_" + std::to_string(::getpid()) + "_" +
-            ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    dir_ = fs::temp_directory_path() / ("noxplz_cli_" + std::to_string(::getpid()) + "_" +
+                                        ::testing::UnitTest::GetInstance()->current_test_info()->name());
     fs::remove_all(dir_);
     fs::create_directories(dir_);
   }
@@ -57,14 +65,13 @@ class CliTest : public ::testing::Test {
     }
   }
 
-  // One number from an ad-hoc statement.
   long long number(const std::string& sql) {
     json rows = noxplz_json({"sql", sql});
-    if (!rows.is_array() || rows.empty()) return -1;
-    return rows[0].begin()->get<long long>();
+    return rows.is_array() && !rows.empty() ? rows[0].begin()->get<long long>() : -1;
   }
 
-  std::string file_with(const datafactory::GenOptions& options, const std::string& name) {
+  std::string file_with(datafactory::GenOptions options, const std::string& name, int64_t st = 3000) {
+    options.st = st;
     datafactory::generate_file(path(name), options);
     return path(name);
   }
@@ -74,10 +81,12 @@ class CliTest : public ::testing::Test {
     ASSERT_EQ(r.code, 0) << describe(r);
   }
 
-  std::vector<long long> table_counts() {
-    std::vector<long long> counts;
-    for (const char* t : kTables) counts.push_back(number(std::string("SELECT COUNT(*) AS n FROM ") + t));
-    return counts;
+  // The row counts of the nine tables, in one row.
+  json table_counts() {
+    std::string sql = "SELECT 0 AS x";
+    for (const char* t : {"GROSS_DA", "KGS_DA", "ORG_DA", "ORT_DA", "OTL_DA", "POFA_DA", "PLZ_DA", "STR_DA"})
+      sql += std::string(", (SELECT COUNT(*) FROM ") + t + ") AS " + t;
+    return noxplz_json({"sql", sql});
   }
 
   fs::path dir_;
@@ -97,27 +106,20 @@ TEST_F(CliTest, GeneratedFileImportedAndLookedUpConsistently) {
   ASSERT_EQ(imported.code, 0) << describe(imported);
   EXPECT_NE(imported.out.find("Alle Werte wurden korrekt importiert!"), std::string::npos);
   EXPECT_NE(imported.err.find("Datafactory-Daten werden importiert"), std::string::npos);
-
   json verified = noxplz_json({"verify"});
   EXPECT_EQ(verified["alle_ok"], true);
   ASSERT_EQ(verified["typen"].size(), 8u);
-  for (int i = 0; i < 8; ++i) {
-    EXPECT_EQ(verified["typen"][i]["typ"], kTypes[i]);
-    EXPECT_EQ(verified["typen"][i]["saetze"].get<long long>(), summary.records[kTypes[i]]) << kTypes[i];
-    EXPECT_EQ(verified["typen"][i]["ok"], true) << kTypes[i];
+  for (const json& type : verified["typen"]) {
+    EXPECT_EQ(type["saetze"].get<long long>(), summary.records[type["typ"]]) << type.dump();
+    EXPECT_EQ(type["ok"], true) << type.dump();
   }
 
   // Every current place, and each one found again through its postal code.
   json places = noxplz_json({"orte", ""});
-  ASSERT_TRUE(places.is_array());
   EXPECT_EQ(static_cast<long long>(places.size()),
             number("SELECT COUNT(*) AS n FROM ORT_DA WHERE COALESCE(TRIM(ALORT_NEU), '') = ''"));
   ASSERT_GE(places.size(), 3u);
-  for (size_t i = 0; i < 3; ++i) {
-    const std::string name = places[i]["ort"], plz = places[i]["plz"];
-    json found = noxplz_json({"ort", plz, name});
-    EXPECT_EQ(found["ort"], name) << plz;
-  }
+  for (size_t i = 0; i < 3; ++i) EXPECT_EQ(noxplz_json({"ort", places[i]["plz"], places[i]["ort"]})["ort"], places[i]["ort"]);
 
   // A place with a unique name and street sections with house numbers.
   json candidates = noxplz_json(
@@ -127,20 +129,14 @@ TEST_F(CliTest, GeneratedFileImportedAndLookedUpConsistently) {
        "s.ALORT = o.ALORT AND TRIM(s.HNRVON) <> '') > 3 ORDER BY o.ONAME"});
   ASSERT_FALSE(candidates.empty());
   const std::string place = candidates[0]["ort"], key = candidates[0]["schluessel"];
-
   json streets = noxplz_json({"strassen", key});
-  ASSERT_TRUE(streets.is_array());
-  EXPECT_EQ(static_cast<long long>(streets.size()),
-            number("SELECT COUNT(*) AS n FROM STR_DA WHERE ALORT = '" + key + "'"));
+  EXPECT_EQ(static_cast<long long>(streets.size()), number("SELECT COUNT(*) AS n FROM STR_DA WHERE ALORT = '" + key + "'"));
   json section;
   for (const json& s : streets)
-    if (!s["hnr_von"].get<std::string>().empty()) {
-      section = s;
-      break;
-    }
+    if (section.is_null() && !s["hnr_von"].get<std::string>().empty()) section = s;
   ASSERT_FALSE(section.is_null());
   const std::string street = section["strasse"], nr = section["hnr_von"];
-  // The street list narrowed by a prefix holds exactly the streets with that beginning.
+  // Narrowed by a prefix: exactly the streets with that beginning.
   json narrowed = noxplz_json({"strassen", key, street});
   ASSERT_FALSE(narrowed.empty());
   for (const json& s : narrowed) EXPECT_EQ(s["strasse"].get<std::string>().rfind(street, 0), 0u) << s.dump();
@@ -151,7 +147,6 @@ TEST_F(CliTest, GeneratedFileImportedAndLookedUpConsistently) {
   EXPECT_EQ(found["ort"], place);
   EXPECT_EQ(found["plz"], narrowed[0]["plz"]);
   EXPECT_EQ(found["strasse"], narrowed[0]["strasse"].get<std::string>() + " " + nr);
-
   // The provider search takes the section whose range holds the number.
   json checked = noxplz_json({"pruefe", "--ort", place, "--strasse", street + " " + nr});
   EXPECT_EQ(checked["geprueft"], true);
@@ -159,66 +154,68 @@ TEST_F(CliTest, GeneratedFileImportedAndLookedUpConsistently) {
   EXPECT_EQ(checked["hausnummer"], nr);
 }
 
-TEST_F(CliTest, ImportExitCodesAndAnInvalidFileLeavesTheDatabaseUntouched) {
-  datafactory::GenOptions small;
-  small.st = 300;
-  import_ok(file_with(small, "gut.dat"));
-  const std::vector<long long> before = table_counts();
-
-  RunResult missing = noxplz({"import", "fehlt.dat", "--yes"});
-  EXPECT_EQ(missing.code, 2) << describe(missing);
-  EXPECT_NE(missing.err.find("„fehlt.dat“ gibt es nicht"), std::string::npos) << describe(missing);
-
-  datafactory::GenOptions header = small;
+// Every outcome of an import and its exit code. Each refused import must
+// leave the database as it was: here with STR_DA emptied, which any import
+// that ran would have refilled.
+TEST_F(CliTest, ImportOutcomesExitCodesAndRefusedImportsLeaveTheDatabaseUntouched) {
+  const std::string file = file_with({}, "post.dat", 300);
+  datafactory::GenOptions header;
   header.header_line = true;
-  RunResult invalid = noxplz({"import", file_with(header, "kopf.dat"), "--yes"});
-  EXPECT_EQ(invalid.code, 2) << describe(invalid);
-  EXPECT_NE(invalid.err.find("Dies ist keine gültige Datafactory-Datei!"), std::string::npos);
-  EXPECT_NE(invalid.err.find("unverändert"), std::string::npos);
-  EXPECT_EQ(table_counts(), before);
-  EXPECT_EQ(noxplz({"verify"}).code, 0);
+  const std::string invalid = file_with(header, "kopf.dat", 300);
+  import_ok(file);
+  const json full = table_counts();
+  ASSERT_EQ(noxplz({"sql", "DELETE FROM STR_DA WHERE 1 = 1"}).code, 0);
+  const json changed = table_counts();
+  ASSERT_NE(changed, full);
 
-  datafactory::GenOptions wrong_count = small;
+  struct Refused {
+    std::vector<std::string> args;
+    RunOptions options;
+    std::vector<std::string> shown;  // in stderr (in stdout at a terminal)
+  };
+  const Refused refused[] = {
+      {{"import", "fehlt.dat", "--yes"}, piped(), {"„fehlt.dat“ gibt es nicht"}},
+      {{"import", invalid, "--yes"}, piped(), {"Dies ist keine gültige Datafactory-Datei!", "unverändert"}},
+      // Typed ahead into a pipe: must not count as an answer, and nothing hangs.
+      {{"import", file}, piped("j\n"), {"kein Terminal", "--yes"}},
+      {{"import", file},
+       terminal("vielleicht\nn\n"),
+       {"Weiter? [J]a/[N]ein:", "Bitte antworten Sie mit j (Ja) oder n (Nein)."}},
+  };
+  for (const Refused& r : refused) {
+    SCOPED_TRACE(r.args[1] + " " + r.options.input);
+    RunResult result = noxplz(r.args, r.options);
+    EXPECT_FALSE(result.timed_out);
+    EXPECT_EQ(result.code, 2) << describe(result);
+    for (const std::string& text : r.shown)
+      EXPECT_NE((r.options.terminal ? result.out : result.err).find(text), std::string::npos) << describe(result);
+    EXPECT_EQ(table_counts(), changed);
+  }
+
+  RunResult yes = noxplz({"import", file}, terminal("j\n"));
+  EXPECT_EQ(yes.code, 0) << describe(yes);
+  EXPECT_NE(yes.out.find("Alle Werte wurden korrekt importiert!"), std::string::npos);
+  EXPECT_EQ(table_counts(), full);
+  ASSERT_EQ(noxplz({"sql", "DELETE FROM STR_DA WHERE 1 = 1"}).code, 0);
+  yes = noxplz({"import", file, "--yes"}, piped("n\n"));
+  EXPECT_EQ(yes.code, 0) << describe(yes);
+  EXPECT_EQ(table_counts(), full);
+
+  datafactory::GenOptions wrong_count;
   wrong_count.wrong_count_type = "PL";
-  RunResult not_all = noxplz({"import", file_with(wrong_count, "zaehler.dat"), "--yes"});
+  RunResult not_all = noxplz({"import", file_with(wrong_count, "zaehler.dat", 300), "--yes"});
   EXPECT_EQ(not_all.code, 3) << describe(not_all);
   EXPECT_NE(not_all.out.find("Es konnten nicht alle Werte korrekt importiert werden!"), std::string::npos);
   json report = noxplz_json({"verify"}, 3);
   for (const json& type : report["typen"]) EXPECT_EQ(type["ok"], type["typ"] != "PL") << type.dump();
 }
 
-TEST_F(CliTest, WithoutTerminalTheDeletionQuestionFailsAtOnceNamingTheOption) {
-  datafactory::GenOptions small;
-  small.st = 200;
-  const std::string file = file_with(small, "post.dat");
-  import_ok(file);
-  const std::vector<long long> before = table_counts();
-  ASSERT_EQ(noxplz({"sql", "DELETE FROM STR_DA WHERE 1 = 1"}).code, 0);  // a change the next import would undo
-  const std::vector<long long> changed = table_counts();
-
-  RunOptions piped;
-  piped.input = "j\n";  // typed ahead into a pipe: must not count as an answer
-  piped.timeout_seconds = 20;
-  RunResult r = noxplz({"import", file}, piped);
-  EXPECT_FALSE(r.timed_out);
-  EXPECT_EQ(r.code, 2) << describe(r);
-  EXPECT_NE(r.err.find("kein Terminal"), std::string::npos) << describe(r);
-  EXPECT_NE(r.err.find("--yes"), std::string::npos) << describe(r);
-  EXPECT_EQ(table_counts(), changed);
-
-  RunResult yes = noxplz({"import", file, "--yes"}, piped);
-  EXPECT_EQ(yes.code, 0) << describe(yes);
-  EXPECT_EQ(table_counts(), before);
-}
-
 TEST_F(CliTest, InterruptStopsTheImportAndTheVerificationShowsWhatArrived) {
-  datafactory::GenOptions large;
-  large.st = 300000;
-  const std::string file = file_with(large, "gross.dat");
-  RunOptions piped;
-  piped.interrupt_after = "Datafactory-Daten werden importiert";
-  piped.timeout_seconds = 120;
-  RunResult r = noxplz({"import", file, "--yes"}, piped);
+  const std::string file = file_with({}, "gross.dat", 300000);
+  RunOptions options;
+  options.interrupt_after = "Datafactory-Daten werden importiert";
+  options.timeout_seconds = 120;
+  RunResult r = noxplz({"import", file, "--yes"}, options);
   EXPECT_FALSE(r.timed_out);
   EXPECT_EQ(r.code, 3) << describe(r);
   EXPECT_NE(r.err.find("Der Import wurde abgebrochen"), std::string::npos) << describe(r);
@@ -226,70 +223,18 @@ TEST_F(CliTest, InterruptStopsTheImportAndTheVerificationShowsWhatArrived) {
   EXPECT_LT(number("SELECT COUNT(*) AS n FROM STR_DA"), 300000);
 }
 
-TEST_F(CliTest, AtATerminalTheQuestionsAreAsked) {
-  datafactory::GenOptions small;
-  small.st = 200;
-  const std::string file = file_with(small, "post.dat");
-  import_ok(file);
-  ASSERT_EQ(noxplz({"sql", "DELETE FROM STR_DA WHERE 1 = 1"}).code, 0);
-  const std::vector<long long> changed = table_counts();
-
-  RunOptions tty;
-  tty.terminal = true;
-  tty.timeout_seconds = 30;
-  tty.input = "vielleicht\nn\n";
-  RunResult no = noxplz({"import", file}, tty);
-  EXPECT_EQ(no.code, 2) << describe(no);
-  EXPECT_NE(no.out.find("Weiter? [J]a/[N]ein:"), std::string::npos) << describe(no);
-  EXPECT_NE(no.out.find("Bitte antworten Sie mit j (Ja) oder n (Nein)."), std::string::npos);
-  EXPECT_EQ(table_counts(), changed);
-
-  tty.input = "j\n";
-  RunResult yes = noxplz({"import", file}, tty);
-  EXPECT_EQ(yes.code, 0) << describe(yes);
-  EXPECT_NE(yes.out.find("Alle Werte wurden korrekt importiert!"), std::string::npos);
-  EXPECT_GT(table_counts()[7], 0);
-}
-
-TEST_F(CliTest, ChoiceListsAtATerminalWithAnswersGivenAndWithout) {
-  import_ok(file_with(datafactory::GenOptions{}, "post.dat"));
-  // A name beginning shared by several current places.
+// The choice list and the postal-code/place question: at a terminal, with
+// answers given as options, and failing at once without either.
+TEST_F(CliTest, SearchQuestionsAtATerminalWithAnswersGivenAndWithout) {
+  import_ok(file_with({}, "post.dat"));
   json all = noxplz_json({"orte", ""});
-  std::string prefix;
-  for (size_t i = 0; i + 1 < all.size() && prefix.empty(); ++i) {
-    std::string a = all[i]["ort"], b = all[i + 1]["ort"];
-    if (a.substr(0, 3) == b.substr(0, 3)) prefix = a.substr(0, 3);
-  }
+  std::string prefix;  // a name beginning shared by several current places
+  for (size_t i = 0; i + 1 < all.size() && prefix.empty(); ++i)
+    if (all[i]["ort"].get<std::string>().substr(0, 3) == all[i + 1]["ort"].get<std::string>().substr(0, 3))
+      prefix = all[i]["ort"].get<std::string>().substr(0, 3);
   ASSERT_FALSE(prefix.empty());
   json places = noxplz_json({"orte", prefix});
   ASSERT_GE(places.size(), 2u);
-
-  // Place 2 from the menu, then "Abbrechen" in the street list: the place's data stands.
-  RunOptions tty;
-  tty.terminal = true;
-  tty.timeout_seconds = 30;
-  tty.input = "2\n0\n";
-  RunResult chosen = noxplz({"suche", "--ort", prefix}, tty);
-  EXPECT_EQ(chosen.code, 0) << describe(chosen);
-  EXPECT_NE(chosen.out.find("Orts-Auswahl:"), std::string::npos) << describe(chosen);
-  EXPECT_NE(chosen.out.find("  0  Abbrechen"), std::string::npos);
-  EXPECT_NE(chosen.out.find("Ort         " + places[1]["ort"].get<std::string>()), std::string::npos)
-      << describe(chosen);
-
-  RunOptions piped;
-  piped.timeout_seconds = 20;
-  RunResult unanswered = noxplz({"suche", "--ort", prefix}, piped);
-  EXPECT_FALSE(unanswered.timed_out);
-  EXPECT_EQ(unanswered.code, 2) << describe(unanswered);
-  EXPECT_NE(unanswered.err.find("--auswahl"), std::string::npos) << describe(unanswered);
-
-  json given = noxplz_json({"suche", "--ort", prefix, "--auswahl", "2", "--auswahl", "0"});
-  EXPECT_EQ(given["ort"], places[1]["ort"]);
-  EXPECT_EQ(given["geprueft"], true);
-}
-
-TEST_F(CliTest, MismatchQuestionAnsweredByLetter) {
-  import_ok(file_with(datafactory::GenOptions{}, "post.dat"));
   // A postal code with exactly one place, and another place's name.
   json codes = noxplz_json({"sql",
                             "SELECT TRIM(PLZ) AS plz, MIN(TRIM(ONAME)) AS ort FROM PLZ_DA GROUP BY PLZ "
@@ -298,27 +243,34 @@ TEST_F(CliTest, MismatchQuestionAnsweredByLetter) {
   const std::string plz = codes[0]["plz"], own = codes[0]["ort"];
   std::string other;
   for (const json& c : codes)
-    if (c["ort"] != own) {
-      other = c["ort"];
-      break;
-    }
+    if (other.empty() && c["ort"] != own) other = c["ort"];
   ASSERT_FALSE(other.empty());
 
-  RunOptions piped;
-  piped.timeout_seconds = 20;
-  RunResult unanswered = noxplz({"suche", "--plz", plz, "--ort", other}, piped);
-  EXPECT_EQ(unanswered.code, 2) << describe(unanswered);
-  EXPECT_NE(unanswered.err.find("--antwort"), std::string::npos) << describe(unanswered);
+  // Place 2 from the menu, then "Abbrechen" in the street list: the place's data stands.
+  RunResult chosen = noxplz({"suche", "--ort", prefix}, terminal("2\n0\n"));
+  EXPECT_EQ(chosen.code, 0) << describe(chosen);
+  EXPECT_NE(chosen.out.find("Orts-Auswahl:"), std::string::npos) << describe(chosen);
+  EXPECT_NE(chosen.out.find("  0  Abbrechen"), std::string::npos);
+  EXPECT_NE(chosen.out.find("Ort         " + places[1]["ort"].get<std::string>()), std::string::npos);
 
+  const std::pair<std::vector<std::string>, std::string> unanswered[] = {
+      {{"suche", "--ort", prefix}, "--auswahl"}, {{"suche", "--plz", plz, "--ort", other}, "--antwort"}};
+  for (const auto& [args, option] : unanswered) {
+    RunResult r = noxplz(args, piped());
+    EXPECT_FALSE(r.timed_out);
+    EXPECT_EQ(r.code, 2) << describe(r);
+    EXPECT_NE(r.err.find(option), std::string::npos) << describe(r);
+  }
+
+  json given = noxplz_json({"suche", "--ort", prefix, "--auswahl", "2", "--auswahl", "0"});
+  EXPECT_EQ(given["ort"], places[1]["ort"]);
+  EXPECT_EQ(given["geprueft"], true);
   // "Postleitzahl" is right: the place of the postal code is taken.
   json code_right = noxplz_json({"suche", "--plz", plz, "--ort", other, "--antwort", "P"});
   EXPECT_EQ(code_right["plz"], plz);
   EXPECT_EQ(code_right["ort"], own);
   EXPECT_EQ(code_right["geprueft"], true);
-
-  // "Nein": the address stays unverified.
-  json neither = noxplz_json({"suche", "--plz", plz, "--ort", other, "--antwort", "N"}, 3);
-  EXPECT_EQ(neither["geprueft"], false);
+  EXPECT_EQ(noxplz_json({"suche", "--plz", plz, "--ort", other, "--antwort", "N"}, 3)["geprueft"], false);
 }
 
 TEST_F(CliTest, SplitterNeedsNoDatabase) {
@@ -334,40 +286,35 @@ TEST_F(CliTest, SplitterNeedsNoDatabase) {
 }
 
 TEST_F(CliTest, WrongCallsAndUnusableDatabasesGetGermanMessages) {
-  RunResult unknown = noxplz({"suchen"});
-  EXPECT_EQ(unknown.code, 2) << describe(unknown);
-  EXPECT_NE(unknown.err.find("Fehler im Aufruf"), std::string::npos);
-
-  RunResult nothing = noxplz({"suche", "--strasse", "Hauptstr. 1"});
-  EXPECT_EQ(nothing.code, 2) << describe(nothing);
-  EXPECT_NE(nothing.err.find("--plz oder --ort"), std::string::npos);
-
   fs::create_directories(dir_ / "ordner");
-  RunResult directory = run({"--db", path("ordner"), "orte", "A"});
-  EXPECT_EQ(directory.code, 1) << describe(directory);
-  EXPECT_NE(directory.err.find("ist ein Verzeichnis"), std::string::npos);
-
-  // A file that is no postal database is reported and left as it was.
   const std::string text = "Dies ist eine Einkaufsliste.\n";
   std::ofstream(path("liste.txt")) << text;
-  RunResult foreign = run({"--db", path("liste.txt"), "orte", "A"});
-  EXPECT_EQ(foreign.code, 1) << describe(foreign);
-  EXPECT_NE(foreign.err.find("keine Postdatenbank"), std::string::npos) << describe(foreign);
-  std::ifstream back(path("liste.txt"));
-  std::string content((std::istreambuf_iterator<char>(back)), {});
-  EXPECT_EQ(content, text);
-
-  RunResult provider = run({"--connection", "Provider=Unbekannt;Data Source=x", "orte", "A"});
-  EXPECT_EQ(provider.code, 1) << describe(provider);
-  EXPECT_NE(provider.err.find("--connection"), std::string::npos) << describe(provider);
-
   RunOptions no_screen;
   no_screen.unset = {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"};
-  RunResult dialog = noxplz({"dialog"}, no_screen);
-  EXPECT_EQ(dialog.code, 1) << describe(dialog);
-  EXPECT_TRUE(dialog.err.find("Kein Bildschirm") != std::string::npos ||
-              dialog.err.find("ohne Qt gebaut") != std::string::npos)
-      << describe(dialog);
+  struct Call {
+    std::vector<std::string> args;
+    int code;
+    std::vector<std::string> any_of;  // one of these in stderr
+    RunOptions options = {};
+  };
+  const Call calls[] = {
+      {{"--db", path("post.db"), "suchen"}, 2, {"Fehler im Aufruf"}},
+      {{"--db", path("post.db"), "suche", "--strasse", "Hauptstr. 1"}, 2, {"--plz oder --ort"}},
+      {{"--db", path("ordner"), "orte", "A"}, 1, {"ist ein Verzeichnis"}},
+      {{"--db", path("liste.txt"), "orte", "A"}, 1, {"keine Postdatenbank"}},
+      {{"--connection", "Provider=Unbekannt;Data Source=x", "orte", "A"}, 1, {"--connection"}},
+      {{"--db", path("post.db"), "dialog"}, 1, {"Kein Bildschirm", "ohne Qt gebaut"}, no_screen},
+  };
+  for (const Call& c : calls) {
+    RunResult r = run(c.args, c.options);
+    EXPECT_EQ(r.code, c.code) << describe(r);
+    bool shown = false;
+    for (const std::string& t : c.any_of) shown |= r.err.find(t) != std::string::npos;
+    EXPECT_TRUE(shown) << describe(r);
+  }
+  // The file that is no postal database is left as it was.
+  std::ifstream back(path("liste.txt"));
+  EXPECT_EQ(std::string((std::istreambuf_iterator<char>(back)), {}), text);
 }
 
 }  // namespace

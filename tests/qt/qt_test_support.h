@@ -1,19 +1,18 @@
 // Helpers for driving real widgets in the Qt tests: acting on the next
-// message box or file dialog that opens, clicking list rows and buttons, and
-// a watchdog that closes a dialog a test forgot to close.
+// message box or file dialog that opens, clicking list rows, typing, and a
+// watchdog that closes a dialog a test forgot to close.
 #pragma once
 
 #include <QAbstractButton>
 #include <QApplication>
-#include <QListWidget>
 #include <QDialog>
+#include <QListWidget>
 #include <QMessageBox>
-#include <QTest>
 #include <QPointer>
+#include <QTest>
 #include <QTimer>
 #include <functional>
 #include <memory>
-#include <string>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -28,9 +27,8 @@ inline std::vector<QPointer<QTimer>>& pending_waiters() {
   return waiters;
 }
 
-// Ends every waiter still pending; returns how many there were (each one is
-// a dialog the test expected and never saw). Call at the end of each test so
-// that no waiter answers a dialog of the next test.
+// Ends every pending waiter and returns how many were still waiting (each a
+// dialog the test expected and never saw). Call at the end of each test.
 inline int cancel_pending_waiters() {
   int pending = 0;
   for (QPointer<QTimer>& t : pending_waiters()) {
@@ -42,7 +40,7 @@ inline int cancel_pending_waiters() {
 }
 
 // Runs `act` on the next visible top-level widget of type W (QMessageBox,
-// QFileDialog) once it is shown. Gives up (and fails) after `timeout_ms`.
+// QFileDialog) once it is shown; fails after `timeout_ms`.
 template <class W>
 void when_shown(std::function<void(W*)> act, int timeout_ms = 5000) {
   auto* timer = new QTimer;
@@ -50,17 +48,13 @@ void when_shown(std::function<void(W*)> act, int timeout_ms = 5000) {
   auto waited = std::make_shared<int>(0);
   timer->setInterval(5);
   QObject::connect(timer, &QTimer::timeout, [timer, act, waited, timeout_ms] {
-    for (QWidget* w : QApplication::topLevelWidgets()) {
-      auto* d = qobject_cast<W*>(w);
-      if (d && d->isVisible()) {
+    for (QWidget* w : QApplication::topLevelWidgets())
+      if (auto* d = qobject_cast<W*>(w); d && d->isVisible()) {
         timer->stop();
         timer->deleteLater();
-        act(d);
-        return;
+        return act(d);
       }
-    }
-    *waited += 5;
-    if (*waited > timeout_ms) {
+    if ((*waited += 5) > timeout_ms) {
       timer->stop();
       timer->deleteLater();
       ADD_FAILURE() << "erwarteter Dialog wurde nicht gezeigt";
@@ -69,56 +63,46 @@ void when_shown(std::function<void(W*)> act, int timeout_ms = 5000) {
   timer->start();
 }
 
-// The button of a message box with this text (nullptr if none).
 inline QAbstractButton* button_with_text(QMessageBox* box, const QString& text) {
   for (QAbstractButton* b : box->buttons())
     if (b->text() == text) return b;
   return nullptr;
 }
 
-// Answers the next message box by clicking the button with `text`; stores
-// what the box showed in `seen` (title, prompt, icon) when given.
+// What a message box showed.
 struct SeenBox {
   QString title, text;
   QMessageBox::Icon icon = QMessageBox::NoIcon;
   QStringList buttons;
 };
+
+// Answers the next message box by clicking the button with `text`, noting
+// what it showed in `seen` when given.
 inline void answer_next_box(const QString& text, std::shared_ptr<SeenBox> seen = nullptr) {
   when_shown<QMessageBox>([text, seen](QMessageBox* box) {
-    if (seen) {
-      seen->title = box->windowTitle();
-      seen->text = box->text();
-      seen->icon = box->icon();
-      for (QAbstractButton* b : box->buttons()) seen->buttons << b->text();
-    }
+    if (seen) *seen = {box->windowTitle(), box->text(), box->icon(), {}};
+    for (QAbstractButton* b : box->buttons())
+      if (seen) seen->buttons << b->text();
     QAbstractButton* b = button_with_text(box, text);
     if (!b) {
       ADD_FAILURE() << "kein Knopf " << text.toStdString() << " in " << box->text().toStdString();
-      box->reject();
-      return;
+      return box->reject();
     }
     QTest::mouseClick(b, Qt::LeftButton);
   });
 }
 
-inline void click_row(QListWidget* list, int row) {
+inline void click_row(QListWidget* list, int row, bool twice = false) {
   ASSERT_NE(list, nullptr);
   ASSERT_LT(row, list->count());
   list->scrollToItem(list->item(row));
-  QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualItemRect(list->item(row)).center());
-}
-
-inline void double_click_row(QListWidget* list, int row) {
-  ASSERT_NE(list, nullptr);
-  list->scrollToItem(list->item(row));
-  QPoint at = list->visualItemRect(list->item(row)).center();
+  const QPoint at = list->visualItemRect(list->item(row)).center();
   QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, at);
-  QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, at);
+  if (twice) QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, at);
 }
 
-// Ends a test that would otherwise hang: after `ms` it fails the test,
-// rejects every open message box and file dialog and hides every form the
-// toolkit shows, and keeps doing so every 100 ms until destroyed.
+// Ends a test that would otherwise hang: after `ms` it fails the test and,
+// every 100 ms, rejects every open dialog and hides every shown form.
 class Watchdog {
  public:
   explicit Watchdog(QtToolkit& tk, int ms = 30000) {
@@ -144,11 +128,11 @@ inline void type_text(QWidget* widget, const QString& text) {
   for (QChar c : text) {
     if (c.unicode() < 0x80) {
       QTest::keyClick(widget, c.toLatin1());
-    } else {
-      auto key = static_cast<Qt::Key>(c.toUpper().unicode());
-      QTest::sendKeyEvent(QTest::Press, widget, key, QString(c), Qt::NoModifier);
-      QTest::sendKeyEvent(QTest::Release, widget, key, QString(c), Qt::NoModifier);
+      continue;
     }
+    auto key = static_cast<Qt::Key>(c.toUpper().unicode());
+    QTest::sendKeyEvent(QTest::Press, widget, key, QString(c), Qt::NoModifier);
+    QTest::sendKeyEvent(QTest::Release, widget, key, QString(c), Qt::NoModifier);
   }
 }
 
