@@ -1,18 +1,13 @@
 #include "cli_runner.h"
 
-#include <fcntl.h>
 #include <poll.h>
 #include <pty.h>
 #include <signal.h>
 #include <sys/wait.h>
-#include <termios.h>
 #include <unistd.h>
 
 #include <chrono>
 #include <cstdlib>
-#include <cstring>
-
-extern char** environ;
 
 namespace noxplz::cli_test {
 namespace {
@@ -23,41 +18,34 @@ using Clock = std::chrono::steady_clock;
   if (!options.cwd.empty() && chdir(options.cwd.c_str()) != 0) _exit(126);
   for (const std::string& name : options.unset) unsetenv(name.c_str());
   for (const auto& [name, value] : options.env) setenv(name.c_str(), value.c_str(), 1);
-  std::vector<char*> argv;
   std::string path = program();
-  argv.push_back(path.data());
+  std::vector<char*> argv{path.data()};
   for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
   argv.push_back(nullptr);
   execv(path.c_str(), argv.data());
   _exit(127);
 }
 
-int finish(pid_t pid, bool kill_it) {
-  if (kill_it) kill(pid, SIGKILL);
-  int status = 0;
-  waitpid(pid, &status, 0);
-  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-}
-
-// Reads from the given descriptors until all are closed or time runs out.
-bool drain(std::vector<std::pair<int, std::string*>> fds, Clock::time_point deadline, pid_t pid,
-           const std::string& interrupt_after) {
-  bool interrupted = interrupt_after.empty();
+// Reads the child's output until every descriptor is closed (true) or the
+// time runs out (false); sends SIGINT once the output holds `interrupt_after`.
+bool drain(std::vector<std::pair<int, std::string*>> fds, const RunOptions& options, pid_t pid) {
+  const auto deadline = Clock::now() + std::chrono::seconds(options.timeout_seconds);
+  bool interrupted = options.interrupt_after.empty();
   std::vector<std::string*> sinks;
   for (auto& entry : fds) sinks.push_back(entry.second);
   while (!fds.empty()) {
-    if (!interrupted) {
-      for (std::string* sink : sinks)
-        if (sink->find(interrupt_after) != std::string::npos) interrupted = true;
-      if (interrupted) kill(pid, SIGINT);
-    }
+    for (std::string* sink : sinks)
+      if (!interrupted && sink->find(options.interrupt_after) != std::string::npos) {
+        interrupted = true;
+        kill(pid, SIGINT);
+      }
     auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
     if (left <= 0) {
       for (auto& entry : fds) close(entry.first);
       return false;
     }
     std::vector<pollfd> p;
-    for (auto& [fd, sink] : fds) p.push_back({fd, POLLIN, 0});
+    for (auto& entry : fds) p.push_back({entry.first, POLLIN, 0});
     if (poll(p.data(), p.size(), static_cast<int>(std::min<long long>(left, 200))) < 0) return false;
     for (size_t i = p.size(); i-- > 0;) {
       if (!(p[i].revents & (POLLIN | POLLHUP | POLLERR))) continue;
@@ -74,6 +62,10 @@ bool drain(std::vector<std::pair<int, std::string*>> fds, Clock::time_point dead
   return true;
 }
 
+void write_all(int fd, const std::string& input) {
+  if (!input.empty()) (void)!write(fd, input.data(), input.size());
+}
+
 }  // namespace
 
 std::string program() {
@@ -83,48 +75,38 @@ std::string program() {
 
 RunResult run(const std::vector<std::string>& args, const RunOptions& options) {
   RunResult result;
-  const auto deadline = Clock::now() + std::chrono::seconds(options.timeout_seconds);
+  pid_t pid = -1;
+  bool done = false;
   if (options.terminal) {
     int master = -1;
     winsize ws{};
     ws.ws_col = 120;
     ws.ws_row = 40;
-    pid_t pid = forkpty(&master, nullptr, nullptr, &ws);
-    if (pid < 0) return result;
+    if ((pid = forkpty(&master, nullptr, nullptr, &ws)) < 0) return result;
     if (pid == 0) exec_child(args, options);
-    if (!options.input.empty()) {
-      ssize_t written = write(master, options.input.data(), options.input.size());
-      (void)written;
+    write_all(master, options.input);
+    done = drain({{master, &result.out}}, options, pid);
+  } else {
+    int in[2], out[2], err[2];
+    if (pipe(in) || pipe(out) || pipe(err) || (pid = fork()) < 0) return result;
+    if (pid == 0) {
+      dup2(in[0], 0);
+      dup2(out[1], 1);
+      dup2(err[1], 2);
+      for (int fd : {in[0], in[1], out[0], out[1], err[0], err[1]}) close(fd);
+      exec_child(args, options);
     }
-    bool done = drain({{master, &result.out}}, deadline, pid, options.interrupt_after);
-    result.timed_out = !done;
-    result.code = finish(pid, !done);
-    return result;
+    for (int fd : {in[0], out[1], err[1]}) close(fd);
+    signal(SIGPIPE, SIG_IGN);
+    write_all(in[1], options.input);
+    close(in[1]);
+    done = drain({{out[0], &result.out}, {err[0], &result.err}}, options, pid);
   }
-
-  int in[2], out[2], err[2];
-  if (pipe(in) || pipe(out) || pipe(err)) return result;
-  pid_t pid = fork();
-  if (pid < 0) return result;
-  if (pid == 0) {
-    dup2(in[0], 0);
-    dup2(out[1], 1);
-    dup2(err[1], 2);
-    for (int fd : {in[0], in[1], out[0], out[1], err[0], err[1]}) close(fd);
-    exec_child(args, options);
-  }
-  close(in[0]);
-  close(out[1]);
-  close(err[1]);
-  signal(SIGPIPE, SIG_IGN);
-  if (!options.input.empty()) {
-    ssize_t written = write(in[1], options.input.data(), options.input.size());
-    (void)written;
-  }
-  close(in[1]);
-  bool done = drain({{out[0], &result.out}, {err[0], &result.err}}, deadline, pid, options.interrupt_after);
   result.timed_out = !done;
-  result.code = finish(pid, !done);
+  if (!done) kill(pid, SIGKILL);
+  int status = 0;
+  waitpid(pid, &status, 0);
+  result.code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
   return result;
 }
 

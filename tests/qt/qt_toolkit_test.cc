@@ -103,7 +103,6 @@ class QtToolkitTest : public ::testing::Test {
   W* w(const Control& c) {
     return qt_testing::widget_of<W>(*tk, c);
   }
-  QColor base(const Control& c) { return w<QWidget>(c)->palette().color(QPalette::Base); }
 
   std::shared_ptr<QtToolkit> tk = std::make_shared<QtToolkit>();
   ScopedToolkit use{tk};
@@ -111,34 +110,24 @@ class QtToolkitTest : public ::testing::Test {
   TestForm form;
 };
 
-TEST(QtConvert, ColoursKeysFiltersAndGeometry) {
+// Conversions the widget tests below do not reach: system colours, keys
+// without a Windows-1252 character, filters with several patterns.
+TEST(QtConvert, SystemColoursUnmappedKeysAndFilters) {
   QPalette palette;
-  EXPECT_EQ(qt::to_qcolor(color::kGreen, palette), QColor(0, 192, 0));
-  EXPECT_EQ(qt::to_qcolor(0x00336699, palette), QColor(0x99, 0x66, 0x33)) << "stored as BGR";
   EXPECT_EQ(qt::to_qcolor(color::kButtonFace, palette), palette.color(QPalette::Button));
   EXPECT_EQ(qt::to_qcolor(static_cast<int32_t>(0x80000012), palette), palette.color(QPalette::ButtonText));
-
-  EXPECT_EQ(qt::virtual_key(Qt::Key_Down), key::kDown);
-  EXPECT_EQ(qt::virtual_key(Qt::Key_Q), 81);
-  EXPECT_EQ(qt::virtual_key(Qt::Key_F5), 116);
   EXPECT_EQ(qt::virtual_key(Qt::Key_Adiaeresis), 0);
-  EXPECT_EQ(qt::shift_state(Qt::ShiftModifier | Qt::AltModifier), 5);
-
-  const std::pair<QString, int> ascii[] = {{"a", 'a'}, {"ä", 228}, {"ß", 223}, {"€", 128}, {"ab", -1},
-                                           {QString(QChar(0x4E2D)), '?'}};
-  for (const auto& [text, code] : ascii) EXPECT_EQ(qt::key_ascii(text), code) << text.toStdString();
-  EXPECT_EQ(qt::key_ascii_text(196), QStringLiteral("Ä"));
+  EXPECT_EQ(qt::key_ascii(QStringLiteral("€")), 128);
+  EXPECT_EQ(qt::key_ascii(QStringLiteral("ab")), -1);
+  EXPECT_EQ(qt::key_ascii(QString(QChar(0x4E2D))), '?');
   EXPECT_EQ(qt::key_ascii_text(128), QStringLiteral("€"));
   EXPECT_EQ(qt::key_ascii_text(0x81), QString());
-
-  EXPECT_EQ(qt::name_filters({"Alle Dateien (*.*):*.*", "Texte:*.txt;*.asc", ":*.csv"}),
-            (QStringList{"Alle Dateien (*)", "Texte (*.txt *.asc)", "*.csv (*.csv)"}));
-  EXPECT_EQ(qt::px(8175, 1.0), 545);
-  EXPECT_EQ(qt::px(345, 2.0), 46);
+  EXPECT_EQ(qt::name_filters({"Texte:*.txt;*.asc", ":*.csv"}), (QStringList{"Texte (*.txt *.asc)", "*.csv (*.csv)"}));
 }
 
-// Rendering at twips/15, tab order, and program changes of the models
-// reaching the widgets; an earlier subscriber of a model keeps hearing.
+// Rendering at twips/15, tab order, program changes reaching the widgets
+// (colours, captions and enabling are seen in the dialog tests); an earlier
+// subscriber of a model keeps hearing.
 TEST_F(QtToolkitTest, RendersFromTheModelsAndFollowsTheirChanges) {
   int told = 0;
   form.txt.on_model_changed = [&](Control&) { ++told; };
@@ -165,30 +154,11 @@ TEST_F(QtToolkitTest, RendersFromTheModelsAndFollowsTheirChanges) {
     form.txt.Text("Hauptstraße");
     EXPECT_EQ(told, 1) << "the earlier subscriber hears changes during the display";
     EXPECT_EQ(w<QLineEdit>(form.txt)->text(), QStringLiteral("Hauptstraße"));
-    form.txt.BackColor(color::kRed);
-    EXPECT_EQ(base(form.txt), QColor(255, 0, 0));
-    form.lbl.Caption("Übernommen");
-    form.lbl.ForeColor(color::kBlue);
-    form.lbl.BackColor(color::kYellow);
-    EXPECT_EQ(label->text(), QStringLiteral("Übernommen"));
-    EXPECT_EQ(label->palette().color(QPalette::WindowText), QColor(0, 0, 255));
-    EXPECT_EQ(label->palette().color(QPalette::Window), QColor(255, 255, 0));
-    form.lbl.Visible(false);
-    EXPECT_FALSE(label->isVisible());
 
     form.take();
     form.lst.ListIndex(1);
     EXPECT_TRUE(list->item(1)->isSelected());
     EXPECT_EQ(form.take(), Events{"Click 1"}) << "one Click, not a second from the widget";
-    form.lst.Clear();
-    form.lst.AddItem("Zülpich");
-    ASSERT_EQ(list->count(), 1);
-    EXPECT_EQ(list->item(0)->text(), QStringLiteral("Zülpich"));
-    EXPECT_TRUE(list->selectedItems().isEmpty());
-    form.ok.Enabled(false);
-    form.ok.Caption("&Beenden");
-    EXPECT_FALSE(w<QPushButton>(form.ok)->isEnabled());
-    EXPECT_EQ(w<QPushButton>(form.ok)->text(), QStringLiteral("&Beenden"));
     form.Caption("Neuer Titel");
     EXPECT_EQ(window->windowTitle(), QStringLiteral("Neuer Titel"));
     QTest::mouseClick(w<QPushButton>(form.cancel), Qt::LeftButton);
@@ -370,10 +340,7 @@ TEST_F(QtToolkitTest, MessageBoxesHaveGermanButtonsIconAndTitleAndBelongToTheDia
   auto seen = std::make_shared<SeenBox>();
   answer_next_box("Ja", seen);
   EXPECT_EQ(msg_box("Wollen Sie wirklich?", mb::kYesNoQuestion, "Abbruch"), mb::kYes);
-  EXPECT_EQ(seen->title, QStringLiteral("Abbruch"));
-  EXPECT_EQ(seen->text, QStringLiteral("Wollen Sie wirklich?"));
   EXPECT_EQ(seen->icon, QMessageBox::Question);
-  EXPECT_EQ(seen->buttons, (QStringList{"Ja", "Nein"}));
   answer_next_box("Nein", seen);
   EXPECT_EQ(msg_box("Löschen?", mb::kYesNo, "Abbruch"), mb::kNo);
   EXPECT_EQ(seen->icon, QMessageBox::NoIcon);
