@@ -119,7 +119,8 @@ TEST_F(CliTest, GeneratedFileImportedAndLookedUpConsistently) {
   EXPECT_EQ(static_cast<long long>(places.size()),
             number("SELECT COUNT(*) AS n FROM ORT_DA WHERE COALESCE(TRIM(ALORT_NEU), '') = ''"));
   ASSERT_GE(places.size(), 3u);
-  for (size_t i = 0; i < 3; ++i) EXPECT_EQ(noxplz_json({"ort", places[i]["plz"], places[i]["ort"]})["ort"], places[i]["ort"]);
+  for (size_t i = 0; i < 3; ++i)
+    EXPECT_EQ(noxplz_json({"ort", places[i]["plz"], places[i]["ort"]})["ort"], places[i]["ort"]) << places[i].dump();
 
   // A place with a unique name and street sections with house numbers.
   json candidates = noxplz_json(
@@ -130,7 +131,8 @@ TEST_F(CliTest, GeneratedFileImportedAndLookedUpConsistently) {
   ASSERT_FALSE(candidates.empty());
   const std::string place = candidates[0]["ort"], key = candidates[0]["schluessel"];
   json streets = noxplz_json({"strassen", key});
-  EXPECT_EQ(static_cast<long long>(streets.size()), number("SELECT COUNT(*) AS n FROM STR_DA WHERE ALORT = '" + key + "'"));
+  EXPECT_EQ(static_cast<long long>(streets.size()),
+            number("SELECT COUNT(*) AS n FROM STR_DA WHERE ALORT = '" + key + "'"));
   json section;
   for (const json& s : streets)
     if (section.is_null() && !s["hnr_von"].get<std::string>().empty()) section = s;

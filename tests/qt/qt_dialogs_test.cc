@@ -68,6 +68,17 @@ class QtDialogsBase : public ::testing::Test {
   void on_shown(std::function<void(F&)> act) {
     tk_->on_form_shown = [act](Form& form) { act(dynamic_cast<F&>(form)); };
   }
+  // Runs `open`, expecting it to show a dialog of type F; `act` plays the user.
+  template <class F>
+  void play(std::function<void(F&)> act, std::function<void()> open) {
+    bool ran = false;
+    on_shown<F>([&](F& f) {
+      ran = true;
+      act(f);
+    });
+    open();
+    EXPECT_TRUE(ran);
+  }
   void click(const Control& button) { QTest::mouseClick(w<QPushButton>(button), Qt::LeftButton); }
   void close_by_frame() {
     tk_->on_form_shown = [this](Form& form) { tk_->window(form)->close(); };
@@ -118,13 +129,7 @@ class QtDialogTest : public QtDialogsBase {
   };
   // Opens the search dialog on `a`; `act` plays the user. Returns what it handed back.
   Address search(std::function<void(frmPlz&)> act, Address a = {}) {
-    bool ran = false;
-    on_shown<frmPlz>([&](frmPlz& f) {
-      ran = true;
-      act(f);
-    });
-    manager_.PlzSuchenDialog(a.plz, a.ort, a.strasse, a.nr);
-    EXPECT_TRUE(ran);
+    play<frmPlz>(act, [&] { manager_.PlzSuchenDialog(a.plz, a.ort, a.strasse, a.nr); });
     return a;
   }
   struct Place {
@@ -344,13 +349,7 @@ class QtImportDialogTest : public QtDialogsBase {
   }
   // Opens the import dialog; `act` plays the user.
   void import(std::function<void(frmPlzImport&)> act) {
-    bool ran = false;
-    on_shown<frmPlzImport>([&](frmPlzImport& f) {
-      ran = true;
-      act(f);
-    });
-    manager_.PlzImportieren();
-    EXPECT_TRUE(ran);
+    play<frmPlzImport>(act, [&] { manager_.PlzImportieren(); });
   }
   void type_path(frmPlzImport& f) { QTest::keyClicks(w<QLineEdit>(f.txtDatenDatei), QString::fromStdString(file_)); }
 
@@ -406,7 +405,8 @@ TEST_F(QtImportDialogTest, ChosenFileFailingVerificationShowsRedAndTheDialogStay
     EXPECT_TRUE(f.visible());
     EXPECT_EQ(colour(w<QLabel>(f.lbl_PL_Label), QPalette::WindowText), kRed);
     EXPECT_EQ(colour(w<QLabel>(f.lbl_ST_Label), QPalette::WindowText), kGreen);
-    EXPECT_EQ(w<QLabel>(f.lbl_Delete)->text(), QStringLiteral("Es konnten nicht alle Werte korrekt importiert werden!"));
+    EXPECT_EQ(w<QLabel>(f.lbl_Delete)->text(),
+              QStringLiteral("Es konnten nicht alle Werte korrekt importiert werden!"));
     EXPECT_EQ(w<QPushButton>(f.cmd_Importieren)->text(), QStringLiteral("&Importieren"));
     EXPECT_TRUE(w<QPushButton>(f.cmd_Abbruch)->isEnabled());
 

@@ -141,7 +141,8 @@ TEST(ConsoleMenu, ListIsANumberedMenuWithZeroAbbrechen) {
     answers.choices = k.preset;
     Console c(k.input, k.interactive, answers);
     ChoiceForm form;
-    for (const char* item : {"Laufenburg (Baden)     (79725)", "Laufenburg     (79724)"}) form.lst_Auswahl.AddItem(item);
+    form.lst_Auswahl.AddItem("Laufenburg (Baden)     (79725)");
+    form.lst_Auswahl.AddItem("Laufenburg     (79724)");
     form.Show();
     EXPECT_EQ(form.AuswahlIndex, k.answer);
     EXPECT_FALSE(form.visible());
