@@ -214,12 +214,6 @@ class ImportForm : public Form {
  public:
   ImportForm() : Form("frmPlzImport", "Datafactory Postalcode Import", {}) {
     lbl_Delete.Visible(false);
-    cmd_Abbruch.OnClick = [this] {
-      if (msg_box("Wollen Sie den Import wirklich abbrechen?", mb::kYesNo, "Abbruch") == mb::kYes) {
-        abort = true;
-        Hide();
-      }
-    };
   }
   TextBox txtDatenDatei{*this, "txtDatenDatei", {}, 0};
   Label lbl_GE_Saetze{*this, "lbl_GE_Saetze", {}, "0"}, lbl_KG_Saetze{*this, "lbl_KG_Saetze", {}, "0"},
@@ -229,7 +223,6 @@ class ImportForm : public Form {
   Label lbl_Delete{*this, "lbl_Delete", {}, "Alter Datafactory-Datenbestand wird gelöscht!"};
   Button cmd_Abbruch{*this, "cmd_Abbruch", {}, "&Abbrechen", 1};
   Button cmd_Importieren{*this, "cmd_Importieren", {}, "&Importieren", 2};
-  bool abort = false;
 };
 
 TEST(ConsoleImport, ShareReadFollowsCountsAndRecordLengths) {
@@ -284,20 +277,6 @@ TEST(ConsoleImport, PlainLinesShowNoticesAndEveryTenthOfAKnownFile) {
   for (int tenth = 10; tenth <= 100; tenth += 10)
     EXPECT_NE(out.find(std::to_string(tenth) + " % gelesen"), std::string::npos) << tenth << "\n" << out;
   EXPECT_EQ(out.find("5 % gelesen"), std::string::npos);
-}
-
-TEST(ConsoleImport, InterruptPressesCancelAndWithoutTerminalConfirmsItself) {
-  Console c("", false);
-  ImportForm form;
-  form.set_visible(true);
-  c.toolkit.WatchImport(form, 0);
-  c.toolkit.DoEvents();
-  EXPECT_FALSE(form.abort);
-  ConsoleToolkit::RequestCancel();
-  c.toolkit.DoEvents();
-  EXPECT_TRUE(form.abort);
-  EXPECT_FALSE(c.toolkit.question_failed());
-  c.toolkit.EndWatch();
 }
 
 }  // namespace
