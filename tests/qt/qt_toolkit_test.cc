@@ -81,7 +81,6 @@ class TestForm : public Form {
   ListBox lst{*this, "lst_Liste", {120, 900, 3000, 1500}, 2};
   Button ok{*this, "cmd_OK", {3300, 2400, 1200, 405}, "&OK", 3};
   Button cancel{*this, "cmd_Abbrechen", {4600, 2400, 1200, 405}, "Abbrechen", 4};
-  Picture pic{*this, "Picture1", {4000, 900, 480, 480}, Picture::Image::Question};
 
   Events events;
   bool swallow_digits = false, upper_case = false, close_hides = true;
@@ -145,7 +144,6 @@ TEST_F(QtToolkitTest, RendersFromTheModelsAndFollowsTheirChanges) {
     ASSERT_EQ(list->count(), 4);
     EXPECT_EQ(list->item(2)->text(), QStringLiteral("Köln"));
     EXPECT_EQ(list->currentRow(), -1);
-    EXPECT_FALSE(w<QLabel>(form.pic)->pixmap().isNull());
     // Tab order by tab index: txt_Zweites (0) first.
     EXPECT_EQ(form.focused(), &form.txt2);
     EXPECT_EQ(w<QWidget>(form.txt2)->nextInFocusChain(), w<QWidget>(form.txt));
