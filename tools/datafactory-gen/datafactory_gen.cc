@@ -60,11 +60,23 @@ constexpr std::array<std::string_view, 48> kStreetFirst = {
     "Händel", "Röntgen", "Brüder-Grimm-", "Über"};
 constexpr std::array<std::string_view, 10> kStreetSuffix = {"straße", "straße", "straße", "weg", "gasse",
                                                             "platz", "allee", "ring", "damm", "pfad"};
-constexpr std::array<std::string_view, 6> kStreetPreposition = {"Am ", "An der ", "Im ", "Auf dem ",
-                                                                "Zum ", "Hinter der "};
-constexpr std::array<std::string_view, 16> kStreetNoun = {
-    "Mühlbach", "Kirchberg", "Lindenhof", "Sportplatz", "Bürgerpark", "Schloß", "Höhe", "Weiher",
-    "Grünen Weg", "Ölberg", "Anger", "Steinbruch", "Fuchsbau", "Hügel", "Rübenacker", "Wäldchen"};
+// Prepositions in their masculine/neuter and feminine dative forms, and
+// nouns with their gender, so "An der Höhe" and "Am Weiher" come out right.
+struct Preposition {
+  std::string_view masculine, feminine;
+};
+constexpr std::array<Preposition, 6> kStreetPreposition = {
+    {{"Am ", "An der "}, {"Im ", "In der "}, {"Auf dem ", "Auf der "}, {"Zum ", "Zur "},
+     {"Hinter dem ", "Hinter der "}, {"Beim ", "Bei der "}}};
+struct StreetNoun {
+  std::string_view name;
+  bool feminine;
+};
+constexpr std::array<StreetNoun, 16> kStreetNoun = {
+    {{"Mühlbach", false}, {"Kirchberg", false}, {"Lindenhof", false}, {"Sportplatz", false},
+     {"Bürgerpark", false}, {"Schloß", false}, {"Höhe", true}, {"Weiher", false}, {"Grünen Weg", false},
+     {"Ölberg", false}, {"Anger", false}, {"Steinbruch", false}, {"Mühle", true}, {"Hügel", false},
+     {"Linde", true}, {"Wäldchen", false}}};
 // Names with an apostrophe, as the file carries them.
 constexpr std::array<std::string_view, 5> kStreetApostrophe = {"Auf'm Kamp", "Op'n Hoff", "Am Jäger's Hof",
                                                                "St.-Mary's-Platz", "Hinner'n Diek"};
@@ -238,7 +250,11 @@ class Generator {
   std::string street_name() {
     const int64_t r = rng_.below(100);
     if (r < 2) return std::string(rng_.pick(kStreetApostrophe));
-    if (r < 20) return std::string(rng_.pick(kStreetPreposition)) + std::string(rng_.pick(kStreetNoun));
+    if (r < 20) {
+      const Preposition& prep = rng_.pick(kStreetPreposition);
+      const StreetNoun& noun = rng_.pick(kStreetNoun);
+      return std::string(noun.feminine ? prep.feminine : prep.masculine) + std::string(noun.name);
+    }
     return std::string(rng_.pick(kStreetFirst)) + std::string(rng_.pick(kStreetSuffix));
   }
 

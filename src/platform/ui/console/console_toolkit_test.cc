@@ -148,10 +148,11 @@ TEST(ConsoleMenu, ListIsANumberedMenuWithZeroAbbrechen) {
     EXPECT_FALSE(form.visible());
     EXPECT_NE(c.seen().find(k.shown), std::string::npos) << c.seen();
     EXPECT_EQ(c.toolkit.question_failed(), k.failed);
-    if (k.interactive)
+    if (k.interactive) {
       EXPECT_NE(c.ui.str().find("Orts-Auswahl:\n  1  Laufenburg (Baden)     (79725)\n  2  Laufenburg     (79724)\n"
                                 "  0  Abbrechen\n"),
                 std::string::npos);
+    }
     if (k.failed && k.preset.empty()) {
       EXPECT_NE(c.toolkit.failure_message().find("--auswahl N"), std::string::npos);
       EXPECT_EQ(c.unread(), k.input);
