@@ -255,7 +255,11 @@ class Generator {
       const StreetNoun& noun = rng_.pick(kStreetNoun);
       return std::string(noun.feminine ? prep.feminine : prep.masculine) + std::string(noun.name);
     }
-    return std::string(rng_.pick(kStreetFirst)) + std::string(rng_.pick(kStreetSuffix));
+    std::string first(rng_.pick(kStreetFirst));
+    std::string suffix(rng_.pick(kStreetSuffix));
+    // After a hyphen the suffix is a word of its own: Konrad-Adenauer-Allee.
+    if (first.back() == '-') suffix[0] = static_cast<char>(suffix[0] - 32);
+    return first + suffix;
   }
 
   // Each of `total` items goes to a place by weight; returns per place count.
