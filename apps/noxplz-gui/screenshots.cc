@@ -208,7 +208,7 @@ int main(int argc, char** argv) {
       tk->host_window = &window;
       window.show();
       window.ort->setText(QStringLiteral("Sankt Märk"));
-      window.strasse->setText(QStringLiteral("Beethovenstraße 7"));
+      window.strasse->setText(QStringLiteral("Ahorndamm 7"));
       tk->on_form_shown = [&](Form& form) {
         auto& f = dynamic_cast<frmPlz&>(form);
         QTest::keyClick(widget<QLineEdit>(*tk, f.txt_Ort), Qt::Key_Down);
