@@ -1,6 +1,7 @@
 #include "noxplz/variant.h"
 
 #include <charconv>
+#include <cmath>
 #include <limits>
 
 #include "noxplz/error.h"
@@ -20,6 +21,7 @@ std::optional<double> parse_number(std::string_view s) {
   if (*b == '+') ++b;
   auto [ptr, ec] = std::from_chars(b, t.data() + t.size(), value);
   if (ec != std::errc() || ptr != t.data() + t.size()) return std::nullopt;
+  if (!std::isfinite(value)) return std::nullopt;  // "nan", "inf" are no numbers here
   return value;
 }
 
@@ -86,19 +88,23 @@ bool text_to_bool(std::string_view value) {
 }
 
 void VariantTable::ReDim(int32_t row_lower, int32_t row_upper, int32_t col_lower, int32_t col_upper) {
-  if (row_upper < row_lower - 1 || col_upper < col_lower - 1)
-    throw Error(err::kSubscriptOutOfRange, "Index außerhalb des gültigen Bereichs");
+  // Counted in 64 bits: bounds near the ends of the 32-bit range must not wrap.
+  const int64_t rows = int64_t{row_upper} - row_lower + 1, cols = int64_t{col_upper} - col_lower + 1;
+  if (rows < 0 || cols < 0) throw Error(err::kSubscriptOutOfRange, "Index außerhalb des gültigen Bereichs");
+  if (rows > std::numeric_limits<int32_t>::max() || cols > std::numeric_limits<int32_t>::max())
+    throw Error(err::kOverflow, "Überlauf");
   row_lower_ = row_lower;
   row_upper_ = row_upper;
   col_lower_ = col_lower;
   col_upper_ = col_upper;
-  cells_.assign(static_cast<size_t>(row_upper - row_lower + 1) * (col_upper - col_lower + 1), Variant());
+  cells_.assign(static_cast<size_t>(rows) * static_cast<size_t>(cols), Variant());
 }
 
 size_t VariantTable::index(int32_t row, int32_t col) const {
   if (row < row_lower_ || row > row_upper_ || col < col_lower_ || col > col_upper_)
     throw Error(err::kSubscriptOutOfRange, "Index außerhalb des gültigen Bereichs");
-  return static_cast<size_t>(row - row_lower_) * (col_upper_ - col_lower_ + 1) + (col - col_lower_);
+  return static_cast<size_t>(int64_t{row} - row_lower_) * static_cast<size_t>(int64_t{col_upper_} - col_lower_ + 1) +
+         static_cast<size_t>(int64_t{col} - col_lower_);
 }
 
 const Variant& VariantTable::Get(int32_t row, int32_t col) const { return cells_[index(row, col)]; }
@@ -119,8 +125,11 @@ int32_t VariantTable::UpperBound(int32_t dimension) const {
 
 void VariantTable::AppendRows(int32_t count) {
   if (count < 0) throw Error(err::kInvalidCall, "Ungültiger Prozeduraufruf oder ungültiges Argument");
+  if (int64_t{row_upper_} + count - row_lower_ + 1 > std::numeric_limits<int32_t>::max())
+    throw Error(err::kOverflow, "Überlauf");
   row_upper_ += count;
-  cells_.resize(static_cast<size_t>(row_upper_ - row_lower_ + 1) * (col_upper_ - col_lower_ + 1));
+  cells_.resize(static_cast<size_t>(int64_t{row_upper_} - row_lower_ + 1) *
+                static_cast<size_t>(int64_t{col_upper_} - col_lower_ + 1));
 }
 
 int32_t VariantTable::Find(int32_t start_row, int32_t column, const Variant& value, int32_t, int32_t,

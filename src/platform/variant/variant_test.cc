@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <limits>
 
 #include "noxplz/error.h"
 
@@ -22,6 +23,11 @@ TEST(VariantTest, TextFormsAndConversions) {
   EXPECT_EQ(Variant(" 7 ").as_long(), 7);
   EXPECT_THAT([] { Variant("12a").as_long(); }, RaisesError(err::kTypeMismatch));
   EXPECT_THAT([] { Variant("99999999999").as_long(); }, RaisesError(err::kOverflow));
+  // Words that the number parser would read as NaN or infinity are no numbers.
+  for (const char* no_number : {"nan", "inf", "-Infinity"}) {
+    EXPECT_THAT([&] { Variant(no_number).as_long(); }, RaisesError(err::kTypeMismatch)) << no_number;
+    EXPECT_THAT([&] { text_to_bool(no_number); }, RaisesError(err::kTypeMismatch)) << no_number;
+  }
 }
 
 // A lookup fills rows 0..n-1 of a table that grows by one row each time:
@@ -55,6 +61,13 @@ TEST(VariantTableTest, LookupResultConventionAndError9OutOfRange) {
     EXPECT_THAT(out_of_range, RaisesError(9));
   t.ReDim(0, 0, 0, 3);  // re-dimension empties every cell
   EXPECT_TRUE(t.Get(0, 0).is_empty());
+  // Bounds spanning more rows than a 32-bit count holds overflow instead of
+  // wrapping to an empty table that still claims those rows; the table stays.
+  constexpr int32_t kMin = std::numeric_limits<int32_t>::min(), kMax = std::numeric_limits<int32_t>::max();
+  EXPECT_THAT([&] { t.ReDim(kMin, kMax, 0, 0); }, RaisesError(err::kOverflow));
+  EXPECT_THAT([&] { t.ReDim(0, 0, kMin, kMax); }, RaisesError(err::kOverflow));
+  EXPECT_EQ(t.UpperBound(1), 0);
+  EXPECT_EQ(t.UpperBound(2), 3);
 }
 
 }  // namespace
