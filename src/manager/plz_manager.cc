@@ -8,7 +8,11 @@
 
 namespace noxplz {
 
-clsPlzManager::~clsPlzManager() { Reset(); }
+clsPlzManager::~clsPlzManager() {
+  // A static or thread-local manager may end after its thread's session; that
+  // session has already released everything.
+  if (!session_ended()) Reset();
+}
 
 bool clsPlzManager::Init(std::shared_ptr<void> appObj, std::string_view connectionstring,
                          ConnectionPtr connection, bool pMitOrtteiAnzeige) {

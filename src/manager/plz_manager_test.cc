@@ -59,6 +59,20 @@ TEST_F(PlzManagerTest, ManagersShareTheStateOfTheirThreadOnly) {
   EXPECT_EQ(session().connection, nullptr);
 }
 
+// A manager made before its thread first used the session (a static or
+// thread-local object) ends after the session; it must not release the
+// session's connection a second time.
+TEST_F(PlzManagerTest, ManagerOutlivingItsThreadsSessionLeavesItAlone) {
+  ConnectionPtr connection = db_.connection();
+  const long references = connection.use_count();
+  std::thread([&] {
+    thread_local clsPlzManager m;
+    EXPECT_TRUE(m.Init(nullptr, "", connection));
+    EXPECT_EQ(connection.use_count(), references + 1);
+  }).join();
+  EXPECT_EQ(connection.use_count(), references);
+}
+
 TEST_F(PlzManagerTest, InitOpensItsOwnConnectionOrReportsFailure) {
   clsPlzManager m;
   EXPECT_TRUE(m.Init(nullptr, db_.connection_string()));

@@ -37,5 +37,9 @@ struct Session {
 
 // The calling thread's session.
 Session& session();
+// True once the calling thread's session has been destroyed (thread exit, or
+// program exit for the main thread): a manager object that outlives it, such
+// as a static one, must not touch it any more.
+bool session_ended();
 
 }  // namespace noxplz
