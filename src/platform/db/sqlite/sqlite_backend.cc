@@ -3,10 +3,15 @@
 #include <sqlite3.h>
 
 #include <algorithm>
+#include <atomic>
 #include <charconv>
 #include <chrono>
+#include <condition_variable>
 #include <filesystem>
 #include <limits>
+#include <mutex>
+#include <optional>
+#include <thread>
 #include <unordered_set>
 #include <utility>
 #include <vector>
@@ -58,9 +63,10 @@ class SqliteRecordset;
 // the time limit of the statement being stepped.
 struct Database {
   sqlite3* handle = nullptr;
-  bool has_deadline = false;
+  // Atomic: the committer thread's COMMIT may run the progress handler.
+  std::atomic<bool> has_deadline = false;
   Clock::time_point deadline;
-  bool timed_out = false;
+  std::atomic<bool> timed_out = false;
   std::unordered_set<SqliteRecordset*> open_sets;
 
   ~Database() { Close(); }
@@ -69,8 +75,10 @@ struct Database {
   // sqlite3_step under a time limit of `timeout_seconds` (0 = none).
   int Step(sqlite3_stmt* st, int32_t timeout_seconds) {
     timed_out = false;
-    has_deadline = timeout_seconds > 0;
-    if (has_deadline) deadline = Clock::now() + std::chrono::seconds(timeout_seconds);
+    if (timeout_seconds > 0) {
+      deadline = Clock::now() + std::chrono::seconds(timeout_seconds);
+      has_deadline = true;
+    }
     int rc = sqlite3_step(st);
     has_deadline = false;
     return rc;
@@ -230,6 +238,12 @@ class SqliteBackend final : public DbBackend {
       : db_(std::move(db)), commit_interval_(commit_interval_ms) {}
 
   ~SqliteBackend() override {
+    {
+      std::lock_guard lock(mutex_);
+      stop_ = true;
+    }
+    wake_.notify_all();
+    if (committer_.joinable()) committer_.join();
     try {
       CommitBatch();
     } catch (const Error&) {
@@ -241,6 +255,13 @@ class SqliteBackend final : public DbBackend {
   }
 
   RecordsetPtr Execute(std::string_view sql, int32_t& records_affected, int32_t timeout_seconds) override {
+    std::lock_guard lock(mutex_);
+    if (deferred_error_) {
+      // The committer thread could not save a group: the caller hears of it now.
+      Error e = std::move(*deferred_error_);
+      deferred_error_.reset();
+      throw e;
+    }
     records_affected = -1;
     rewrite_sql(sql, rewritten_);
     const bool dml = changes_rows(rewritten_.kind);
@@ -258,6 +279,7 @@ class SqliteBackend final : public DbBackend {
         if (rewritten_.parameterized) rewrite_sql_text(sql, rewritten_);
         result = RunText(sql, rewritten_.text, rewritten_.kind, records_affected, timeout_seconds);
       }
+      if (!wal_checked_ && rewritten_.kind != StatementKind::kQuery) EnsureWal();
       if (batch_open_) {
         batch_log_.emplace_back(sql);
         if (batch_log_.size() >= kMaxBatchStatements ||
@@ -363,6 +385,15 @@ class SqliteBackend final : public DbBackend {
     return st;
   }
 
+  // WAL journal from the first statement that may have changed the file on:
+  // a connection that only reads (a file that turns out to hold no postal
+  // tables, say) leaves the file exactly as it was.
+  void EnsureWal() {
+    if (!sqlite3_get_autocommit(db_->handle)) return;  // not inside a transaction
+    // A refusal (a record set still being read) is tried again next time.
+    wal_checked_ = sqlite3_exec(db_->handle, "PRAGMA journal_mode=WAL", nullptr, nullptr, nullptr) == SQLITE_OK;
+  }
+
   void BeginBatchIfDue(std::string_view sql) {
     if (commit_interval_ <= 0 || batch_open_ || dml_run_ < kBulkRunLength || !sqlite3_get_autocommit(db_->handle))
       return;
@@ -371,6 +402,32 @@ class SqliteBackend final : public DbBackend {
     batch_open_ = true;
     batch_started_ = Clock::now();
     batch_log_.clear();
+    if (!committer_.joinable()) committer_ = std::thread([this] { CommitWhenDue(); });
+    wake_.notify_all();
+  }
+
+  // Commits an open group once its interval has passed, also when no further
+  // statement comes (the writer waits for a user's answer, say): other
+  // connections are never kept from writing, nor from seeing the changes,
+  // for longer than the interval.
+  void CommitWhenDue() {
+    std::unique_lock lock(mutex_);
+    while (!stop_) {
+      if (!batch_open_) {
+        wake_.wait(lock);
+        continue;
+      }
+      const Clock::time_point due = batch_started_ + std::chrono::milliseconds(commit_interval_);
+      if (Clock::now() < due) {
+        wake_.wait_until(lock, due);
+        continue;
+      }
+      try {
+        CommitBatch();
+      } catch (Error& e) {
+        deferred_error_ = std::move(e);
+      }
+    }
   }
 
   void CommitBatch() {
@@ -417,10 +474,18 @@ class SqliteBackend final : public DbBackend {
   const int commit_interval_;
   RewrittenSql rewritten_;
   std::vector<std::pair<std::string, sqlite3_stmt*>> cache_;  // most recently used first
+  bool wal_checked_ = false;  // the switch to the WAL journal was tried
   int dml_run_ = 0;  // data changes since the last other statement (up to kBulkRunLength)
   bool batch_open_ = false;
   Clock::time_point batch_started_;
   std::vector<std::string> batch_log_;
+  // The committer thread (started with the first group) and what it shares
+  // with Execute under `mutex_`.
+  std::mutex mutex_;
+  std::condition_variable wake_;
+  bool stop_ = false;
+  std::optional<Error> deferred_error_;
+  std::thread committer_;
 };
 
 std::string property(const std::map<std::string, std::string>& properties, std::string_view key) {
@@ -462,7 +527,9 @@ std::unique_ptr<DbBackend> open_backend(const std::map<std::string, std::string>
   }
 
   auto db = std::make_shared<Database>();
-  int rc = sqlite3_open_v2(path.c_str(), &db->handle, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
+  // Serialized: the backend's committer thread may COMMIT while a record set is being read.
+  int rc = sqlite3_open_v2(path.c_str(), &db->handle,
+                           SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_FULLMUTEX, nullptr);
   auto fail = [&](int code) -> Error {
     std::string msg = db->handle ? sqlite3_errmsg(db->handle) : sqlite3_errstr(code);
     if ((code & 0xFF) == SQLITE_NOTADB)
@@ -475,8 +542,10 @@ std::unique_ptr<DbBackend> open_backend(const std::map<std::string, std::string>
   sqlite3_extended_result_codes(h, 1);
   sqlite3_busy_timeout(h, kBusyTimeoutMs);
   if ((rc = register_dialect_functions(h)) != SQLITE_OK) throw fail(rc);
-  // The first statement reads the file header: a file that is no database fails here.
-  if ((rc = sqlite3_exec(h, "PRAGMA journal_mode=WAL", nullptr, nullptr, nullptr)) != SQLITE_OK) throw fail(rc);
+  // The first statement reads the file header: a file that is no database
+  // fails here. Nothing is written yet (see EnsureWal).
+  if ((rc = sqlite3_exec(h, "SELECT COUNT(*) FROM sqlite_master", nullptr, nullptr, nullptr)) != SQLITE_OK)
+    throw fail(rc);
   if ((rc = sqlite3_exec(h, "PRAGMA synchronous=NORMAL; PRAGMA cache_size=-16384", nullptr, nullptr,
                          nullptr)) != SQLITE_OK)
     throw fail(rc);

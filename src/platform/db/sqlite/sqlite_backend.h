@@ -16,7 +16,8 @@
 // transaction (an import: a thousand of them without any other statement in
 // between) is committed in groups instead of one by one. A group ends with the
 // next statement that is no INSERT/UPDATE/DELETE, at the end of the commit
-// interval, and when the connection is closed. This connection sees every
+// interval (also while no statement comes: a thread of the backend commits
+// it), and when the connection is closed. This connection sees every
 // change at once; other connections see a group once it is committed. Should
 // a statement fail in a way that makes SQLite roll back the whole transaction
 // (a time-out, a full disk), the statements of the group before it are run

@@ -117,6 +117,35 @@ TEST(SqliteBackend, FailuresExplainThemselvesInGerman) {
   }
 }
 
+// A connection that only reads leaves a database file that is not ours
+// untouched (journal mode included); the first change switches it to WAL.
+TEST(SqliteBackend, OnlyAChangeSwitchesTheFileToWal) {
+  TempDatabase db;
+  const std::string path = (db.dir() / "fremd.db").string();
+  auto header = [&] {
+    std::string bytes(100, '\0');
+    std::ifstream(path, std::ios::binary).read(bytes.data(), 100);
+    return bytes;
+  };
+  auto foreign = open_connection(sqlite_connection_string(path));
+  foreign->Execute("CREATE TABLE KUNDEN (NAME VARCHAR(10))");
+  foreign->Execute("PRAGMA journal_mode=DELETE");
+  foreign->Close();
+  const std::string before = header();
+  ASSERT_EQ(before[18], 1);  // rollback journal
+
+  auto reader = open_connection(sqlite_connection_string(path));
+  EXPECT_THROW(reader->Execute("SELECT COUNT(*) AS Anzahl FROM PLZ_DA WHERE 1 = 0"), Error);
+  reader->Execute("SELECT COUNT(*) AS Anzahl FROM KUNDEN");
+  reader->Close();
+  EXPECT_EQ(header(), before);
+
+  auto writer = open_connection(sqlite_connection_string(path));
+  writer->Execute("INSERT INTO KUNDEN (NAME) VALUES ('Meier')");
+  writer->Close();
+  EXPECT_EQ(header()[18], 2);  // WAL
+}
+
 TEST(SqliteBackend, RecordSetsAndRecordsAffected) {
   TempDatabase db;
   add_place(db, "Köln");
@@ -212,6 +241,19 @@ TEST(SqliteBackend, GroupedCommitsReachOtherConnectionsAndSurviveARollback) {
   writer->Execute("DELETE FROM PLZ_DA WHERE PLZ < '10025'");
   writer->Close();
   EXPECT_EQ(count_plz(*reader), 3976);
+}
+
+// A group is committed at the end of its interval also while the writer
+// pauses (an import waiting for the answer to a message box): another
+// connection may write and sees the changes.
+TEST(SqliteBackend, AGroupIsCommittedWhileTheWriterPauses) {
+  TempDatabase db;
+  auto writer = open_connection(db.connection_string() + ";Commit Interval=100");
+  auto other = open_connection(db.connection_string());
+  insert_plz(*writer, 0, 1500);
+  insert_plz(*other, 1500, 1501);  // waits for the write lock, not for the writer's next statement
+  EXPECT_EQ(count_plz(*other), 1501);
+  EXPECT_EQ(count_plz(*writer), 1501);
 }
 
 }  // namespace
