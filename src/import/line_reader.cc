@@ -1,5 +1,6 @@
 #include "import/line_reader.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "noxplz/error.h"
@@ -36,6 +37,9 @@ bool LineReader::fill() {
 
 bool LineReader::next(std::string& line) {
   line.clear();
+  auto keep = [&line](const char* bytes, size_t n) {
+    if (line.size() < kMaxLineBytes) line.append(bytes, std::min(n, kMaxLineBytes - line.size()));
+  };
   bool any = false;  // something of this line was read (an ending counts)
   for (;;) {
     if (pos_ >= end_ && !fill()) return any;
@@ -49,12 +53,12 @@ bool LineReader::next(std::string& line) {
       }
     }
     if (!stop) {
-      line.append(start, avail);
+      keep(start, avail);
       pos_ = end_;
       any = true;
       continue;
     }
-    line.append(start, static_cast<size_t>(stop - start));
+    keep(start, static_cast<size_t>(stop - start));
     pos_ += static_cast<size_t>(stop - start) + 1;
     if (*stop == '\r') {
       // A CR followed by LF is one ending, also across a buffer boundary.

@@ -1,7 +1,9 @@
 // Reads a text file line by line without holding it in memory. A line ends
 // at CR LF, at a lone CR or at a lone LF (a file copied between systems
 // still reads the same); the last line may lack its ending. Lines are
-// returned as raw bytes, without the ending.
+// returned as raw bytes, without the ending. Of a line longer than
+// kMaxLineBytes only its beginning is kept (no record is that long), so a
+// file without line endings never ends up in memory as a whole.
 #pragma once
 
 #include <cstdio>
@@ -12,6 +14,8 @@ namespace noxplz::import {
 
 class LineReader {
  public:
+  static constexpr size_t kMaxLineBytes = size_t{1} << 20;
+
   // Opens `path`; raises error 53 ("Datei nicht gefunden") when it cannot be opened.
   explicit LineReader(const std::string& path);
   ~LineReader();

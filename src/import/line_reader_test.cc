@@ -50,6 +50,15 @@ TEST_F(LineReaderTest, LineEndingsEmptyLinesAndRawBytes) {
   }
 }
 
+// A file without line endings (a wrong file chosen) is not read into memory whole.
+TEST_F(LineReaderTest, AnOverlongLineKeepsOnlyItsBeginning) {
+  const Lines lines = read("GE" + std::string(3 * LineReader::kMaxLineBytes, '\0') + "\nende");
+  ASSERT_EQ(lines.size(), 2u);
+  EXPECT_EQ(lines[0].size(), LineReader::kMaxLineBytes);
+  EXPECT_EQ(lines[0].substr(0, 3), std::string("GE\0", 3));
+  EXPECT_EQ(lines[1], "ende");
+}
+
 TEST_F(LineReaderTest, MissingFileRaisesFileNotFound) {
   try {
     LineReader reader((dir_ / "fehlt.dat").string());
