@@ -301,6 +301,22 @@ TEST_F(SearchScenario, SuchePlzAndSucheOrtRequestsAndAnswers) {
   EXPECT_EQ(suche_ort("10115|Berlin|x|1", "10115"), " / Berlin|0 <- Suche_Ort(10115|||0||1)");
 }
 
+// A host manager that ends while the place choice is open (a host event
+// during the modal dialog) resets the session: the search goes on with the
+// tables it holds and reports the lost connection instead of crashing.
+TEST_F(SearchScenario, SessionResetWhileAChoiceIsOpen) {
+  const std::string lost = "\n91 / Objektvariable oder With-Blockvariable nicht festgelegt";
+  tk().ExpectForm("frmAuswahl", [](Form& f) {
+    { clsPlzManager host; }
+    pick(f, 0);
+  });
+  tk().ExpectMsgBox("Fehler bei der Ermittlung der Plz" + lost, mb::kOk, mb::kOkOnly, "NoxPlz");
+  tk().ExpectMsgBox("Fehler bei der Ermittlung der Strassen" + lost, mb::kOk, mb::kOkOnly, "NoxPlz");
+  EXPECT_FALSE(m_.Suche_Plz_Original("", "Frankfurt", ""));
+  EXPECT_EQ(address(), "|Frankfurt|||-1");
+  tk().Verify();
+}
+
 TEST_F(SearchScenario, ProviderFailures) {
   auto raises = [](int32_t number) { return ::testing::Throws<Error>(::testing::Field(&Error::number, number)); };
   {

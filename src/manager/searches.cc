@@ -102,8 +102,9 @@ std::string clsPlzManager::Suche_Ort_original(const std::string& mPlz, const std
   Session& s = session();
   s.Geprueft = 0;
   try {
-    s.OrtTabelle = std::make_shared<VariantTable>();
-    VariantTable& orte = *s.OrtTabelle;
+    // Held here too, so a reset during the choice list cannot free it.
+    VariantTablePtr ort_tabelle = s.OrtTabelle = std::make_shared<VariantTable>();
+    VariantTable& orte = *ort_tabelle;
     if (!Ermittle_OrteZuPlz(mPlz, orte)) {
       msg_box("Kein Ort mit dieser Postleitzahl vorhanden!", mb::kOkOnly, "Postleitzahlen");
       return result;
@@ -137,9 +138,14 @@ bool clsPlzManager::Suche_Plz_Original(const std::string& mPlz, const std::strin
   // Copies first: a caller may pass the session's own search inputs.
   const std::string plz_in = mPlz, ort_in = mOrt, strasse_in = mStrasse, hausnummer_in = mHausnummer;
 
+  // The search's own references to its two tables: a reset of the session
+  // while a dialog or the search provider runs (a manager of the host ending)
+  // must not pull the tables from under the search.
+  VariantTablePtr ort_tabelle, str_tabelle;
+
   // Takes street row j of StrTabelle: its postal code, its name with the house number.
-  auto take_street = [&s](int32_t j) {
-    const VariantTable& strassen = *s.StrTabelle;
+  auto take_street = [&](int32_t j) {
+    const VariantTable& strassen = *str_tabelle;
     s.Plz = strassen.Text(j, 1);
     s.Strasse = strassen.Text(j, 0) + " " + s.Such_Hausnummer;
     s.Geprueft = -1;
@@ -147,8 +153,8 @@ bool clsPlzManager::Suche_Plz_Original(const std::string& mPlz, const std::strin
   // Lists all streets of a place and lets the user pick one; true when a row was taken.
   auto choose_any_street = [&](const std::string& alort) {
     std::string alle_strassen, keine_hausnummer;
-    if (!Ermittle_Strassen(alort, *s.StrTabelle, alle_strassen, keine_hausnummer)) return false;
-    int32_t j = StrassenAuswahl(*s.StrTabelle);
+    if (!Ermittle_Strassen(alort, *str_tabelle, alle_strassen, keine_hausnummer)) return false;
+    int32_t j = StrassenAuswahl(*str_tabelle);
     if (j == -1) return false;
     take_street(j);
     return true;
@@ -156,8 +162,8 @@ bool clsPlzManager::Suche_Plz_Original(const std::string& mPlz, const std::strin
 
   try {
     s.Geprueft = 0;
-    s.OrtTabelle = std::make_shared<VariantTable>();
-    s.StrTabelle = std::make_shared<VariantTable>();
+    s.OrtTabelle = ort_tabelle = std::make_shared<VariantTable>();
+    s.StrTabelle = str_tabelle = std::make_shared<VariantTable>();
     s.Such_Plz = plz_in;
     s.Such_Ort = ort_in;
     s.Such_Strasse = strasse_in;
@@ -167,7 +173,7 @@ bool clsPlzManager::Suche_Plz_Original(const std::string& mPlz, const std::strin
 
     if (ort_given && !plz_given) {
       // Case A: the place alone; its postal code, then the street's.
-      VariantTable& orte = *s.OrtTabelle;
+      VariantTable& orte = *ort_tabelle;
       if (!Ermittle_Orte(trim(s.Such_Ort), orte)) {
         msg_box("Ort nicht gefunden. Bitte prüfen Sie die Schreibweise!");
       } else {
@@ -182,11 +188,11 @@ bool clsPlzManager::Suche_Plz_Original(const std::string& mPlz, const std::strin
           TrenneStrasseHausNr();
           std::string geprueft_strasse = s.Such_Strasse;
           int32_t code = Pruefe_Strasse(alort, geprueft_strasse, "");
-          if (Ermittle_Strassen(alort, *s.StrTabelle, s.Such_Strasse, s.Such_Hausnummer)) {
+          if (Ermittle_Strassen(alort, *str_tabelle, s.Such_Strasse, s.Such_Hausnummer)) {
             if (code == 3) {
-              take_street(exact_street_row(*s.StrTabelle, geprueft_strasse, s.Such_Hausnummer));
+              take_street(exact_street_row(*str_tabelle, geprueft_strasse, s.Such_Hausnummer));
             } else {
-              int32_t j = StrassenAuswahl(*s.StrTabelle);
+              int32_t j = StrassenAuswahl(*str_tabelle);
               if (j != -1) take_street(j);
             }
           }
@@ -238,8 +244,8 @@ bool clsPlzManager::Suche_Plz_Original(const std::string& mPlz, const std::strin
             s.Strasse = s.Such_Strasse;
             s.Geprueft = -1;
             TrenneStrasseHausNr();
-            if (Ermittle_Strassen(alort, *s.StrTabelle, s.Such_Strasse, s.Such_Hausnummer)) {
-              int32_t j = StrassenAuswahl(*s.StrTabelle);
+            if (Ermittle_Strassen(alort, *str_tabelle, s.Such_Strasse, s.Such_Hausnummer)) {
+              int32_t j = StrassenAuswahl(*str_tabelle);
               if (j != -1) {
                 take_street(j);
                 settled = true;
