@@ -282,7 +282,9 @@ class SqliteBackend final : public DbBackend {
       if (!wal_checked_ && rewritten_.kind != StatementKind::kQuery) EnsureWal();
       if (batch_open_) {
         batch_log_.emplace_back(sql);
-        if (batch_log_.size() >= kMaxBatchStatements ||
+        // (A group that could not be committed yet is tried again at every
+        // further full count, not at every statement.)
+        if (batch_log_.size() % kMaxBatchStatements == 0 ||
             Clock::now() - batch_started_ >= std::chrono::milliseconds(commit_interval_))
           CommitBatch();
       }
@@ -432,23 +434,31 @@ class SqliteBackend final : public DbBackend {
 
   void CommitBatch() {
     if (!batch_open_) return;
-    batch_open_ = false;
-    batch_log_.clear();
     sqlite3* h = db_->handle;
-    if (sqlite3_get_autocommit(h)) return;  // the statements ended it themselves
-    if (sqlite3_exec(h, "COMMIT", nullptr, nullptr, nullptr) == SQLITE_OK) return;
-    std::string msg = sqlite3_errmsg(h);
-    if (!sqlite3_get_autocommit(h)) sqlite3_exec(h, "ROLLBACK", nullptr, nullptr, nullptr);
-    throw Error(err::kDbError, "Die Änderungen konnten nicht gespeichert werden: " + msg);
+    if (!sqlite3_get_autocommit(h) && sqlite3_exec(h, "COMMIT", nullptr, nullptr, nullptr) != SQLITE_OK) {
+      if (!sqlite3_get_autocommit(h)) {
+        // Still open (readers of another connection keep the file busy):
+        // nothing is taken back; the group is committed at a later turn.
+        batch_started_ = Clock::now();
+        return;
+      }
+      // SQLite took the group back: its statements are run again.
+      Error error(err::kDbError, std::string("Die Änderungen konnten nicht gespeichert werden: ") + sqlite3_errmsg(h));
+      if (!RestoreLostBatch(error)) throw error;
+      return;
+    }
+    batch_open_ = false;  // committed, or the statements ended it themselves
+    batch_log_.clear();
   }
 
   // SQLite rolled back the whole open batch because of the failed statement:
-  // the statements before it succeeded and are run again.
-  void RestoreLostBatch(Error& error) {
+  // the statements before it succeeded and are run again. False (and the
+  // loss added to `error`) when that fails too.
+  bool RestoreLostBatch(Error& error) {
     std::vector<std::string> log;
     log.swap(batch_log_);
     batch_open_ = false;
-    if (log.empty()) return;
+    if (log.empty()) return true;
     sqlite3* h = db_->handle;
     try {
       int rc = sqlite3_exec(h, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr);
@@ -463,11 +473,13 @@ class SqliteBackend final : public DbBackend {
       }
       rc = sqlite3_exec(h, "COMMIT", nullptr, nullptr, nullptr);
       if (rc != SQLITE_OK) throw db_->MakeError(rc, "COMMIT", 0);
+      return true;
     } catch (const Error& e) {
       if (!sqlite3_get_autocommit(h)) sqlite3_exec(h, "ROLLBACK", nullptr, nullptr, nullptr);
       error.description += " Die " + std::to_string(log.size()) +
                            " zuvor ausgeführten Änderungen sind dabei verloren gegangen: " + e.description;
     }
+    return false;
   }
 
   std::shared_ptr<Database> db_;

@@ -256,5 +256,24 @@ TEST(SqliteBackend, AGroupIsCommittedWhileTheWriterPauses) {
   EXPECT_EQ(count_plz(*writer), 1501);
 }
 
+// Without WAL a reader of another connection can keep a COMMIT from
+// getting through; the group then stays open and is committed later, none of
+// its changes is taken back.
+TEST(SqliteBackend, AGroupThatCannotBeCommittedYetStaysOpen) {
+  TempDatabase db;
+  db.connection()->Close();
+  auto writer = open_connection(db.connection_string() + ";Commit Interval=60000");
+  insert_plz(*writer, 0, 1);
+  writer->Execute("PRAGMA journal_mode=DELETE");
+  auto reader = open_connection(db.connection_string());
+  insert_plz(*writer, 1, 1500);  // the last 501 in one group
+  auto rs = reader->Execute("SELECT PLZ FROM PLZ_DA");
+  ASSERT_FALSE(rs->Eof());  // the reader holds the file
+  EXPECT_EQ(count_plz(*writer), 1500);
+  rs->Close();
+  writer->Close();
+  EXPECT_EQ(count_plz(*reader), 1500);
+}
+
 }  // namespace
 }  // namespace noxplz
