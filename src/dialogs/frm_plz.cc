@@ -71,16 +71,19 @@ frmPlz::frmPlz() : Form("frmPlz", "Plz-Prüfung", {0, 0, 8175, 2670}) {
 // A dialog destroyed while still loaded ends its manager like an unload.
 frmPlz::~frmPlz() { Unload(); }
 
-VariantTable& frmPlz::ort_tabelle() {
+// The handlers hold their own reference to a table: a modal question inside
+// a handler may let another manager of the thread end, and the session's
+// reset must not free a table a handler is still filling or reading.
+VariantTablePtr frmPlz::ort_tabelle() {
   VariantTablePtr& t = session().OrtTabelle;
   if (!t) t = std::make_shared<VariantTable>();
-  return *t;
+  return t;
 }
 
-VariantTable& frmPlz::str_tabelle() {
+VariantTablePtr frmPlz::str_tabelle() {
   VariantTablePtr& t = session().StrTabelle;
   if (!t) t = std::make_shared<VariantTable>();
-  return *t;
+  return t;
 }
 
 // --- lifecycle ---
@@ -132,7 +135,8 @@ void frmPlz::txt_Ort_Change() {
   }
   lst_Strassen.Clear();
   txt_Plz.Text("");
-  VariantTable& orte = ort_tabelle();
+  VariantTablePtr orte_ref = ort_tabelle();
+  VariantTable& orte = *orte_ref;
   Ermittle_Orte(name, orte);
   Fill_OrtCombo(lst_Orte, name);
   keep_list_in_step(lst_Orte, orte, place_line);
@@ -146,13 +150,15 @@ void frmPlz::txt_Ort_KeyDown(int key_code) {
 }
 
 void frmPlz::lst_Orte_Click() {
-  VariantTable& orte = ort_tabelle();
+  VariantTablePtr orte_ref = ort_tabelle();
+  VariantTable& orte = *orte_ref;
   const int32_t i = lst_Orte.ListIndex();
   if (!readable_row(orte, i)) return;
   const std::string alort = orte.Text(i, 2);
 
   Fill_StrCombo(lst_Strassen, alort, "", "");
-  VariantTable& strassen = str_tabelle();
+  VariantTablePtr strassen_ref = str_tabelle();
+  VariantTable& strassen = *strassen_ref;
   std::string strasse, hausnummer;  // empty: all streets, no question
   const bool hat_strassen = Ermittle_Strassen(alort, strassen, strasse, hausnummer);
   keep_list_in_step(lst_Strassen, strassen, street_line);
@@ -197,7 +203,8 @@ void frmPlz::txt_Strasse_KeyPress() {
   }
   // An empty field lists all streets of the place; txt_Plz stays.
   Fill_StrCombo(lst_Strassen, alort, "", "");
-  VariantTable& strassen = str_tabelle();
+  VariantTablePtr strassen_ref = str_tabelle();
+  VariantTable& strassen = *strassen_ref;
   std::string strasse, hausnummer;
   Ermittle_Strassen(alort, strassen, strasse, hausnummer);
   keep_list_in_step(lst_Strassen, strassen, street_line);
@@ -211,7 +218,8 @@ void frmPlz::txt_Strasse_Change() {
 void frmPlz::Aktualisiere_Strassen() {
   const std::string alort = text::trim(txt_Ort.Tag());
   if (alort.empty()) return;
-  VariantTable& strassen = str_tabelle();
+  VariantTablePtr strassen_ref = str_tabelle();
+  VariantTable& strassen = *strassen_ref;
   std::string strasse = txt_Strasse.Text();  // receives the normalised text; the box keeps the typed one
   std::string hausnummer;
   const bool gefunden = Ermittle_Strassen(alort, strassen, strasse, hausnummer);
@@ -227,7 +235,8 @@ void frmPlz::txt_Strasse_KeyDown(int key_code) {
 }
 
 void frmPlz::lst_Strassen_Click() {
-  VariantTable& strassen = str_tabelle();
+  VariantTablePtr strassen_ref = str_tabelle();
+  VariantTable& strassen = *strassen_ref;
   const int32_t i = lst_Strassen.ListIndex();
   if (!readable_row(strassen, i)) return;
   txt_Plz.Text(text::trim(strassen.Text(i, 1)));

@@ -76,8 +76,8 @@ class frmPlz : public Form {
   void Aktualisiere_Strassen();
 
   // The shared tables; recreated empty should a reset have released them.
-  VariantTable& ort_tabelle();
-  VariantTable& str_tabelle();
+  VariantTablePtr ort_tabelle();
+  VariantTablePtr str_tabelle();
 
   std::unique_ptr<clsPlzManager> manager_;
   int32_t antwort_ = 0;
