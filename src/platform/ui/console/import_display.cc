@@ -91,11 +91,14 @@ std::string ImportDisplay::status_text(double seconds) const {
   for (long long n : c) total += n;
   std::string s;
   double share = share_read(c);
-  if (share >= 0) s += std::to_string(static_cast<int>(std::floor(share * 100))) + " % gelesen · ";
-  if (seconds >= 0.25) s += group_digits(static_cast<long long>(static_cast<double>(total) / seconds)) + " Sätze/s";
-  else s += "– Sätze/s";
+  if (share >= 0) s += std::to_string(static_cast<int>(std::floor(share * 100))) + " % gelesen";
+  // The rate only once it means something (a small file is read in a moment).
+  if (seconds >= 0.25) {
+    if (!s.empty()) s += " · ";
+    s += group_digits(static_cast<long long>(static_cast<double>(total) / seconds)) + " Sätze/s";
+  }
   for (size_t i = 0; i < kRecordTypes.size(); ++i)
-    s += std::string(" · ") + kRecordTypes[i].code + " " + group_digits(c[i]);
+    s += std::string(s.empty() ? "" : " · ") + kRecordTypes[i].code + " " + group_digits(c[i]);
   return s;
 }
 
