@@ -1,6 +1,7 @@
 // noxplz generate / dialog / import-dialog: sample data files and the Qt windows.
 #include <CLI/CLI.hpp>
 #include <cstdlib>
+#include <functional>
 #include <iostream>
 
 #include "cli.h"
@@ -52,8 +53,19 @@ void require_display() {
                           "„noxplz import“.");
 }
 
-[[maybe_unused]] void require_qt() {
-#ifndef NOXPLZ_CLI_WITH_QT
+// Runs `show` with the thread's dialogs in Qt windows on the opened database.
+// Without Qt or without a screen it says so in German instead.
+int with_qt_windows(const Globals& globals, const std::function<void(Context&)>& show) {
+#ifdef NOXPLZ_CLI_WITH_QT
+  require_display();
+  Context context(globals, AnswerOptions{});
+  context.open_database();
+  ScopedToolkit use(std::make_shared<QtToolkit>());
+  show(context);
+  return kOk;
+#else
+  (void)globals;
+  (void)show;
   throw Failure(kError, "Dieses noxplz wurde ohne Qt gebaut; die Fenster stehen nicht zur Verfügung. Installieren "
                         "Sie qt6-base-dev und bauen Sie neu (scripts/build), oder verwenden Sie auf der Konsole "
                         "„noxplz suche“ und „noxplz import“.");
@@ -65,38 +77,17 @@ struct DialogCommand {
 };
 
 int run_dialog(const Globals& globals, const DialogCommand& d) {
-  require_qt();
-  require_display();
-#ifdef NOXPLZ_CLI_WITH_QT
-  Context context(globals, AnswerOptions{});
-  context.open_database();
-  ScopedToolkit use(std::make_shared<QtToolkit>());
-  std::string plz = d.plz, ort = d.ort, strasse = d.strasse, nr = d.hausnummer;
-  // After "Übernehmen" the four texts hold the dialog's address.
-  context.manager().PlzSuchenDialog(plz, ort, strasse, nr);
-  std::cout << "Plz         " << plz << "\nOrt         " << ort << "\nStraße      " << strasse
-            << "\nHausnummer  " << nr << "\n";
-  return kOk;
-#else
-  (void)globals;
-  (void)d;
-  return kError;
-#endif
+  return with_qt_windows(globals, [&](Context& context) {
+    std::string plz = d.plz, ort = d.ort, strasse = d.strasse, nr = d.hausnummer;
+    // After "Übernehmen" the four texts hold the dialog's address.
+    context.manager().PlzSuchenDialog(plz, ort, strasse, nr);
+    std::cout << "Plz         " << plz << "\nOrt         " << ort << "\nStraße      " << strasse
+              << "\nHausnummer  " << nr << "\n";
+  });
 }
 
 int run_import_dialog(const Globals& globals) {
-  require_qt();
-  require_display();
-#ifdef NOXPLZ_CLI_WITH_QT
-  Context context(globals, AnswerOptions{});
-  context.open_database();
-  ScopedToolkit use(std::make_shared<QtToolkit>());
-  context.manager().PlzImportieren();
-  return kOk;
-#else
-  (void)globals;
-  return kError;
-#endif
+  return with_qt_windows(globals, [](Context& context) { context.manager().PlzImportieren(); });
 }
 
 }  // namespace

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <ostream>
+#include <vector>
 
 #include "platform/text.h"
 #include "platform/ui/console/console_toolkit.h"
@@ -85,20 +86,27 @@ double ImportDisplay::share_read(const std::array<long long, 8>& counts) const {
   return std::clamp(bytes / static_cast<double>(file_size_), 0.0, 1.0);
 }
 
-std::string ImportDisplay::status_text(double seconds) const {
+std::string ImportDisplay::progress_text(double seconds, bool compact) const {
   auto c = counts();
   long long total = 0;
   for (long long n : c) total += n;
-  std::string s;
+  std::vector<std::string> parts;
   double share = share_read(c);
-  if (share >= 0) s += std::to_string(static_cast<int>(std::floor(share * 100))) + " % gelesen";
+  if (share >= 0)
+    parts.push_back(std::to_string(static_cast<int>(std::floor(share * 100))) + (compact ? " %" : " % gelesen"));
   // The rate only once it means something (a small file is read in a moment).
-  if (seconds >= 0.25) {
-    if (!s.empty()) s += " · ";
-    s += group_digits(static_cast<long long>(static_cast<double>(total) / seconds)) + " Sätze/s";
+  if (seconds >= 0.25)
+    parts.push_back(group_digits(static_cast<long long>(static_cast<double>(total) / seconds)) +
+                    (compact ? "/s" : " Sätze/s"));
+  std::string types;
+  for (size_t i = 0; i < kRecordTypes.size(); ++i) {
+    if (compact && c[i] == 0) continue;
+    if (!types.empty()) types += compact ? " " : " · ";
+    types += std::string(kRecordTypes[i].code) + " " + group_digits(c[i]);
   }
-  for (size_t i = 0; i < kRecordTypes.size(); ++i)
-    s += std::string(s.empty() ? "" : " · ") + kRecordTypes[i].code + " " + group_digits(c[i]);
+  if (!types.empty()) parts.push_back(types);
+  std::string s;
+  for (const std::string& part : parts) s += (s.empty() ? "" : " · ") + part;
   return s;
 }
 
@@ -107,19 +115,6 @@ void ImportDisplay::clear_line() {
     *toolkit_.settings_.ui << "\r\033[K" << std::flush;
     line_on_screen_ = false;
   }
-}
-
-std::string ImportDisplay::compact_text(double seconds) const {
-  auto c = counts();
-  long long total = 0;
-  for (long long n : c) total += n;
-  std::string s;
-  double share = share_read(c);
-  if (share >= 0) s += std::to_string(static_cast<int>(std::floor(share * 100))) + " % · ";
-  if (seconds >= 0.25) s += group_digits(static_cast<long long>(static_cast<double>(total) / seconds)) + "/s ·";
-  for (size_t i = 0; i < kRecordTypes.size(); ++i)
-    if (c[i] > 0) s += std::string(" ") + kRecordTypes[i].code + " " + group_digits(c[i]);
-  return s;
 }
 
 void ImportDisplay::draw_live() {

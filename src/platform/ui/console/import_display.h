@@ -53,13 +53,16 @@ class ImportDisplay {
   // Share of the file read, 0..1, estimated from the counts and record
   // lengths (each line plus its CR LF); -1 when the file size is unknown.
   double share_read(const std::array<long long, 8>& counts) const;
-  // "42 % gelesen · 12.345 Sätze/s · GE 0 · KG 1.250 · …"
-  std::string status_text(double seconds) const;
+  // "42 % gelesen · 12.345 Sätze/s · GE 0 · KG 1.250 · …"; the rate once
+  // `seconds` makes it measurable.
+  std::string status_text(double seconds) const { return progress_text(seconds, false); }
   // The same for narrow terminals: "42 % · 12.345/s · KG 1.250 OR 900 …"
   // (types without records left out).
-  std::string compact_text(double seconds) const;
+  std::string compact_text(double seconds) const { return progress_text(seconds, true); }
 
  private:
+  std::string progress_text(double seconds, bool compact) const;
+
   void notice_changed(Control& control);
   void draw_live();
 
