@@ -15,7 +15,7 @@
 
 #include "noxplz/error.h"
 #include "noxplz/search_provider.h"
-#include "platform/search/builtin_provider.h"
+#include "provider/builtin_provider.h"
 
 namespace noxplz::testing {
 

@@ -3,7 +3,7 @@
 
 #include "noxplz/error.h"
 #include "noxplz/search_provider.h"
-#include "platform/search/builtin_provider.h"
+#include "platform/search/default_provider.h"
 #include "platform/text.h"
 
 namespace noxplz {
@@ -14,14 +14,14 @@ struct Registry {
   std::map<std::string, SearchProviderFactory> factories;  // key: upper-case class id
 };
 
-// The registry starts with the built-in provider under the component's own
+// The registry starts with the default provider under the component's own
 // identifier. Registering it here, rather than from a static object in the
 // provider's file, keeps it in a statically linked program: this file is
 // always linked, and it references the provider.
 Registry& registry() {
   static Registry r;
   static const bool builtin_registered = [] {
-    r.factories[text::ascii_upper(kSearchProviderClassId)] = builtin_search_provider_factory();
+    r.factories[text::ascii_upper(kSearchProviderClassId)] = default_search_provider_factory();
     return true;
   }();
   (void)builtin_registered;

@@ -1,4 +1,4 @@
-#include "platform/search/builtin_provider.h"
+#include "provider/builtin_provider.h"
 
 #include <algorithm>
 #include <optional>
@@ -8,6 +8,7 @@
 #include "manager/session.h"
 #include "noxplz/db.h"
 #include "noxplz/error.h"
+#include "platform/search/default_provider.h"
 #include "platform/text.h"
 
 namespace noxplz {
@@ -203,6 +204,8 @@ std::string BuiltinSearchProvider::Call(std::string_view method, std::string& re
 SearchProviderFactory builtin_search_provider_factory() {
   return [] { return std::make_shared<BuiltinSearchProvider>(); };
 }
+
+SearchProviderFactory default_search_provider_factory() { return builtin_search_provider_factory(); }
 
 void register_builtin_search_provider() {
   register_search_provider(kSearchProviderClassId, builtin_search_provider_factory());

@@ -1,4 +1,4 @@
-#include "platform/search/builtin_provider.h"
+#include "provider/builtin_provider.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
