@@ -5,6 +5,7 @@
 #include <iostream>
 
 #include "cli.h"
+#include "noxplz/version.h"
 
 namespace {
 
@@ -27,6 +28,8 @@ int main(int argc, char** argv) {
   CLI::App app{"NoxPlz – Postleitzahlen, Orte und Straßen aus den Datafactory-Postalcode-Daten der Deutschen Post",
                "noxplz"};
   app.set_help_flag("-h,--help,--hilfe", "zeigt diese Hilfe")->group("Optionen");
+  app.set_version_flag("-V,--version", std::string("noxplz ") + noxplz::version(), "zeigt die Version")
+      ->group("Optionen");
   auto formatter = app.get_formatter();
   formatter->label("Usage", "Aufruf");
   formatter->label("OPTIONS", "OPTIONEN");
@@ -72,6 +75,8 @@ int main(int argc, char** argv) {
   } catch (const CLI::CallForHelp& e) {
     return app.exit(e);
   } catch (const CLI::CallForAllHelp& e) {
+    return app.exit(e);
+  } catch (const CLI::CallForVersion& e) {
     return app.exit(e);
   } catch (const CLI::ParseError& e) {
     std::cerr << "Fehler im Aufruf: " << explain(e) << "\nHilfe: noxplz --help oder noxplz BEFEHL --help\n";

@@ -1,0 +1,12 @@
+# Fails when the shared core library LIBRARY (or anything it loads) is a Qt library.
+execute_process(COMMAND ldd ${LIBRARY} OUTPUT_VARIABLE loaded RESULT_VARIABLE rc)
+if(NOT rc EQUAL 0)
+  message(FATAL_ERROR "ldd ${LIBRARY} failed (${rc})")
+endif()
+if(NOT loaded MATCHES "libsqlite3")
+  message(FATAL_ERROR "ldd output without libsqlite3, the check sees nothing:\n${loaded}")
+endif()
+if(loaded MATCHES "libQt")
+  message(FATAL_ERROR "The core library loads Qt:\n${loaded}")
+endif()
+message(STATUS "${LIBRARY}: no Qt\n${loaded}")
