@@ -17,6 +17,7 @@
 #include "noxplz/error.h"
 #include "platform/ui/qt/form_window.h"
 #include "platform/ui/qt/qt_convert.h"
+#include "platform/ui/qt/qt_translations.h"
 
 namespace noxplz {
 
@@ -86,6 +87,7 @@ void reactivate(QWidget* window) {
 
 QtToolkit::QtToolkit() : impl_(std::make_unique<Impl>()) {
   if (!QApplication::instance()) impl_->own_application = std::make_unique<QApplication>(g_argc, g_argv);
+  qt::install_german_qt_translations();  // Qt's own buttons and file chooser in German too
 }
 
 QtToolkit::~QtToolkit() {
