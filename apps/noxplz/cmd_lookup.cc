@@ -3,8 +3,8 @@
 #include <iostream>
 
 #include "cli.h"
-#include "lookup/global.h"
 #include "noxplz/error.h"
+#include "noxplz/lookup.h"
 #include "platform/text.h"
 
 namespace noxplz::cli {
@@ -28,23 +28,19 @@ void hint_if_empty(Context& context) {
 int run_orte(const Globals& globals, const LookupOptions& o) {
   Context context(globals, o.answers);
   context.open_database();
-  VariantTable table;
-  Ermittle_Orte(o.first, table);
-  const int32_t n = table.UpperBound(1);
+  const std::vector<Place> places = find_places(*context.connection(), o.first);
   nlohmann::json out = nlohmann::json::array();
   std::vector<std::vector<std::string>> rows;
-  for (int32_t r = 0; r < n; ++r) {
-    std::string name = table.Text(r, 0), addition = table.Text(r, 1);
-    std::string key = text::trim(table.Text(r, 2)), plz = table.Text(r, 3);
-    out.push_back({{"ort", name}, {"zusatz", addition}, {"ortsschluessel", key}, {"plz", plz}});
-    rows.push_back({name, addition, key, plz});
+  for (const Place& p : places) {
+    out.push_back({{"ort", p.name}, {"zusatz", p.addition}, {"ortsschluessel", p.key}, {"plz", p.plz}});
+    rows.push_back({p.name, p.addition, p.key, p.plz});
   }
   if (o.json) {
     print_json(out);
-  } else if (n > 0) {
+  } else if (!places.empty()) {
     print_table({"Ort", "Zusatz", "Ortsschlüssel", "Plz"}, rows);
   }
-  if (n == 0) {
+  if (places.empty()) {
     std::cerr << "Kein aktueller Ort beginnt mit „" << o.first << "“. Prüfen Sie die Schreibweise.\n";
     hint_if_empty(context);
     return kNotVerified;
@@ -71,20 +67,33 @@ int run_ort(const Globals& globals, const LookupOptions& o) {
   return kOk;
 }
 
+// The house-number kind as the tables write it; "" for a section without a range.
+std::string house_number_kind(const Street& s) {
+  switch (s.house_numbers) {
+    case HouseNumbers::even: return "G";
+    case HouseNumbers::odd: return "U";
+    case HouseNumbers::all: break;
+  }
+  return s.house_from.empty() && s.house_to.empty() ? "" : "N";
+}
+
 int run_strassen(const Globals& globals, const LookupOptions& o) {
   Context context(globals, o.answers);
   context.open_database();
-  context.manager().MitOrtteiAnzeige(o.districts);
-  VariantTable table;
-  std::string street = o.second;
-  Ermittle_Strassen(o.first, table, street, "");
-  context.check_questions();
-  const int32_t n = table.UpperBound(1);
+  const PlaceKey place{o.first};
+  const StreetOptions options{.with_districts = o.districts};
+  std::vector<Street> streets = find_streets(*context.connection(), place, o.second, options);
+  // Nothing begins with the prefix: with --ja every street of the place instead.
+  size_t all_streets = 0;
+  if (streets.empty() && !o.second.empty()) {
+    std::vector<Street> all = find_streets(*context.connection(), place, {}, options);
+    all_streets = all.size();
+    if (o.answers.yes) streets = std::move(all);
+  }
   nlohmann::json out = nlohmann::json::array();
   std::vector<std::vector<std::string>> rows;
-  for (int32_t r = 0; r < n; ++r) {
-    std::vector<std::string> row;
-    for (int c = 0; c <= 5; ++c) row.push_back(table.Text(r, c));
+  for (const Street& s : streets) {
+    std::vector<std::string> row{s.name, s.plz, s.house_from, s.house_to, house_number_kind(s), s.district};
     out.push_back({{"strasse", row[0]},
                    {"plz", row[1]},
                    {"hnr_von", row[2]},
@@ -96,15 +105,20 @@ int run_strassen(const Globals& globals, const LookupOptions& o) {
   }
   if (o.json) {
     print_json(out);
-  } else if (n > 0) {
+  } else if (!streets.empty()) {
     std::vector<std::string> header{"Straße", "Plz", "HNr von", "HNr bis", "Typ"};
     if (o.districts) header.push_back("Ortsteil");
     print_table(header, rows);
   }
-  if (n == 0) {
+  if (streets.empty()) {
+    const std::string street = text::trim(o.second);
     std::cerr << "Keine Straße " << (street.empty() ? "" : "beginnt mit „" + street + "“ ")
-              << "im Ort mit dem Schlüssel „" << o.first
-              << "“. Den Ortsschlüssel zeigt „noxplz orte NAME“ in der Spalte Ortsschlüssel.\n";
+              << "im Ort mit dem Schlüssel „" << o.first << "“.";
+    if (all_streets > 0)
+      std::cerr << " Der Ort hat " << all_streets
+                << " Straßenabschnitte: ohne PRÄFIX (oder mit --ja) zeigt der Befehl alle.\n";
+    else
+      std::cerr << " Den Ortsschlüssel zeigt „noxplz orte NAME“ in der Spalte Ortsschlüssel.\n";
     hint_if_empty(context);
     return kNotVerified;
   }
@@ -180,7 +194,9 @@ void add_lookup_commands(CLI::App& app, Globals& globals) {
   c->add_option("PRÄFIX", strassen.second, "Anfang des Straßennamens (leer: alle Straßen)");
   c->add_flag("--mit-ortsteil", strassen.districts, "zeigt den Ortsteil jedes Straßenabschnitts");
   c->add_flag("--json", strassen.json, "Ausgabe als JSON");
-  add_answer_options(*c, strassen.answers, false, false);
+  c->add_flag("-j,--ja", strassen.answers.yes,
+              "zeigt alle Straßen des Ortes, wenn keine mit PRÄFIX beginnt");
+  c->add_flag("--nein", strassen.answers.no, "zeigt dann keine (Vorgabe)")->excludes("--ja");
   c->callback([&globals] { exit_code() = run_guarded([&] { return run_strassen(globals, strassen); }); });
 
   static std::string statement;

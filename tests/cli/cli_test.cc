@@ -319,5 +319,43 @@ TEST_F(CliTest, WrongCallsAndUnusableDatabasesGetGermanMessages) {
   EXPECT_EQ(std::string((std::istreambuf_iterator<char>(back)), {}), text);
 }
 
+// The street list is a listing: a prefix that matches nothing gets a hint
+// instead of a question, also at a terminal; --ja lists the whole place.
+TEST_F(CliTest, StreetListWithoutMatchHintsInsteadOfAsking) {
+  import_ok(file_with({}, "post.dat"));
+  json places = noxplz_json({"sql",
+                             "SELECT TRIM(ALORT) AS k, COUNT(*) AS n FROM STR_DA GROUP BY ALORT ORDER BY n DESC"});
+  ASSERT_FALSE(places.empty());
+  const std::string key = places[0]["k"];
+  const long long sections = places[0]["n"];
+
+  RunResult none = noxplz({"strassen", key, "Zzzz"}, piped());
+  EXPECT_EQ(none.code, 3) << describe(none);
+  EXPECT_EQ(none.out, "");
+  EXPECT_NE(none.err.find("Keine Straße beginnt mit „Zzzz“"), std::string::npos) << describe(none);
+  EXPECT_NE(none.err.find("Der Ort hat " + std::to_string(sections) + " Straßenabschnitte"), std::string::npos)
+      << describe(none);
+  // At a terminal (one stream for both outputs) nothing is asked either.
+  RunResult at_terminal = noxplz({"strassen", key, "Zzzz"}, terminal(""));
+  EXPECT_EQ(at_terminal.code, 3) << describe(at_terminal);
+  EXPECT_FALSE(at_terminal.timed_out);
+  EXPECT_NE(at_terminal.out.find("Straßenabschnitte: ohne PRÄFIX"), std::string::npos) << describe(at_terminal);
+
+  json all = noxplz_json({"strassen", key, "Zzzz", "--ja"});
+  EXPECT_EQ(static_cast<long long>(all.size()), sections);
+  // An unknown place key points to where keys are found.
+  RunResult unknown = noxplz({"strassen", "00000000", "A"});
+  EXPECT_EQ(unknown.code, 3);
+  EXPECT_NE(unknown.err.find("noxplz orte NAME"), std::string::npos) << describe(unknown);
+}
+
+TEST_F(CliTest, VersionIsTheProjectVersion) {
+  for (const char* flag : {"--version", "-V"}) {
+    RunResult r = run({flag}, piped());
+    EXPECT_EQ(r.code, 0) << describe(r);
+    EXPECT_EQ(r.out, std::string("noxplz ") + NOXPLZ_EXPECTED_VERSION + "\n") << describe(r);
+  }
+}
+
 }  // namespace
 }  // namespace noxplz::cli_test
