@@ -177,7 +177,9 @@ TEST_F(SearchDialogScenario, BlankPlaceTextRetypedPlaceAndAPlaceWithoutStreets) 
   });
 }
 
-TEST_F(SearchDialogScenario, StreetTypingNarrowsByTheNormalisedTextBeforeTheKey) {
+// The street list follows the text as each key leaves it, narrowed by the
+// normalised text; a text set by program refreshes nothing.
+TEST_F(SearchDialogScenario, StreetListFollowsTheTextAfterEachKey) {
   expect_dialog([&](frmPlz& f) {
     f.txt_Strasse.TypeText("Lin");  // no place chosen yet: nothing happens
     EXPECT_EQ(f.lst_Strassen.ListCount(), 0);
@@ -185,35 +187,133 @@ TEST_F(SearchDialogScenario, StreetTypingNarrowsByTheNormalisedTextBeforeTheKey)
     EXPECT_EQ(f.lst_Strassen.Items(), Lines{"Lindenstr. (1-99)"});
     EXPECT_EQ(f.txt_Plz.Text(), "10178");
 
-    f.txt_Strasse.Text("");
-    f.lst_Strassen.Clear();
+    f.txt_Strasse.Text("");  // by program: no refresh
+    EXPECT_EQ(f.lst_Strassen.Items(), Lines{"Lindenstr. (1-99)"});
     f.txt_Plz.Text("99999");
-    f.txt_Strasse.TypeKey("H");  // the field was empty: all streets, txt_Plz stays
-    EXPECT_EQ(view(f), "99999 | 1 Orte | 5 Straßen");
-    f.txt_Strasse.TypeKey("a");  // works on "H"
+    f.txt_Strasse.TypeKey("H");
     EXPECT_EQ(view(f), "10119 | 1 Orte | 3 Straßen");
     EXPECT_EQ(f.lst_Strassen.List(0), "Hafenweg");
-    f.txt_Strasse.TypeKey("u");  // works on "Ha", not yet on "Hau"
+    f.txt_Strasse.TypeKey("a");
     EXPECT_EQ(view(f), "10119 | 1 Orte | 3 Straßen");
-    f.txt_Strasse.Text("Lindenstrasse");
-    f.txt_Strasse.TypeText(" 4");  // the blank's key press works on Lindenstrasse
+    f.txt_Strasse.TypeKey("u");  // "Hau": the two sections of Hauptstr.
+    EXPECT_EQ(view(f), "10115 | 1 Orte | 2 Straßen");
+    f.txt_Strasse.TypeKey("\b");  // Backspace is a key too: "Ha"
+    EXPECT_EQ(view(f), "10119 | 1 Orte | 3 Straßen");
+    f.txt_Strasse.TypeText("\b\b");  // emptied by keys: all streets, txt_Plz stays
+    EXPECT_EQ(view(f), "10119 | 1 Orte | 5 Straßen");
+    f.txt_Strasse.TypeKey("\b");  // nothing left to delete: no change, no refresh
+    EXPECT_EQ(view(f), "10119 | 1 Orte | 5 Straßen");
+
+    f.txt_Strasse.Text("Lindenstrass");
+    EXPECT_EQ(f.lst_Strassen.ListCount(), 5);
+    f.txt_Strasse.TypeKey("e");  // "Lindenstrasse" narrows as "Lindenstr"
     EXPECT_EQ(f.lst_Strassen.Items(), Lines{"Lindenstr. (1-99)"});
     EXPECT_EQ(f.txt_Plz.Text(), "10178");
-    EXPECT_EQ(f.txt_Strasse.Text(), "Lindenstrasse 4");  // the box keeps what was typed
+    EXPECT_EQ(f.txt_Strasse.Text(), "Lindenstrasse");  // the box keeps what was typed
 
-    // No street matches: the question. Yes offers all streets (txt_Plz from
-    // the first), No empties list and postal code.
+    // The key that makes the text match nothing brings the question. Yes
+    // offers all streets (txt_Plz from the first), No empties list and postal code.
     f.txt_Strasse.Text("");
-    f.txt_Strasse.TypeText("Xy");  // the key y works on "X"
+    f.txt_Strasse.TypeKey("X");
     EXPECT_EQ(view(f), "10119 | 1 Orte | 5 Straßen");
-    f.txt_Strasse.Text("");
-    f.txt_Strasse.TypeText("Xy");
+    f.txt_Strasse.TypeKey("y");
     EXPECT_EQ(view(f), " | 1 Orte | 0 Straßen");
     EXPECT_EQ(f.txt_Strasse.Text(), "Xy");
+    f.txt_Strasse.Text("Qq");  // set by program: no question
   });
   tk_->ExpectMsgBox(kStrasseNichtGefunden, mb::kYes, mb::kYesNo, "Achtung")
       .ExpectMsgBox(kStrasseNichtGefunden, mb::kNo, mb::kYesNo, "Achtung");
   call();
+}
+
+// Where lines of the lists would read the same they tell their rows apart;
+// a click still chooses the row behind its line.
+TEST_F(SearchDialogScenario, ListLinesThatWouldReadTheSameTellTheirRowsApart) {
+  for (const auto& [alort, kgs] : FixtureRows<2>{{"55000001", "07131001"}, {"55000002", "07131002"}, {"55000003", ""}})
+    db_.insert("ORT_DA", {{"ALORT", alort}, {"ONAME", "Kirchahr"}, {"OZUSATZ", ""}, {"ALORT_NEU", ""}, {"KGS", kgs}});
+  for (const auto& [code, alort] : FixtureRows<2>{{"53505", "55000001"}, {"53505", "55000002"}, {"53506", "55000003"}})
+    db_.insert("PLZ_DA", {{"PLZ", code}, {"ALORT", alort}, {"ART_Auslieferung", "6"}});
+  for (const auto& [key, name] : FixtureRows<2>{{"07131001", "Altenahr"}, {"07131002", "Ahrbrück"}})
+    db_.insert("KGS_DA", {{"schluessel", key}, {"satzart", "G"}, {"name", name}});
+  for (const auto& [code, von, bis] : FixtureRows<3>{{"53505", "", ""}, {"53506", "", ""}, {"53505", "1", "9"}})
+    db_.insert("STR_DA", {{"ALORT", "55000002"}, {"NAME46", "Friedrich-Ebert-Gasse"}, {"PLZ", code},
+                          {"HNRVON", von}, {"HNRBIS", bis}, {"HNR_TYP", von[0] ? "N" : ""}, {"OTL_SCHL", ""}});
+  run([&](frmPlz& f) {
+    f.txt_Ort.TypeText("Kirch");
+    EXPECT_EQ(f.lst_Orte.Items(), (Lines{"Kirchahr   – 53505, Gemeinde Altenahr",
+                                         "Kirchahr   – 53505, Gemeinde Ahrbrück", "Kirchahr   – 53506"}));
+    f.lst_Orte.ClickRow(1);
+    EXPECT_EQ(f.txt_Ort.Tag(), "55000002");
+    EXPECT_EQ(f.txt_Ort.Text(), "Kirchahr");
+    EXPECT_EQ(f.lst_Strassen.Items(), (Lines{"Friedrich-Ebert-Gasse   – 53505", "Friedrich-Ebert-Gasse   – 53506",
+                                             "Friedrich-Ebert-Gasse (1-9)"}));
+    f.txt_Strasse.TypeText("Fr");
+    EXPECT_EQ(f.lst_Strassen.ListCount(), 3);
+    f.lst_Strassen.ClickRow(1);
+    EXPECT_EQ(f.txt_Plz.Text(), "53506");
+  });
+}
+
+// Return is "Übernehmen" and Escape "Abbrechen" from any control; Return
+// on a focused button presses that button.
+TEST_F(SearchDialogScenario, ReturnTakesOverAndEscapeCancelsFromAnyControl) {
+  struct Case {
+    const char* what;
+    std::function<void(frmPlz&)> user;
+    const char* result;
+    int32_t geprueft;
+  } cases[] = {
+      {"Return in the place list after Down",
+       [](frmPlz& f) {
+         f.txt_Ort.SetFocus();
+         f.txt_Ort.TypeText("Berl");
+         f.txt_Ort.PressKey(key::kDown);
+         EXPECT_EQ(f.focused(), &f.lst_Orte);
+         f.PressReturn();
+       },
+       "10115|Berlin||", -1},
+      {"Return in the street box",
+       [](frmPlz& f) {
+         choose_berlin(f);
+         f.txt_Strasse.SetFocus();
+         f.txt_Strasse.TypeText("Linden");
+         f.PressReturn();
+       },
+       "10178|Berlin|Linden|", -1},
+      {"Escape in the street list",
+       [](frmPlz& f) {
+         choose_berlin(f);
+         f.txt_Strasse.SetFocus();
+         f.txt_Strasse.PressKey(key::kDown);
+         EXPECT_EQ(f.focused(), &f.lst_Strassen);
+         f.PressEscape();
+       },
+       "50667|Köln|Domkloster 4|", 0},
+      {"Return on the focused Abbrechen",
+       [](frmPlz& f) {
+         f.txt_Ort.TypeText("Berl");
+         f.cmd_Abbruch.SetFocus();
+         f.PressReturn();
+       },
+       "50667|Köln|Domkloster 4|", 0},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    ASSERT_TRUE(host_.Init(nullptr, "", db_.connection()));
+    host_.Plz("50667");
+    host_.Ort("Köln");
+    host_.Strasse("Domkloster 4");
+    host_.Hausnummer("");
+    set_args("", "", "", "");
+    tk_->ExpectForm("frmPlz", [&](Form& form) {
+      c.user(dynamic_cast<frmPlz&>(form));
+      EXPECT_FALSE(form.visible()) << "the key ended the dialog";
+    });
+    call();
+    EXPECT_EQ(args(), c.result);
+    EXPECT_EQ(host_.Geprueft(), c.geprueft);
+    tk_->Verify();
+  }
 }
 
 TEST_F(SearchDialogScenario, ChoosingASectionTakesNameAndCodeAndColoursTheHouseNumber) {
@@ -238,7 +338,7 @@ TEST_F(SearchDialogScenario, ChoosingASectionTakesNameAndCodeAndColoursTheHouseN
 
     // A street without range leaves the colour; Down/Up work on the streets.
     f.txt_Strasse.Text("");
-    f.txt_Strasse.TypeText("Za");  // "Z": Zollweg only
+    f.txt_Strasse.TypeText("Zo");  // Zollweg only
     ASSERT_EQ(f.lst_Strassen.Items(), Lines{"Zollweg"});
     f.txt_Strasse.SetFocus();
     f.txt_Strasse.PressKey(key::kDown);

@@ -135,6 +135,24 @@ TEST_F(SearchScenario, CaseAOnePlace) {
   search({}, {"", "Berlin", "Hauptstraße 12"}, {"10178", "Berlin", "Hauptstraße 12", -1});
 }
 
+// The street choice opens on the section whose range admits the house
+// number; Return takes it.
+TEST_F(SearchScenario, StreetChoiceOpensOnTheSectionOfTheHouseNumber) {
+  const std::pair<const char*, const char*> cases[] = {
+      {"Haupt 14", "10117"}, {"Haupt 15", "10119"}, {"Haupt 5", "10115"}, {"Haupt", "10115"}};
+  for (const auto& [strasse, plz] : cases) {
+    Step open_on_section = form("frmAuswahl", [plz = std::string(plz)](Form& f) {
+      auto& lst = f.control<ListBox>("lst_Auswahl");
+      ASSERT_GE(lst.ListIndex(), 0);
+      EXPECT_NE(lst.List(lst.ListIndex()).find("Hauptstr."), std::string::npos);
+      f.PressReturn();
+    });
+    const std::string hausnummer = std::string(strasse).size() > 5 ? std::string(strasse).substr(6) : "";
+    const std::string taken = "Hauptstr. " + hausnummer;
+    search({open_on_section}, {"", "Berlin", strasse}, {plz, "Berlin", taken.c_str(), -1});
+  }
+}
+
 TEST_F(SearchScenario, CaseASeveralPlacesOrNone) {
   Step main = form("frmAuswahl", [](Form& f) {
     EXPECT_EQ(f.control<ListBox>("lst_Auswahl").Items(),

@@ -9,6 +9,7 @@
 #include "platform/ui/console/import_display.h"
 
 #ifdef NOXPLZ_CLI_WITH_QT
+#include "dialogs/frm_plz_import.h"
 #include "noxplz/qt_toolkit.h"
 #endif
 
@@ -53,16 +54,36 @@ void require_display() {
                           "„noxplz import“.");
 }
 
-// Runs `show` with the thread's dialogs in Qt windows on the opened database.
-// Without Qt or without a screen it says so in German instead.
-int with_qt_windows(const Globals& globals, const std::function<void(Context&)>& show) {
+#ifdef NOXPLZ_CLI_WITH_QT
+// The Qt windows, noting how the import dialog ended: the dialog is gone once
+// PlzImportieren returns, and when its modal display ends the import run and
+// its verification have finished.
+class WindowToolkit : public QtToolkit {
+ public:
+  void ShowModal(Form& form) override {
+    QtToolkit::ShowModal(form);
+    if (const auto* dialog = dynamic_cast<const frmPlzImport*>(&form))
+      import_verified = dialog->lbl_Delete.Visible() && dialog->lbl_Delete.Caption() == console::kNoticeAllOk;
+  }
+  bool import_verified = false;
+};
+#else
+struct WindowToolkit {
+  bool import_verified = false;
+};
+#endif
+
+// Runs `show` with the thread's dialogs in Qt windows on the opened database
+// and returns its exit code. Without Qt or without a screen it says so in
+// German instead.
+int with_qt_windows(const Globals& globals, const std::function<int(Context&, WindowToolkit&)>& show) {
 #ifdef NOXPLZ_CLI_WITH_QT
   require_display();
   Context context(globals, AnswerOptions{});
   context.open_database();
-  ScopedToolkit use(std::make_shared<QtToolkit>());
-  show(context);
-  return kOk;
+  auto windows = std::make_shared<WindowToolkit>();
+  ScopedToolkit use(windows);
+  return show(context, *windows);
 #else
   (void)globals;
   (void)show;
@@ -76,18 +97,34 @@ struct DialogCommand {
   std::string plz, ort, strasse, hausnummer;
 };
 
+// 0 after "Übernehmen" with the address on standard output; 3 after
+// "Abbrechen" or the close box, with nothing taken over.
 int run_dialog(const Globals& globals, const DialogCommand& d) {
-  return with_qt_windows(globals, [&](Context& context) {
+  return with_qt_windows(globals, [&](Context& context, WindowToolkit&) {
     std::string plz = d.plz, ort = d.ort, strasse = d.strasse, nr = d.hausnummer;
-    // After "Übernehmen" the four texts hold the dialog's address.
     context.manager().PlzSuchenDialog(plz, ort, strasse, nr);
+    if (context.manager().Geprueft() != -1) {
+      std::cerr << "Der Suchdialog wurde ohne „Übernehmen“ geschlossen; es wurde keine Adresse übernommen.\n";
+      return kNotVerified;
+    }
     std::cout << "Plz         " << plz << "\nOrt         " << ort << "\nStraße      " << strasse
               << "\nHausnummer  " << nr << "\n";
+    return kOk;
   });
 }
 
+// 0 only when the dialog ended on an import whose verification was all
+// green; 3 otherwise (closed without import, cancelled, failed verification).
 int run_import_dialog(const Globals& globals) {
-  return with_qt_windows(globals, [](Context& context) { context.manager().PlzImportieren(); });
+  return with_qt_windows(globals, [](Context& context, WindowToolkit& windows) {
+    context.manager().PlzImportieren();
+    if (windows.import_verified) {
+      std::cout << console::kNoticeAllOk << "\n";
+      return kOk;
+    }
+    std::cerr << "Der Importdialog wurde ohne vollständig geprüften Import geschlossen.\n";
+    return kNotVerified;
+  });
 }
 
 }  // namespace

@@ -8,8 +8,15 @@
 // - setting ListBox::ListIndex raises Click (also when the index is unchanged,
 //   as long as it is not -1);
 // - typing a character raises KeyPress first (the handler may swallow the key
-//   by setting it to 0), then the character lands and Change is raised;
-// - Button::Click() runs the click handler only when the button is enabled.
+//   by setting it to 0), then the character lands and Change is raised; during
+//   that Change TextBox::ChangedByKey() is true (a handler can tell the text a
+//   key produced from a text set by program or edited without a character
+//   key, such as Delete);
+// - Button::Click() runs the click handler only when the button is enabled;
+// - Return and Escape belong to the form (Form::PressReturn, PressEscape):
+//   Return presses the focused button or else the default button, Escape the
+//   cancel button; a form without a cancel button takes Escape as a close by
+//   its window frame.
 //
 // Geometry is in twips (1/1440 inch); renderers use twips / 15 = pixels.
 // Colours are 0x00BBGGRR; 0x80000000 + index names a system colour.
@@ -151,6 +158,11 @@ class TextBox : public Control {
   // User input: one character typed at the end of the text (UTF-8 code point
   // or key::kBack). Raises KeyPress, then (unless swallowed) changes the text.
   void TypeKey(std::string_view character);
+  // The text as a typed character key left it (toolkits call this after the
+  // key's KeyPress): like Text(), with ChangedByKey() true during Change.
+  void KeyText(std::string_view text);
+  // True while Change runs for a text that a typed character produced.
+  bool ChangedByKey() const { return changed_by_key_; }
   void TypeText(std::string_view text);  // TypeKey for each code point
   // User input: a key pressed that is no character (arrows, ...). Raises KeyDown.
   void PressKey(int key_code, int shift = 0);
@@ -160,10 +172,13 @@ class TextBox : public Control {
   std::function<void(int& key_code, int shift)> KeyDown;
 
  private:
+  void set_text(std::string_view text, bool by_key);
+
   std::string text_;
   std::string tag_;
   int32_t back_color_ = color::kWhite;
   bool suppress_change_ = false;
+  bool changed_by_key_ = false;
 };
 
 class ListBox : public Control {
@@ -252,6 +267,14 @@ class Form {
   void Unload();    // raises Form_Unload once; the form is gone for the user
   bool visible() const { return visible_; }
   bool loaded() const { return loaded_; }
+
+  // User input: the Return key (the focused button, else the default
+  // button) and the Escape key (the cancel button; without one, as a close
+  // by the window frame). A disabled or hidden button is not pressed.
+  void PressReturn();
+  void PressEscape();
+  Button* DefaultButton() const;
+  Button* CancelButton() const;
 
   // Handlers a form overrides.
   virtual void Form_Load() {}

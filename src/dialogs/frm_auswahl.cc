@@ -11,7 +11,8 @@ frmAuswahl::frmAuswahl() : Form("frmAuswahl", "", {0, 0, 5985, 3960}) {
 }
 
 void frmAuswahl::Form_Activate() {
-  if (lst_Auswahl.ListCount() > 0) lst_Auswahl.ListIndex(0);
+  if (lst_Auswahl.ListCount() == 0) return;
+  lst_Auswahl.ListIndex(initial_line >= 0 && initial_line < lst_Auswahl.ListCount() ? initial_line : 0);
 }
 
 void frmAuswahl::CloseRequested() {

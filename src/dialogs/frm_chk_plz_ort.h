@@ -1,7 +1,7 @@
 // frmChkPlzOrt, the question "Prüfe Postleitzahl und Bestimmungsort" asked
 // when a postal code and a place do not belong together. Antwort after the
 // form is hidden: 2 "&Postleitzahl" (the postal code is right), 1 "&Ort"
-// (the place is right), -1 "&Nein", 0 closed by the window frame.
+// (the place is right), -1 "&Nein", 0 closed by the window frame or Escape.
 #pragma once
 
 #include <cstdint>

@@ -39,29 +39,35 @@ std::string street_line(const VariantTable& strassen, int32_t row) {
   return street_list_line(strassen.Text(row, 0), strassen.Text(row, 2), strassen.Text(row, 3));
 }
 
-bool keep_list_in_step(ListBox& liste, const VariantTable& tabelle,
-                       std::string (*line)(const VariantTable&, int32_t)) {
-  int32_t n = rows_found(tabelle);
-  if (n < 0) n = 0;
-  bool in_step = liste.ListCount() == n;
-  for (int32_t i = 0; in_step && i < n; ++i) in_step = liste.List(i) == line(tabelle, i);
-  if (in_step) return false;
+std::vector<std::string> place_lines(const VariantTable& orte) {
+  return distinct_place_lines(orte, filled_rows(orte), place_line, false);
+}
+
+std::vector<std::string> street_lines(const VariantTable& strassen) {
+  return distinct_street_lines(strassen, filled_rows(strassen), street_line, false);
+}
+
+bool keep_list_in_step(ListBox& liste, const std::vector<std::string>& lines) {
+  if (liste.Items() == lines) return false;
   // The list filler and the lookup are two selections; should they disagree
   // (an error in one of them, rows in another order), the list follows the
-  // table, because the handlers read the chosen row from the table.
+  // table, because the handlers read the chosen row from the table. Lines
+  // that read the same get what tells them apart here too.
   liste.Clear();
-  for (int32_t i = 0; i < n; ++i) liste.AddItem(line(tabelle, i));
+  for (const std::string& line : lines) liste.AddItem(line);
   return true;
 }
 
 frmPlz::frmPlz() : Form("frmPlz", "Plz-Prüfung", {0, 0, 8175, 2670}) {
+  // Return takes the address over, Escape cancels, from any control.
+  cmd_Uebernehmen.Default = true;
+  cmd_Abbruch.Cancel = true;
   cmd_Uebernehmen.OnClick = [this] { cmd_Uebernehmen_Click(); };
   cmd_Abbruch.OnClick = [this] { cmd_Abbruch_Click(); };
   txt_Ort.Change = [this] { txt_Ort_Change(); };
   txt_Ort.KeyDown = [this](int& key_code, int) { txt_Ort_KeyDown(key_code); };
   lst_Orte.Click = [this] { lst_Orte_Click(); };
   lst_Orte.KeyDown = [this](int& key_code, int) { lst_Orte_KeyDown(key_code); };
-  txt_Strasse.KeyPress = [this](int&) { txt_Strasse_KeyPress(); };
   txt_Strasse.Change = [this] { txt_Strasse_Change(); };
   txt_Strasse.KeyDown = [this](int& key_code, int) { txt_Strasse_KeyDown(key_code); };
   lst_Strassen.Click = [this] { lst_Strassen_Click(); };
@@ -139,7 +145,7 @@ void frmPlz::txt_Ort_Change() {
   VariantTable& orte = *orte_ref;
   Ermittle_Orte(name, orte);
   Fill_OrtCombo(lst_Orte, name);
-  keep_list_in_step(lst_Orte, orte, place_line);
+  keep_list_in_step(lst_Orte, place_lines(orte));
   if (rows_found(orte) == 1) txt_Plz.Text(Ermittle_Plz(orte.Text(0, 2)));
 }
 
@@ -161,7 +167,7 @@ void frmPlz::lst_Orte_Click() {
   VariantTable& strassen = *strassen_ref;
   std::string strasse, hausnummer;  // empty: all streets, no question
   const bool hat_strassen = Ermittle_Strassen(alort, strassen, strasse, hausnummer);
-  keep_list_in_step(lst_Strassen, strassen, street_line);
+  keep_list_in_step(lst_Strassen, street_lines(strassen));
 
   if (hat_strassen) {
     txt_Plz.Text(Ermittle_Plz(alort));
@@ -194,25 +200,24 @@ void frmPlz::lst_Orte_KeyDown(int key_code) {
 
 // --- street side ---
 
-void frmPlz::txt_Strasse_KeyPress() {
+void frmPlz::txt_Strasse_Change() {
+  // The list follows the text a typed character (or Backspace) left: a street
+  // taken over from the list, a text set by program or one changed by Delete
+  // narrows nothing.
+  if (!txt_Strasse.ChangedByKey()) return;
   const std::string alort = text::trim(txt_Ort.Tag());
   if (alort.empty()) return;
   if (!text::trim(txt_Strasse.Text()).empty()) {
     Aktualisiere_Strassen();
     return;
   }
-  // An empty field lists all streets of the place; txt_Plz stays.
+  // An emptied field lists all streets of the place; txt_Plz stays.
   Fill_StrCombo(lst_Strassen, alort, "", "");
   VariantTablePtr strassen_ref = str_tabelle();
   VariantTable& strassen = *strassen_ref;
   std::string strasse, hausnummer;
   Ermittle_Strassen(alort, strassen, strasse, hausnummer);
-  keep_list_in_step(lst_Strassen, strassen, street_line);
-}
-
-void frmPlz::txt_Strasse_Change() {
-  // The street list follows the key presses, not the text changes: a street
-  // taken over from the list must not narrow the list again.
+  keep_list_in_step(lst_Strassen, street_lines(strassen));
 }
 
 void frmPlz::Aktualisiere_Strassen() {
@@ -224,7 +229,7 @@ void frmPlz::Aktualisiere_Strassen() {
   std::string hausnummer;
   const bool gefunden = Ermittle_Strassen(alort, strassen, strasse, hausnummer);
   lst_Strassen.Clear();
-  for (int32_t i = 0; i < rows_found(strassen); ++i) lst_Strassen.AddItem(street_line(strassen, i));
+  for (const std::string& line : street_lines(strassen)) lst_Strassen.AddItem(line);
   txt_Plz.Text(gefunden ? text::trim(strassen.Text(0, 1)) : std::string());
 }
 

@@ -15,6 +15,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "noxplz/plz_manager.h"
 #include "noxplz/ui.h"
@@ -65,7 +66,7 @@ class frmPlz : public Form {
   void lst_Orte_KeyDown(int key_code);
 
   // --- street side ---
-  void txt_Strasse_KeyPress();
+  // Refreshes the street list for the text as a typed key left it.
   void txt_Strasse_Change();
   void txt_Strasse_KeyDown(int key_code);
   void lst_Strassen_Click();
@@ -88,11 +89,15 @@ class frmPlz : public Form {
 // "Name (von-bis)" or the bare name for a street without house-number range.
 std::string place_line(const VariantTable& orte, int32_t row);
 std::string street_line(const VariantTable& strassen, int32_t row);
+// The lines of the two lists for the rows found in a table (rows
+// 0..UpperBound(1)-1): the lines above, where two would read the same with
+// what tells them apart (place: postal code, municipality; street: postal
+// code and district).
+std::vector<std::string> place_lines(const VariantTable& orte);
+std::vector<std::string> street_lines(const VariantTable& strassen);
 
-// Makes `liste` show one line per row found in `tabelle` (rows
-// 0..UpperBound(1)-1) unless it already does; returns true when the list had
-// to be rebuilt.
-bool keep_list_in_step(ListBox& liste, const VariantTable& tabelle,
-                       std::string (*line)(const VariantTable&, int32_t));
+// Makes `liste` show `lines` unless it already does; returns true when the
+// list had to be rebuilt.
+bool keep_list_in_step(ListBox& liste, const std::vector<std::string>& lines);
 
 }  // namespace noxplz

@@ -60,11 +60,11 @@ TEST_F(FrmPlzTest, AListOutOfStepWithItsTableIsRebuiltFromTheTable) {
     f.lst_Orte.Clear();
     for (const std::string& entry : entries) f.lst_Orte.AddItem(entry);
     f.lst_Orte.ListIndex(1);
-    EXPECT_EQ(keep_list_in_step(f.lst_Orte, orte, place_line), entries != in_step);
+    EXPECT_EQ(keep_list_in_step(f.lst_Orte, place_lines(orte)), entries != in_step);
     EXPECT_EQ(f.lst_Orte.Items(), in_step);
     EXPECT_EQ(f.lst_Orte.ListIndex(), entries == in_step ? 1 : -1);  // in step: untouched, the selection included
   }
-  EXPECT_TRUE(keep_list_in_step(f.lst_Orte, VariantTable{}, place_line));  // a table never filled has no rows
+  EXPECT_TRUE(keep_list_in_step(f.lst_Orte, place_lines(VariantTable{})));  // a table never filled has no rows
   EXPECT_EQ(f.lst_Orte.ListCount(), 0);
 }
 

@@ -1,6 +1,7 @@
 // The choice dialogs of the searches: the place / street choice lists on
 // frmAuswahl and the postal-code / place mismatch question frmChkPlzOrt.
 #include <exception>
+#include <functional>
 #include <memory>
 #include <utility>
 #include <vector>
@@ -26,9 +27,12 @@ struct UnloadOnExit {
 
 // Shows frmAuswahl with one line per filled row (a row whose name column is
 // empty is not offered) and returns the chosen row, -1 when cancelled. Any
-// error ends the choice quietly with the result reached so far.
+// error ends the choice quietly with the result reached so far. `lines`
+// composes the lines of the offered rows; `start` picks the row selected when
+// the list opens (-1: the first line).
 int32_t choose_row(const VariantTable& tabelle, std::string_view caption,
-                   std::string (*line)(const VariantTable&, int32_t)) {
+                   const std::function<std::vector<std::string>(const std::vector<int32_t>&)>& lines,
+                   const std::function<int32_t(const std::vector<int32_t>&)>& start = {}) {
   int32_t result = -1;
   try {
     auto form = std::make_unique<frmAuswahl>();
@@ -39,10 +43,13 @@ int32_t choose_row(const VariantTable& tabelle, std::string_view caption,
     form->lst_Auswahl.Clear();
     // List line -> table row; the two agree unless a row without name was skipped.
     std::vector<int32_t> rows;
-    for (int32_t i = 0; i <= tabelle.UpperBound(1); ++i) {
-      if (text::trim(tabelle.Text(i, 0)).empty()) continue;
-      form->lst_Auswahl.AddItem(line(tabelle, i));
-      rows.push_back(i);
+    for (int32_t i = 0; i <= tabelle.UpperBound(1); ++i)
+      if (!text::trim(tabelle.Text(i, 0)).empty()) rows.push_back(i);
+    for (const std::string& line : lines(rows)) form->lst_Auswahl.AddItem(line);
+    if (start) {
+      const int32_t row = start(rows);
+      for (size_t k = 0; k < rows.size(); ++k)
+        if (rows[k] == row) form->initial_line = static_cast<int32_t>(k);
     }
     form->Show();
     int32_t chosen = form->AuswahlIndex;
@@ -50,6 +57,19 @@ int32_t choose_row(const VariantTable& tabelle, std::string_view caption,
   } catch (const std::exception&) {
   }
   return result;
+}
+
+// The first of `rows` whose house-number range admits `hausnummer`; -1 when
+// none does or no house number is given.
+int32_t first_section_for(const VariantTable& strassen, const std::vector<int32_t>& rows,
+                          const std::string& hausnummer) {
+  if (text::trim(hausnummer).empty()) return -1;
+  for (int32_t r : rows) {
+    std::string hnr = hausnummer, von = strassen.Text(r, 2), bis = strassen.Text(r, 3), typ = strassen.Text(r, 4);
+    if (text::trim(von).empty()) continue;
+    if (Pruefe_Hausnummer(hnr, von, bis, typ)) return r;
+  }
+  return -1;
 }
 
 }  // namespace
@@ -69,10 +89,17 @@ std::string street_choice_line(const VariantTable& tabelle, int32_t row) {
   return name + district;
 }
 
-int32_t choose_place(const VariantTable& tabelle) { return choose_row(tabelle, "Orts-Auswahl", place_choice_line); }
+int32_t choose_place(const VariantTable& tabelle) {
+  return choose_row(tabelle, "Orts-Auswahl", [&](const std::vector<int32_t>& rows) {
+    return distinct_place_lines(tabelle, rows, place_choice_line, true);
+  });
+}
 
-int32_t choose_street(const VariantTable& tabelle) {
-  return choose_row(tabelle, "Straßen-Auswahl", street_choice_line);
+int32_t choose_street(const VariantTable& tabelle, const std::string& hausnummer) {
+  return choose_row(
+      tabelle, "Straßen-Auswahl",
+      [&](const std::vector<int32_t>& rows) { return distinct_street_lines(tabelle, rows, street_choice_line, true); },
+      [&](const std::vector<int32_t>& rows) { return first_section_for(tabelle, rows, hausnummer); });
 }
 
 int32_t Frage_PlzOrt() {

@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <memory>
+#include <utility>
 
 #include "lookup/global.h"
 #include "testing/scripted_toolkit.h"
@@ -81,6 +83,106 @@ TEST_F(ChoiceDialogTest, StreetListShowsRangesAndDistrictsAndSkipsRowsWithoutNam
     pick(1)(f);
   });
   EXPECT_EQ(choose_street(t), 2);
+}
+
+// Lines that would read the same tell their rows apart: streets by postal
+// code and district, places by the municipality of their place key (the
+// postal code is in the line already), else by the place key. The list still
+// maps each line to its row.
+TEST_F(ChoiceDialogTest, LinesThatWouldReadTheSameTellTheirRowsApart) {
+  VariantTable strassen = table(6, {{"Friedrich-Ebert-Gasse", "10115", "", "", "", ""},
+                                    {"Friedrich-Ebert-Gasse", "10117", "", "", "", ""},
+                                    {"Hauptstr.", "10115", "1", "9", "N", ""},
+                                    {"Hauptstr.", "10115", "1", "9", "N", ""}});  // the file held it twice
+  tk_->ExpectForm("frmAuswahl", [](Form& f) {
+    EXPECT_EQ(f.control<ListBox>("lst_Auswahl").Items(),
+              (Lines{"Friedrich-Ebert-Gasse   – 10115", "Friedrich-Ebert-Gasse   – 10117",
+                     "Hauptstr.   ( 1 - 9 )", "Hauptstr.   ( 1 - 9 )"}));
+    pick(1)(f);
+  });
+  EXPECT_EQ(choose_street(strassen), 1);
+
+  // Without a database the municipality is unknown: the place key tells them apart.
+  VariantTable orte = table(4, {{"Kirchahr", "", "55000001", "53505"},
+                                {"Kirchahr", "", "55000002", "53505"},
+                                {"Kirchahr", "", "55000003", "53506"}});
+  tk_->ExpectForm("frmAuswahl", [](Form& f) {
+    EXPECT_EQ(f.control<ListBox>("lst_Auswahl").Items(),
+              (Lines{"Kirchahr     (53505)   – Ortsschlüssel 55000001", "Kirchahr     (53505)   – Ortsschlüssel 55000002",
+                     "Kirchahr     (53506)"}));
+    pick(1)(f);
+  });
+  EXPECT_EQ(choose_place(orte), 1);
+}
+
+// The street list opens on the first section whose range admits the house
+// number; without a fitting section or house number on the first line.
+TEST_F(ChoiceDialogTest, StreetListPreselectsTheSectionOfTheHouseNumber) {
+  VariantTable t = table(6, {{"Hauptstr.", "10115", "1", "9", "N", ""},
+                             {"Hauptstr.", "10117", "2", "20", "G", ""},
+                             {"Hauptstr.", "10119", "11", "99", "U", ""},
+                             {"Hauptweg", "10119", "", "", "", ""}});
+  const std::pair<const char*, int32_t> cases[] = {{"14", 1}, {"15", 2}, {"7a", 0}, {"120", 0}, {"", 0}, {"x", 0}};
+  for (const auto& [hausnummer, line] : cases) {
+    SCOPED_TRACE(hausnummer);
+    tk_->ExpectForm("frmAuswahl", [line = line](Form& f) {
+      EXPECT_EQ(f.control<ListBox>("lst_Auswahl").ListIndex(), line);
+      f.PressReturn();  // Return takes the selected line
+    });
+    EXPECT_EQ(choose_street(t, hausnummer), line);
+  }
+  // Rows without name are not offered; the preselection still finds its line.
+  t.Set(0, 0, "");
+  tk_->ExpectForm("frmAuswahl", [](Form& f) {
+    EXPECT_EQ(f.control<ListBox>("lst_Auswahl").ListIndex(), 1);
+    f.PressReturn();
+  });
+  EXPECT_EQ(choose_street(t, "15"), 2);
+}
+
+// Return takes the selected line also from the list; Escape cancels, from
+// the list and from the focused "Übernehmen" alike.
+TEST_F(ChoiceDialogTest, ReturnTakesTheLineAndEscapeCancels) {
+  VariantTable t = table(4, {{"Aachen", "", "1", "52062"}, {"Aalen", "", "2", "73430"}});
+  tk_->ExpectForm("frmAuswahl", [](Form& f) {
+    auto& lst = f.control<ListBox>("lst_Auswahl");
+    lst.SetFocus();
+    lst.ListIndex(1);
+    f.PressReturn();
+  });
+  EXPECT_EQ(choose_place(t), 1);
+  tk_->ExpectForm("frmAuswahl", [](Form& f) {
+    f.control<ListBox>("lst_Auswahl").SetFocus();
+    f.PressEscape();
+  });
+  EXPECT_EQ(choose_place(t), -1);
+  tk_->ExpectForm("frmAuswahl", [](Form& f) {
+    f.control<Button>("cmd_Uebernehmen").SetFocus();
+    f.PressEscape();
+  });
+  EXPECT_EQ(choose_place(t), -1);
+  tk_->ExpectForm("frmAuswahl", [](Form& f) {
+    f.control<Button>("cmd_Abbrechen").SetFocus();
+    f.PressReturn();  // Return presses the focused button
+  });
+  EXPECT_EQ(choose_place(t), -1);
+}
+
+// The mismatch question by keyboard: Return answers with the focused
+// "&Postleitzahl" (or the button the focus moved to), Escape as the close box.
+TEST_F(ChoiceDialogTest, MismatchQuestionReturnAndEscape) {
+  const std::pair<std::function<void(Form&)>, int32_t> cases[] = {
+      {[](Form& f) { f.PressReturn(); }, 2},
+      {[](Form& f) {
+         f.control<Button>("cmd_Nein").SetFocus();
+         f.PressReturn();
+       }, -1},
+      {[](Form& f) { f.PressEscape(); }, 0},
+  };
+  for (const auto& [act, answer] : cases) {
+    tk_->ExpectForm("frmChkPlzOrt", act);
+    EXPECT_EQ(Frage_PlzOrt(), answer);
+  }
 }
 
 // The answers 2, 1, -1 and 0 are played through in the search scenarios of case B.

@@ -75,11 +75,32 @@ int32_t Frage_PlzOrt();
 // The place / street choice list (frmAuswahl, caption "Orts-Auswahl" /
 // "Straßen-Auswahl") over the filled rows of a place / street table; returns
 // the chosen table row or -1.
+// Lines that read the same carry what tells their rows apart (see below). The
+// street list starts on the first section whose range admits `hausnummer`
+// (when there is one), else on its first line.
 int32_t choose_place(const VariantTable& tabelle);
-int32_t choose_street(const VariantTable& tabelle);
+int32_t choose_street(const VariantTable& tabelle, const std::string& hausnummer = {});
 // Their lines for row `row`.
 std::string place_choice_line(const VariantTable& tabelle, int32_t row);
 std::string street_choice_line(const VariantTable& tabelle, int32_t row);
+
+// --- lines that tell entries apart ---
+// The rows 0..UpperBound(1)-1 of a lookup table.
+std::vector<int32_t> filled_rows(const VariantTable& tabelle);
+// `line` for each of `rows`; where lines would read the same, each line of
+// that group gets "   – " and what tells its row apart. Places: the postal
+// code (unless the line shows it), then the municipality of the place key,
+// then the place key, as far as needed. Streets: the postal code and the
+// district (unless the line shows it). Rows alike in all of it stay alike.
+std::vector<std::string> distinct_place_lines(const VariantTable& orte, const std::vector<int32_t>& rows,
+                                              std::string (*line)(const VariantTable&, int32_t),
+                                              bool line_shows_plz);
+std::vector<std::string> distinct_street_lines(const VariantTable& strassen, const std::vector<int32_t>& rows,
+                                               std::string (*line)(const VariantTable&, int32_t),
+                                               bool line_shows_district);
+// The name of the municipality (KGS_DA) of a place key (Ort_DA.KGS); empty
+// when unknown. Reports no error: it only helps telling lines apart.
+std::string municipality_of_place(const std::string& alort);
 
 // --- address text helpers (pure) ---
 // Moves a trailing house number from the street text into `hausnummer`: the

@@ -48,7 +48,10 @@ int32_t exact_street_row(const VariantTable& strassen, const std::string& name, 
 
 int32_t clsPlzManager::OrtsAuswahl(VariantTable& tabelle) { return choose_place(tabelle); }
 
-int32_t clsPlzManager::StrassenAuswahl(VariantTable& tabelle) { return choose_street(tabelle); }
+// The list starts on the section that admits the house number of the search.
+int32_t clsPlzManager::StrassenAuswahl(VariantTable& tabelle) {
+  return choose_street(tabelle, session().Such_Hausnummer);
+}
 
 void clsPlzManager::TrenneStrasseHausNr() {
   Session& s = session();

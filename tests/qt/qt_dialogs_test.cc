@@ -197,22 +197,71 @@ TEST_F(QtDialogTest, SearchDialogTypingListsColoursAndTheUnknownStreetQuestion) 
     click_row(orte, 0);
     EXPECT_EQ(colour(nr, QPalette::Base), kWhite) << "choosing the place again resets the colour";
 
-    // The refresh works on the text before each key: no street begins with
-    // "Q", and the question comes with the key after it.
+    // The list follows the text as each key leaves it: no street begins
+    // with "Q", so the question comes with that very key.
     auto* strasse = w<QLineEdit>(f.txt_Strasse);
     strasse->selectAll();
-    type_text(strasse, "Q");
-    EXPECT_GT(strassen->count(), 0);
     answer_next_box("Ja", seen);
-    type_text(strasse, "x");
-    EXPECT_EQ(strasse->text(), QStringLiteral("Qx"));
+    type_text(strasse, "Q");
+    EXPECT_EQ(strasse->text(), QStringLiteral("Q"));
     EXPECT_EQ(strassen->count(), place_.streets) << "Ja lists every street of the place";
+    answer_next_box("Nein");
+    type_text(strasse, "x");
+    EXPECT_EQ(strassen->count(), 0) << "Nein empties the list";
+    EXPECT_EQ(w<QLineEdit>(f.txt_Plz)->text(), QString());
     click(f.cmd_Abbruch);
   });
   EXPECT_EQ(manager_.Geprueft(), 0);
   EXPECT_EQ(seen->title, QStringLiteral("Achtung"));
   EXPECT_TRUE(seen->text.startsWith(QStringLiteral("Straße nicht gefunden!"))) << qt::to_std(seen->text);
   EXPECT_EQ(seen->buttons, (QStringList{"Ja", "Nein"}));
+}
+
+// With the keyboard alone: the place typed, Down into the list, Up back,
+// Tab to the street box where each letter narrows the list at once, Escape
+// cancels; a second time Down and Return take the address over.
+TEST_F(QtDialogTest, SearchDialogByKeyboardReturnTakesOverEscapeCancels) {
+  const QString name = qt::to_qstring(place_.name);
+  search([&](frmPlz& f) {
+    QWidget* window = tk_->window(f);
+    auto* ort = w<QLineEdit>(f.txt_Ort);
+    auto* strassen = w<QListWidget>(f.lst_Strassen);
+    ort->setFocus();
+    type_text(ort, name);
+    QTest::keyClick(ort, Qt::Key_Down);
+    QTest::keyClick(w<QListWidget>(f.lst_Orte), Qt::Key_Up);
+    EXPECT_EQ(window->focusWidget(), ort);
+    QTest::keyClick(ort, Qt::Key_Tab);  // the design's tab order: house number, then street
+    EXPECT_EQ(window->focusWidget(), w<QWidget>(f.txt_Hausnummer));
+    QTest::keyClick(window->focusWidget(), Qt::Key_Tab);
+    auto* strasse = w<QLineEdit>(f.txt_Strasse);
+    ASSERT_EQ(window->focusWidget(), strasse);
+    ASSERT_GT(strassen->count(), 0);
+    const QString first = strassen->item(0)->text().left(2);
+    type_text(strasse, first);
+    ASSERT_GT(strassen->count(), 0);
+    for (int i = 0; i < strassen->count(); ++i)
+      EXPECT_TRUE(strassen->item(i)->text().startsWith(first)) << qt::to_std(strassen->item(i)->text());
+    EXPECT_EQ(items_of(strassen), items_of(f.lst_Strassen));
+    QTest::keyClick(strasse, Qt::Key_Delete);  // Delete (nothing after the cursor) and arrows: no refresh
+    QTest::keyClick(strasse, Qt::Key_Left);
+    QTest::keyClick(strasse, Qt::Key_Escape);
+    EXPECT_FALSE(f.visible()) << "Escape is Abbrechen";
+  });
+  EXPECT_EQ(manager_.Geprueft(), 0);
+
+  init(*db_);
+  Address a = search([&](frmPlz& f) {
+    auto* ort = w<QLineEdit>(f.txt_Ort);
+    ort->setFocus();
+    type_text(ort, name);
+    QTest::keyClick(ort, Qt::Key_Down);
+    QTest::keyClick(w<QListWidget>(f.lst_Orte), Qt::Key_Return);
+    EXPECT_FALSE(f.visible()) << "Return is Übernehmen, also in a list";
+  });
+  EXPECT_EQ(manager_.Geprueft(), -1);
+  EXPECT_EQ(a.ort, place_.name);
+  EXPECT_FALSE(a.plz.empty());
 }
 
 // Closed by its frame the dialog unloads at once and the session is reset.
@@ -243,6 +292,16 @@ TEST_F(QtDialogTest, ChoiceListTakesADoubleClickedLineAndTheFrameCloseCancels) {
   });
   f.Show();
   EXPECT_EQ(f.AuswahlIndex, 1);
+  on_shown<frmAuswahl>([&](frmAuswahl& f) {  // Down and Return, as a click and "Übernehmen"
+    auto* list = w<QListWidget>(f.lst_Auswahl);
+    QTest::keyClick(list, Qt::Key_Down);
+    QTest::keyClick(list, Qt::Key_Return);
+  });
+  f.Show();
+  EXPECT_EQ(f.AuswahlIndex, 1);
+  on_shown<frmAuswahl>([&](frmAuswahl& f) { QTest::keyClick(w<QListWidget>(f.lst_Auswahl), Qt::Key_Escape); });
+  f.Show();
+  EXPECT_EQ(f.AuswahlIndex, -1) << "Escape cancels";
   close_by_frame();
   f.Show();
   EXPECT_EQ(f.AuswahlIndex, -1) << "closing by the frame is a cancel";
@@ -271,6 +330,16 @@ TEST_F(QtDialogTest, MismatchQuestionShowsTheQuestionIconAndAnswersByButton) {
          QTest::keyClick(tk_->window(f), Qt::Key_O, Qt::AltModifier);
        }, 1},
       {[&](frmChkPlzOrt& f) { tk_->window(f)->close(); }, 0},  // closed by the frame
+      {[&](frmChkPlzOrt& f) { QTest::keyClick(tk_->window(f)->focusWidget(), Qt::Key_Escape); }, 0},  // as the frame
+      {[&](frmChkPlzOrt& f) {
+         EXPECT_TRUE(QTest::qWaitForWindowActive(tk_->window(f), 2000));
+         QTest::keyClick(tk_->window(f), Qt::Key_N, Qt::AltModifier);
+       }, -1},
+      {[&](frmChkPlzOrt& f) {
+         EXPECT_TRUE(QTest::qWaitForWindowActive(tk_->window(f), 2000));
+         QTest::keyClick(tk_->window(f)->focusWidget(), Qt::Key_Tab);  // to &Ort
+         QTest::keyClick(tk_->window(f)->focusWidget(), Qt::Key_Return);
+       }, 1},
   };
   for (const auto& [act, answer] : answers) {
     on_shown(act);

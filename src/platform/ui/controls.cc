@@ -66,7 +66,11 @@ void Label::Refresh() { toolkit().Repaint(*this); }
 TextBox::TextBox(Form& owner, std::string name, Geometry geometry, int32_t tab_index)
     : Control(owner, std::move(name), Kind::TextBox, geometry, tab_index) {}
 
-void TextBox::Text(std::string_view text) {
+void TextBox::Text(std::string_view text) { set_text(text, false); }
+
+void TextBox::KeyText(std::string_view text) { set_text(text, true); }
+
+void TextBox::set_text(std::string_view text, bool by_key) {
   if (text_ == text) return;
   text_ = std::string(text);
   changed();
@@ -74,6 +78,13 @@ void TextBox::Text(std::string_view text) {
     suppress_change_ = false;
     return;
   }
+  // A text the Change handler sets by program is no key's text.
+  struct Restore {
+    bool& flag;
+    bool previous;
+    ~Restore() { flag = previous; }
+  } restore{changed_by_key_, changed_by_key_};
+  changed_by_key_ = by_key;
   if (Change) Change();
 }
 
@@ -100,7 +111,7 @@ void TextBox::TypeKey(std::string_view character) {
   if (key == 0) return;
   if (key == key::kBack) {
     size_t n = text::length(text_);
-    if (n > 0) Text(text::left(text_, n - 1));
+    if (n > 0) KeyText(text::left(text_, n - 1));
     return;
   }
   if (key == key::kReturn || key == key::kEscape || key == key::kTab) return;
@@ -111,7 +122,7 @@ void TextBox::TypeKey(std::string_view character) {
     typed = key < 0x80 ? std::string(1, static_cast<char>(key))
                        : text::windows1252_to_utf8(std::string(1, static_cast<char>(key)));
   }
-  Text(text_ + typed);
+  KeyText(text_ + typed);
 }
 
 void TextBox::TypeText(std::string_view text) {
@@ -196,6 +207,33 @@ Control* Form::FindControl(std::string_view name) const {
   for (Control* c : controls_)
     if (c->Name() == name) return c;
   return nullptr;
+}
+
+Button* Form::DefaultButton() const {
+  for (Control* c : controls_)
+    if (auto* b = dynamic_cast<Button*>(c); b && b->Default) return b;
+  return nullptr;
+}
+
+Button* Form::CancelButton() const {
+  for (Control* c : controls_)
+    if (auto* b = dynamic_cast<Button*>(c); b && b->Cancel) return b;
+  return nullptr;
+}
+
+void Form::PressReturn() {
+  Button* target = dynamic_cast<Button*>(focused_);
+  if (!target) target = DefaultButton();
+  if (target && target->Visible()) target->Click();
+}
+
+void Form::PressEscape() {
+  Button* cancel = CancelButton();
+  if (!cancel) {
+    CloseRequested();
+    return;
+  }
+  if (cancel->Visible()) cancel->Click();
 }
 
 void Form::raise_load() {

@@ -57,7 +57,13 @@ TextBoxWidget::TextBoxWidget(TextBox& model, QWidget* parent) : QLineEdit(parent
   // which raises Change; text set by program arrives through sync().
   connect(this, &QLineEdit::textEdited, this, [this](const QString& text) {
     std::string value = to_std(text);
-    if (value != model_.Text()) guarded(model_.owner(), [&] { model_.Text(value); });
+    if (value == model_.Text()) return;
+    guarded(model_.owner(), [&] {
+      if (typing_key_)
+        model_.KeyText(value);
+      else
+        model_.Text(value);
+    });
   });
   sync();
 }
@@ -83,8 +89,15 @@ void TextBoxWidget::keyPressEvent(QKeyEvent* event) {
     // The handler moved the focus elsewhere (Down into a list): the key is spent.
     if (form.focused() != focused_before) return;
   }
-  if (dialog_key) {
-    event->ignore();
+  if (dialog_key) {  // the form's keys, pressed in this box
+    form.set_focused(&model_);
+    event->accept();
+    guarded(form, [&] {
+      if (event->key() == Qt::Key_Escape)
+        form.PressEscape();
+      else
+        form.PressReturn();
+    });
     return;
   }
 
@@ -114,9 +127,14 @@ void TextBoxWidget::keyPressEvent(QKeyEvent* event) {
       if (!replacement.isEmpty()) insert(replacement);
     }
     std::string value = to_std(text());
-    if (value != model_.Text()) guarded(form, [&] { model_.Text(value); });
+    if (value != model_.Text()) guarded(form, [&] { model_.KeyText(value); });
     return;
   }
+  struct Landed {
+    bool& flag;
+    ~Landed() { flag = false; }
+  } landed{typing_key_};
+  typing_key_ = true;
   QLineEdit::keyPressEvent(event);
 }
 
@@ -186,7 +204,19 @@ void ListBoxWidget::selection_changed() {
 void ListBoxWidget::keyPressEvent(QKeyEvent* event) {
   Form& form = model_.owner();
   if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter || event->key() == Qt::Key_Escape) {
-    event->ignore();  // to the form: default / cancel button
+    form.set_focused(&model_);
+    event->accept();
+    guarded(form, [&] {
+      if (event->key() == Qt::Key_Escape) {
+        form.PressEscape();
+        return;
+      }
+      // The row under the keyboard cursor (moved with Ctrl+arrows, say) is
+      // taken as a click takes it before the form's default button acts.
+      const int r = currentRow();
+      if (r >= 0 && r < model_.ListCount() && r != model_.ListIndex()) model_.ListIndex(r);
+      if (form.visible()) form.PressReturn();
+    });
     return;
   }
   if (int vk = virtual_key(event->key()); vk != 0 && model_.KeyDown) {
@@ -401,22 +431,19 @@ void FormWindow::keyPressEvent(QKeyEvent* event) {
     QWidget::keyPressEvent(event);
     return;
   }
-  Button* target = nullptr;
-  if (is_return) {
-    if (auto* focused = dynamic_cast<ButtonWidget*>(focusWidget())) target = &focused->model();
-  }
-  for (const auto& [c, w] : widgets_) {
-    if (target) break;
-    if (c->kind() != Control::Kind::Button) continue;
-    auto* b = static_cast<Button*>(c);
-    if ((is_return && b->Default) || (is_escape && b->Cancel)) target = b;
-  }
-  if (target && target->Visible()) {
-    guarded(form_, [&] { target->Click(); });
-    event->accept();
-  } else {
-    event->ignore();
-  }
+  // What the keys mean is the form's: the focused or default button, the
+  // cancel button or the close box. Text and list boxes pass them on
+  // themselves; here they come from a button or the window. The model learns
+  // the focus from Qt (a window that was never activated got no focus events).
+  event->accept();
+  for (const auto& [c, w] : widgets_)
+    if (w == focusWidget()) form_.set_focused(c);
+  guarded(form_, [&] {
+    if (is_return)
+      form_.PressReturn();
+    else
+      form_.PressEscape();
+  });
 }
 
 }  // namespace noxplz::qt

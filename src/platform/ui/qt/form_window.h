@@ -18,7 +18,8 @@ namespace noxplz::qt {
 
 // Text box: KeyDown for every key with a virtual-key code, KeyPress for each
 // typed character before it lands (a handler may swallow or replace it), then
-// the model's text follows the widget and raises Change.
+// the model's text follows the widget and raises Change (with ChangedByKey()
+// for the text a typed character produced).
 class TextBoxWidget : public QLineEdit {
  public:
   TextBoxWidget(TextBox& model, QWidget* parent);
@@ -31,11 +32,15 @@ class TextBoxWidget : public QLineEdit {
 
  private:
   TextBox& model_;
+  bool typing_key_ = false;  // a typed character is landing
 };
 
 // List box: KeyDown before the list moves; a changed selection (mouse,
 // keyboard) sets the model's ListIndex, which raises Click, and so does a
-// click on the row already selected; a double click raises DblClick.
+// click on the row already selected; a double click raises DblClick. Return
+// first takes the row under the keyboard cursor as a click does, then presses
+// the form's default button; Escape its cancel button (Form::PressReturn,
+// PressEscape), as in a text box.
 class ListBoxWidget : public QListWidget {
  public:
   ListBoxWidget(ListBox& model, QWidget* parent);

@@ -1,0 +1,118 @@
+// Lines that tell list entries apart. A list shows one line per table row;
+// where two rows would read the same (two places named Kirchahr, one street
+// name in two postal-code areas), each line of that group gets what tells its
+// row apart. Rows that differ in nothing the table holds stay alike: they are
+// the same place or section.
+#include <functional>
+#include <map>
+
+#include "lookup/db_access.h"
+#include "lookup/global.h"
+
+namespace noxplz {
+namespace {
+
+using lookup::run;
+using lookup::ScopedRecordset;
+
+// One kind of detail for a row (may be empty).
+using Detail = std::function<std::string(int32_t row)>;
+
+// The line of `base` with its details: "Kirchahr   – 53505, Gemeinde Ahr".
+std::string with_details(const std::string& base, const std::vector<std::string>& details) {
+  std::string joined;
+  for (const std::string& d : details) {
+    if (d.empty()) continue;
+    if (!joined.empty()) joined += ", ";
+    joined += d;
+  }
+  if (joined.empty()) return base;
+  return text::trim_right(base) + "   – " + joined;
+}
+
+size_t distinct_count(const std::vector<std::string>& lines) {
+  std::map<std::string, int> seen;
+  for (const auto& l : lines) ++seen[l];
+  return seen.size();
+}
+
+// For every group of rows whose lines read the same, adds the details level
+// by level until the group's lines differ, keeping the first level that
+// tells most of them apart (no detail at all when none helps).
+std::vector<std::string> distinguish(const std::vector<int32_t>& rows, std::vector<std::string> lines,
+                                     const std::vector<Detail>& levels) {
+  std::map<std::string, std::vector<size_t>> groups;
+  for (size_t i = 0; i < lines.size(); ++i) groups[lines[i]].push_back(i);
+  for (const auto& [line, members] : groups) {
+    if (members.size() < 2) continue;
+    std::vector<std::vector<std::string>> details(members.size());
+    std::vector<std::string> best(members.size(), line);
+    size_t best_count = 1;
+    for (const Detail& level : levels) {
+      std::vector<std::string> candidate;
+      for (size_t m = 0; m < members.size(); ++m) {
+        details[m].push_back(level(rows[members[m]]));
+        candidate.push_back(with_details(line, details[m]));
+      }
+      const size_t count = distinct_count(candidate);
+      if (count > best_count) best = candidate, best_count = count;
+      if (count == members.size()) break;
+    }
+    for (size_t m = 0; m < members.size(); ++m) lines[members[m]] = best[m];
+  }
+  return lines;
+}
+
+}  // namespace
+
+std::string municipality_of_place(const std::string& alort) {
+  if (text::trim(alort).empty()) return {};
+  try {
+    ScopedRecordset rs(run("SELECT k.name FROM Ort_DA o, KGS_DA k WHERE o.ALORT = '" + sql_quote(text::trim(alort)) +
+                           "' and k.schluessel = o.KGS"));
+    if (!rs->Eof()) return text::trim(rs->Field("name").as_text());
+  } catch (const std::exception&) {
+    // Only a help for telling lines apart: without it the line stays shorter.
+  }
+  return {};
+}
+
+std::vector<std::string> distinct_place_lines(const VariantTable& orte, const std::vector<int32_t>& rows,
+                                              std::string (*line)(const VariantTable&, int32_t),
+                                              bool line_shows_plz) {
+  std::vector<std::string> lines;
+  for (int32_t r : rows) lines.push_back(line(orte, r));
+  std::vector<Detail> levels;
+  if (!line_shows_plz) levels.push_back([&](int32_t r) { return text::trim(orte.Text(r, 3)); });
+  levels.push_back([&](int32_t r) {
+    std::string name = municipality_of_place(orte.Text(r, 2));
+    return name.empty() ? name : "Gemeinde " + name;
+  });
+  levels.push_back([&](int32_t r) {
+    std::string alort = text::trim(orte.Text(r, 2));
+    return alort.empty() ? alort : "Ortsschlüssel " + alort;
+  });
+  return distinguish(rows, std::move(lines), levels);
+}
+
+std::vector<std::string> distinct_street_lines(const VariantTable& strassen, const std::vector<int32_t>& rows,
+                                               std::string (*line)(const VariantTable&, int32_t),
+                                               bool line_shows_district) {
+  std::vector<std::string> lines;
+  for (int32_t r : rows) lines.push_back(line(strassen, r));
+  const std::vector<Detail> levels = {[&](int32_t r) {
+    std::string detail = text::trim(strassen.Text(r, 1));
+    std::string district = line_shows_district ? std::string() : text::trim(strassen.Text(r, 5));
+    if (!district.empty()) detail += (detail.empty() ? "" : " ") + district;
+    return detail;
+  }};
+  return distinguish(rows, std::move(lines), levels);
+}
+
+std::vector<int32_t> filled_rows(const VariantTable& tabelle) {
+  std::vector<int32_t> rows;
+  for (int32_t r = 0; r < tabelle.UpperBound(1); ++r) rows.push_back(r);
+  return rows;
+}
+
+}  // namespace noxplz
