@@ -179,23 +179,24 @@ int main(int argc, char** argv) {
     import_through_dialog(*tk, host, connection, bad, "import-fehlgeschlagen.png", false);
     import_through_dialog(*tk, host, connection, good, "import-erfolgreich.png", true);
 
-    // 2. Search dialog mid-search: a place chosen, a street typed, a section
-    // clicked with a house number outside its range.
+    // 2. Search dialog mid-search: a place chosen with Down, a street begun
+    // (the list shows the streets for the text as typed; names in several
+    // postal-code areas carry their postal code), a section clicked with a
+    // house number outside its range.
     host.Init(nullptr, "", connection);
     tk->on_form_shown = [&](Form& form) {
       auto& f = dynamic_cast<frmPlz&>(form);
       auto* ort = widget<QLineEdit>(*tk, f.txt_Ort);
-      type(ort, QStringLiteral("Sankt"));
+      type(ort, QStringLiteral("Sankt Wolfsstadt"));
       QTest::keyClick(ort, Qt::Key_Down);
       auto* strassen = widget<QListWidget>(*tk, f.lst_Strassen);
-      auto* strasse = widget<QLineEdit>(*tk, f.txt_Strasse);
-      // The first letter of the place's first street, then one more key:
-      // the list shows the streets that begin with that letter.
-      QString first = strassen->count() > 0 ? strassen->item(0)->text().left(1) : QStringLiteral("B");
-      type(strasse, first);
-      type(strasse, QStringLiteral("r"));
-      type(widget<QLineEdit>(*tk, f.txt_Hausnummer), QStringLiteral("999"));
-      if (strassen->count() > 0) click_row(strassen, 0);
+      type(widget<QLineEdit>(*tk, f.txt_Hausnummer), QStringLiteral("60"));
+      type(widget<QLineEdit>(*tk, f.txt_Strasse), QStringLiteral("Be"));
+      for (int i = 0; i < strassen->count(); ++i)
+        if (strassen->item(i)->text().startsWith(QStringLiteral("Bergplatz"))) {
+          click_row(strassen, i);
+          break;
+        }
       save(tk->window(f), "suchdialog.png");
       f.Hide();
     };
@@ -230,7 +231,19 @@ int main(int argc, char** argv) {
     plz.clear(), ort = "S", strasse.clear();
     host.Suche_Plz_Original(plz, ort, strasse);
 
-    // 4. The mismatch question.
+    // 4. Street choice of a search for "Berg 12": names in several
+    // postal-code areas carry their postal code, and the list opens on the
+    // section whose range admits the house number.
+    host.Init(nullptr, "", connection);
+    tk->on_form_shown = [&](Form& form) {
+      auto& f = dynamic_cast<frmAuswahl&>(form);
+      if (f.Caption() == "Straßen-Auswahl") save(tk->window(f), "strassen-auswahl.png");
+      f.cmd_Abbrechen.Click();
+    };
+    plz.clear(), ort = "Sankt Wolfsstadt", strasse = "Berg 12";
+    host.Suche_Plz_Original(plz, ort, strasse);
+
+    // 5. The mismatch question.
     tk->on_form_shown = [&](Form& form) {
       save(tk->window(form), "plz-ort-frage.png");
       dynamic_cast<frmChkPlzOrt&>(form).cmd_Nein.Click();
