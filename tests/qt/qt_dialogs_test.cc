@@ -366,9 +366,13 @@ TEST_F(QtDialogTest, HostProgramTakesOverTheSearchDialogsAddressAndShowsGeprueft
   EXPECT_EQ(host.r_geprueft->text(), QStringLiteral("-1 (ja)"));
 
   const QString plz = host.plz->text();
-  on_shown<frmPlz>([&](frmPlz& f) { click(f.cmd_Abbruch); });
+  on_shown<frmPlz>([&](frmPlz& f) {
+    EXPECT_TRUE(QTest::qWaitForWindowActive(tk_->window(f), 2000));
+    QTest::keyClick(w<QLineEdit>(f.txt_Ort), Qt::Key_Escape);
+  });
   QTest::mouseClick(host.search_button, Qt::LeftButton);
-  EXPECT_EQ(host.plz->text(), plz) << "Abbrechen: the address stays";
+  EXPECT_EQ(host.plz->text(), plz) << "Escape: the address stays";
+  EXPECT_TRUE(QTest::qWaitForWindowActive(&host, 2000)) << "the keyboard is back in the host's window";
   EXPECT_EQ(host.r_geprueft->text(), QStringLiteral("0 (nein)"));
 
   bool import_shown = false;

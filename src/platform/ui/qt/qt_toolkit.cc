@@ -168,10 +168,12 @@ void QtToolkit::ShowModal(Form& form) {
   impl_->shown.push_back({&form, window.get(), &loop, false});
   // However the display ends (an error from Form_Activate included), the
   // window goes and the form is no longer on display.
+  // The keyboard goes back to the window below, as after a message box.
   struct EndDisplay {
     Impl& impl;
     Form& form;
     std::unique_ptr<qt::FormWindow>& window;
+    QPointer<QWidget> below;
     ~EndDisplay() {
       window->hide();
       form.set_visible(false);
@@ -179,8 +181,9 @@ void QtToolkit::ShowModal(Form& form) {
                                       [&](const Impl::Shown& s) { return s.form == &form; }),
                        impl.shown.end());
       window.reset();
+      if (below) reactivate(below->window());
     }
-  } end_display{*impl_, form, window};
+  } end_display{*impl_, form, window, QPointer<QWidget>(parent)};
 
   form.set_visible(true);
   window->show();
