@@ -17,13 +17,17 @@ done
 
 work=$(mktemp -d)
 xvfb_pid="" app_pid=""
+# Stops what this script started, however it ends (a failed check, a
+# timeout of the test runner, Ctrl-C).
 cleanup() {
   [ -n "$app_pid" ] && kill "$app_pid" 2>/dev/null
   [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null
+  app_pid="" xvfb_pid=""
   wait 2>/dev/null
   rm -rf "$work"
 }
 trap cleanup EXIT
+trap 'exit 1' INT TERM
 
 fail() {
   echo "FEHLER: $*"
@@ -64,7 +68,7 @@ start_window() {
   app_pid=$!
   window=$(timeout 30 xdotool search --sync --onlyvisible --name "$title" | head -n1)
   [ -n "$window" ] || fail "Fenster „$title“ erscheint nicht"
-  xdotool windowfocus --sync "$window" 2>/dev/null || true
+  timeout 10 xdotool windowfocus --sync "$window" 2>/dev/null || true
   sleep 0.3
 }
 
