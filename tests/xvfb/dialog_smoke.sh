@@ -2,8 +2,9 @@
 # Smoke test of the windows on a real X server: starts Xvfb on a free
 # display, runs `noxplz dialog` and types into it with real key events as an
 # office worker does (Tab to the place, the place name, Down into the list,
-# Return), then checks the exit code and the printed address; a second run
-# ends with Escape, a third closes the import dialog with Escape.
+# Return; then the same with two letters of a street and Down into the street
+# list), then checks the exit code and the printed address; another run ends
+# with Escape, the last closes the import dialog with Escape.
 # Exit 77 (skipped) when Xvfb or xdotool is missing.
 set -uo pipefail
 noxplz=${1:?Pfad des Programms noxplz fehlt}
@@ -51,14 +52,28 @@ db="$work/post.db"
 "$noxplz" generate --out "$work/post.dat" --seed 7 >/dev/null || fail "generate"
 "$noxplz" --db "$db" import --yes "$work/post.dat" >/dev/null 2>&1 || fail "import"
 # A current place whose name no other place begins with (ASCII only, so
-# that xdotool types it on any keyboard layout) and its postal code.
-place=""
+# that xdotool types it on any keyboard layout), and a two-letter beginning
+# of one of its streets whose first street differs from the first street of
+# the first letter alone: a list one key behind would show the wrong street.
+place="" prefix="" street=""
 while IFS= read -r name; do
   [[ "$name" =~ ^[A-Za-z][A-Za-z\ -]*$ ]] || continue
-  n=$("$noxplz" --db "$db" orte "$name" --json | grep -o '"ortsschluessel"' | wc -l)
-  [ "$n" -eq 1 ] && { place=$name; break; }
+  keys=$("$noxplz" --db "$db" orte "$name" --json | grep -o '"ortsschluessel": *"[0-9]*"' | grep -o '[0-9]\{8\}')
+  [ "$(echo "$keys" | wc -w)" -eq 1 ] || continue
+  mapfile -t streets < <("$noxplz" --db "$db" strassen "$keys" --json | grep -o '"strasse": *"[^"]*"' |
+                         sed 's/^"strasse": *"//; s/"$//')
+  for s in "${streets[@]}"; do
+    p=${s:0:2}
+    [[ "$p" =~ ^[A-Za-z]{2}$ ]] || continue
+    first_letter=""
+    for t in "${streets[@]}"; do [ "${t:0:1}" = "${p:0:1}" ] && { first_letter=$t; break; }; done
+    [ "${first_letter:0:2}" = "$p" ] && continue
+    place=$name prefix=$p street=$s
+    break
+  done
+  [ -n "$place" ] && break
 done < <("$noxplz" --db "$db" sql "SELECT TRIM(ONAME) AS name FROM ORT_DA WHERE COALESCE(TRIM(ALORT_NEU), '') = '' ORDER BY ONAME" | tail -n +3 | sed 's/ *$//')
-[ -n "$place" ] || fail "kein passender Ort in den Beispieldaten"
+[ -n "$place" ] || fail "kein passender Ort mit Straßen in den Beispieldaten"
 
 # Starts `noxplz ARGS...` in the background and waits for its window named $1.
 start_window() {
@@ -94,6 +109,22 @@ finish
 grep -qx "Ort         $place" "$work/out" || fail "Ort „$place“ nicht ausgegeben"
 grep -Eqx 'Plz         [0-9]{5}' "$work/out" || fail "keine Postleitzahl ausgegeben"
 echo "Return: Exit-Code 0, $(grep '^Plz' "$work/out" | tr -s ' ') $place"
+
+# 1b. The place chosen, Up back into its box, Tab Tab to the street, two
+# letters, Down into the street list, Return: the list showed the streets
+# for both letters.
+start_window "Plz-Prüfung" dialog
+xdotool key --delay 100 Tab
+xdotool type --delay 80 "$place"
+sleep 0.5
+xdotool key --delay 200 Down Up Tab Tab
+xdotool type --delay 150 "$prefix"
+sleep 0.5
+xdotool key --delay 200 Down Return
+finish
+[ "$rc" -eq 0 ] || fail "Straße mit Return: Exit-Code $rc statt 0"
+grep -qx "Straße      $street" "$work/out" || fail "nach „$prefix“ erwartet „$street“, ausgegeben: $(grep '^Straße' "$work/out")"
+echo "Straße nach „$prefix“: $street"
 
 # 2. Escape is "Abbrechen": exit code 3, no address.
 start_window "Plz-Prüfung" dialog --ort "$place"
