@@ -3,7 +3,8 @@
 # pkg-config files, the schema scripts and the programs.
 #
 # Install components (used by the Debian packages):
-#   NoxPlz_Runtime      shared libraries
+#   NoxPlz_Runtime      shared libraries of the core and the console toolkit
+#   NoxPlz_QtRuntime    shared library of the Qt toolkit
 #   NoxPlz_Development  headers, link symlinks, static libraries, package files, schema scripts
 #   NoxPlz_CLI          the noxplz program
 #   NoxPlz_GUI          the noxplz-gui program
@@ -18,11 +19,11 @@ file(RELATIVE_PATH _noxplz_bin_to_lib
      ${CMAKE_INSTALL_FULL_BINDIR} ${CMAKE_INSTALL_FULL_LIBDIR})
 
 # --- libraries ---------------------------------------------------------------------
-function(_noxplz_install_library target export_set)
+function(_noxplz_install_library target export_set component)
   set_target_properties(${target} PROPERTIES INSTALL_RPATH "$ORIGIN")
   install(TARGETS ${target} EXPORT ${export_set}
-    RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT NoxPlz_Runtime
-    LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR} COMPONENT NoxPlz_Runtime
+    RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT ${component}
+    LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR} COMPONENT ${component}
             NAMELINK_COMPONENT NoxPlz_Development
     ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR} COMPONENT NoxPlz_Development
     INCLUDES DESTINATION ${CMAKE_INSTALL_INCLUDEDIR})
@@ -30,10 +31,10 @@ function(_noxplz_install_library target export_set)
           COMPONENT NoxPlz_Development)
 endfunction()
 
-_noxplz_install_library(noxplz NoxPlzTargets)
-_noxplz_install_library(noxplz_console NoxPlzConsoleTargets)
+_noxplz_install_library(noxplz NoxPlzTargets NoxPlz_Runtime)
+_noxplz_install_library(noxplz_console NoxPlzConsoleTargets NoxPlz_Runtime)
 if(TARGET noxplz_qt)
-  _noxplz_install_library(noxplz_qt NoxPlzQtTargets)
+  _noxplz_install_library(noxplz_qt NoxPlzQtTargets NoxPlz_QtRuntime)
 endif()
 
 # --- headers: the public ones only (src/ stays private) --------------------------------
@@ -124,4 +125,8 @@ if(NOXPLZ_WITH_APPS)
     set_target_properties(noxplz-gui PROPERTIES INSTALL_RPATH "$ORIGIN/${_noxplz_bin_to_lib}")
     install(TARGETS noxplz-gui RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT NoxPlz_GUI)
   endif()
+endif()
+
+if(PROJECT_IS_TOP_LEVEL)
+  include(NoxPlzPackaging)
 endif()
