@@ -128,6 +128,7 @@ void Context::open_database() {
                                 "schema/sqlserver/postal_tables.sql an.");
     }
   }
+  connection_string_ = connection_string;
   manager_ = std::make_unique<clsPlzManager>();
   if (!manager_->Init(nullptr, connection_string, connection_))
     throw Failure(kError, "Die Sitzung auf " + source_name() +

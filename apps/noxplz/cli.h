@@ -69,6 +69,8 @@ class Context {
   long long count_rows(const std::string& table);
   // Where the data lives, for messages ("noxplz.db" or "der Verbindung").
   std::string source_name() const;
+  // The connection string the session was started with (after open_database).
+  const std::string& connection_string() const { return connection_string_; }
 
   bool stdout_color() const { return stdout_color_; }
 
@@ -78,6 +80,7 @@ class Context {
   std::shared_ptr<Toolkit> previous_toolkit_;
   std::unique_ptr<clsPlzManager> manager_;
   ConnectionPtr connection_;
+  std::string connection_string_;
   bool stdout_color_ = false;
 };
 
@@ -94,6 +97,11 @@ void add_import_commands(CLI::App& app, Globals& globals);
 void add_lookup_commands(CLI::App& app, Globals& globals);
 void add_search_commands(CLI::App& app, Globals& globals);
 void add_tool_commands(CLI::App& app, Globals& globals);
+void add_list_commands(CLI::App& app, Globals& globals);
+
+// `noxplz pruefe` without an address option: one address per line of
+// standard input, checked like a line of `pruefe-liste`.
+int run_pruefe_lines(const Globals& globals, bool json);
 
 // Adds --ja/--nein, --auswahl, --antwort to a command.
 void add_answer_options(CLI::App& command, AnswerOptions& answers, bool menus, bool buttons);

@@ -1,8 +1,11 @@
 // noxplz orte / ort / strassen / sql: the lookups on the postal tables.
 #include <CLI/CLI.hpp>
+#include <algorithm>
 #include <iostream>
 
 #include "cli.h"
+#include "fuzzy/similar_names.h"
+#include "lookup/global.h"
 #include "noxplz/error.h"
 #include "noxplz/lookup.h"
 #include "platform/text.h"
@@ -11,12 +14,31 @@ namespace noxplz::cli {
 namespace {
 
 struct LookupOptions {
-  std::string first;   // prefix, postal code or place key
+  std::string first;   // prefix, postal code, place name or place key
   std::string second;  // place or street prefix
   bool json = false;
   bool districts = false;
+  bool alort = false;  // `first` is a place key
   AnswerOptions answers;
 };
+
+// Places of a similar name for a name that found nothing (typo tolerance).
+std::vector<SimilarPlace> suggest_places(const std::string& name) {
+  std::vector<SimilarPlace> similar = similar_places(name, {}, 8);
+  std::erase_if(similar, [](const SimilarPlace& p) { return p.distance == 0; });
+  return similar;
+}
+
+// "Meinten Sie: München, Mülheim?"; "" without names.
+std::string did_you_mean(const std::vector<std::string>& names) {
+  std::vector<std::string> unique;
+  for (const std::string& n : names)
+    if (std::find(unique.begin(), unique.end(), n) == unique.end()) unique.push_back(n);
+  if (unique.empty()) return "";
+  std::string text = "Meinten Sie: ";
+  for (size_t i = 0; i < unique.size(); ++i) text += (i == 0 ? "" : ", ") + unique[i];
+  return text + "?";
+}
 
 // Hint when nothing was found because nothing was imported yet.
 void hint_if_empty(Context& context) {
@@ -35,13 +57,25 @@ int run_orte(const Globals& globals, const LookupOptions& o) {
     out.push_back({{"ort", p.name}, {"zusatz", p.addition}, {"ortsschluessel", p.key}, {"plz", p.plz}});
     rows.push_back({p.name, p.addition, p.key, p.plz});
   }
+  std::vector<SimilarPlace> similar;
+  if (places.empty()) similar = suggest_places(o.first);
   if (o.json) {
+    // When the prefix finds nothing: the places of a similar name, marked as suggestions.
+    for (const SimilarPlace& p : similar)
+      out.push_back({{"ort", p.name},
+                     {"zusatz", p.addition},
+                     {"ortsschluessel", p.alort},
+                     {"plz", text::trim(Ermittle_Postleitzahl(p.alort))},
+                     {"vorschlag", true}});
     print_json(out);
   } else if (!places.empty()) {
     print_table({"Ort", "Zusatz", "Ortsschlüssel", "Plz"}, rows);
   }
   if (places.empty()) {
     std::cerr << "Kein aktueller Ort beginnt mit „" << o.first << "“. Prüfen Sie die Schreibweise.\n";
+    std::vector<std::string> names;
+    for (const SimilarPlace& p : similar) names.push_back(p.name);
+    if (!names.empty()) std::cerr << did_you_mean(names) << "\n";
     hint_if_empty(context);
     return kNotVerified;
   }
@@ -77,10 +111,61 @@ std::string house_number_kind(const Street& s) {
   return s.house_from.empty() && s.house_to.empty() ? "" : "N";
 }
 
+bool all_digits(const std::string& s) {
+  return !s.empty() && std::all_of(s.begin(), s.end(), [](char c) { return c >= '0' && c <= '9'; });
+}
+
+// The place key of a place name: the current place of exactly that name (case
+// does not matter), else of the names beginning with it; the user chooses
+// when there are several. Empty when the choice was cancelled.
+std::string place_key(Context& context, const std::string& name, std::string& shown) {
+  const std::string wanted = text::trim(name);
+  std::vector<Place> places = find_places(*context.connection(), wanted);
+  std::vector<Place> exact;
+  for (const Place& p : places)
+    if (text::equals_ci(p.name, wanted)) exact.push_back(p);
+  if (!exact.empty()) places = std::move(exact);
+  if (places.empty()) {
+    std::string message = "Kein aktueller Ort heißt „" + wanted + "“ oder beginnt so.";
+    std::vector<std::string> names;
+    for (const SimilarPlace& p : suggest_places(wanted)) names.push_back(p.name);
+    if (!names.empty()) message += " " + did_you_mean(names);
+    hint_if_empty(context);
+    throw Failure(kNotVerified, message + " Die Orte zeigt „noxplz orte PRÄFIX“.");
+  }
+  size_t row = 0;
+  if (places.size() > 1) {
+    // The place choice list of the component, as a menu at the terminal.
+    VariantTable table;
+    table.ReDim(0, 0, 0, 3);
+    for (size_t i = 0; i < places.size(); ++i) {
+      const auto r = static_cast<int32_t>(i);
+      table.Set(r, 0, Variant(places[i].name));
+      table.Set(r, 1, Variant(places[i].addition));
+      table.Set(r, 2, Variant(places[i].key));
+      table.Set(r, 3, Variant(places[i].plz));
+      table.AppendRows();
+    }
+    const int32_t chosen = choose_place(table);
+    context.check_questions();
+    if (chosen < 0) return "";
+    row = static_cast<size_t>(chosen);
+  }
+  shown = text::trim(places[row].name + " " + places[row].addition);
+  return places[row].key;
+}
+
 int run_strassen(const Globals& globals, const LookupOptions& o) {
   Context context(globals, o.answers);
   context.open_database();
-  const PlaceKey place{o.first};
+  // A place key when asked for with --alort, or as eight digits (no place is named so).
+  std::string shown;
+  std::string key = text::trim(o.first);
+  if (!o.alort && !(all_digits(key) && key.size() == 8)) {
+    key = place_key(context, o.first, shown);
+    if (key.empty()) return kInvalid;  // the choice was cancelled
+  }
+  const PlaceKey place{key};
   const StreetOptions options{.with_districts = o.districts};
   std::vector<Street> streets = find_streets(*context.connection(), place, o.second, options);
   // Nothing begins with the prefix: with --ja every street of the place instead.
@@ -113,7 +198,14 @@ int run_strassen(const Globals& globals, const LookupOptions& o) {
   if (streets.empty()) {
     const std::string street = text::trim(o.second);
     std::cerr << "Keine Straße " << (street.empty() ? "" : "beginnt mit „" + street + "“ ")
-              << "im Ort mit dem Schlüssel „" << o.first << "“.";
+              << (shown.empty() ? "im Ort mit dem Schlüssel „" + key + "“" : "in " + shown + " (Ortsschlüssel " + key + ")")
+              << ".";
+    if (!street.empty()) {
+      std::vector<std::string> names;
+      for (const SimilarStreet& s : similar_streets(key, street, 8))
+        if (s.distance > 0) names.push_back(s.name);
+      if (!names.empty()) std::cerr << " " << did_you_mean(names);
+    }
     if (all_streets > 0)
       std::cerr << " Der Ort hat " << all_streets
                 << " Straßenabschnitte: ohne PRÄFIX (oder mit --ja) zeigt der Befehl alle.\n";
@@ -178,7 +270,7 @@ void add_lookup_commands(CLI::App& app, Globals& globals) {
   static LookupOptions orte, ort, strassen;
 
   auto* c = app.add_subcommand("orte", "listet die aktuellen Orte, deren Name mit PRÄFIX beginnt");
-  c->add_option("PRÄFIX", orte.first, "Anfang des Ortsnamens (leer: alle Orte)")->required();
+  c->add_option("PRÄFIX", orte.first, "Anfang des Ortsnamens (weggelassen oder leer: alle Orte)");
   c->add_flag("--json", orte.json, "Ausgabe als JSON");
   c->callback([&globals] { exit_code() = run_guarded([&] { return run_orte(globals, orte); }); });
 
@@ -189,9 +281,15 @@ void add_lookup_commands(CLI::App& app, Globals& globals) {
   add_answer_options(*c, ort.answers, true, false);
   c->callback([&globals] { exit_code() = run_guarded([&] { return run_ort(globals, ort); }); });
 
-  c = app.add_subcommand("strassen", "listet die Straßen eines Ortes (Ortsschlüssel aus „noxplz orte“)");
-  c->add_option("ORTSSCHLUESSEL", strassen.first, "Ortsschlüssel (ALORT)")->required();
+  c = app.add_subcommand("strassen", "listet die Straßen eines Ortes");
+  c->add_option("ORT", strassen.first,
+                "Ortsname (bei mehreren Orten dieses Namens eine Auswahl) oder mit --alort der Ortsschlüssel")
+      ->required();
   c->add_option("PRÄFIX", strassen.second, "Anfang des Straßennamens (leer: alle Straßen)");
+  c->add_flag("--alort", strassen.alort, "ORT ist der Ortsschlüssel (ALORT) aus „noxplz orte“");
+  c->add_option("--auswahl", strassen.answers.choices,
+                "wählt in der Auswahl der Orte gleichen Namens die Zeile N (1 = erste, 0 = Abbrechen)")
+      ->check(CLI::NonNegativeNumber);
   c->add_flag("--mit-ortsteil", strassen.districts, "zeigt den Ortsteil jedes Straßenabschnitts");
   c->add_flag("--json", strassen.json, "Ausgabe als JSON");
   c->add_flag("-j,--ja", strassen.answers.yes,

@@ -1,4 +1,6 @@
 // noxplz suche / pruefe / trenne: the address searches and the house-number splitter.
+#include <unistd.h>
+
 #include <CLI/CLI.hpp>
 #include <iostream>
 
@@ -56,6 +58,8 @@ int run_suche(const Globals& globals, const SearchOptions& o) {
 }
 
 int run_pruefe(const Globals& globals, const SearchOptions& o) {
+  if (o.plz.empty() && o.ort.empty() && o.strasse.empty() && o.hausnummer.empty() && !isatty(STDIN_FILENO))
+    return run_pruefe_lines(globals, o.json);
   require_place_or_code(o);
   Context context(globals, AnswerOptions{}, true);
   context.open_database();
@@ -105,7 +109,9 @@ void add_search_commands(CLI::App& app, Globals& globals) {
   add_answer_options(*c, suche.answers, true, true);
   c->callback([&globals] { exit_code() = run_guarded([&] { return run_suche(globals, suche); }); });
 
-  c = app.add_subcommand("pruefe", "prüft eine Adresse über den Suchdienst, ohne Rückfragen (für Skripte)");
+  c = app.add_subcommand("pruefe",
+                         "prüft eine Adresse über den Suchdienst, ohne Rückfragen (für Skripte); ohne Adressoption "
+                         "je Zeile der Standardeingabe eine Adresse: \"PLZ;Ort;Straße\" oder \"Straße Nr, PLZ Ort\"");
   add_address_options(*c, pruefe);
   c->callback([&globals] { exit_code() = run_guarded([&] { return run_pruefe(globals, pruefe); }); });
 

@@ -5,23 +5,8 @@
 #include <iostream>
 
 #include "cli.h"
+#include "help_format.h"
 #include "noxplz/version.h"
-
-namespace {
-
-std::string explain(const CLI::ParseError& e) {
-  const std::string name = e.get_name();
-  const std::string detail = std::string(" (") + e.what() + ")";
-  if (name == "RequiredError") return "Es fehlt eine Pflichtangabe" + detail + ".";
-  if (name == "ExtrasError") return "Unbekannte oder überzählige Angaben" + detail + ".";
-  if (name == "ConversionError") return "Ein Wert hat nicht das erwartete Format" + detail + ".";
-  if (name == "ValidationError") return "Ein Wert ist hier nicht zulässig" + detail + ".";
-  if (name == "ExcludesError") return "Diese Angaben schließen einander aus" + detail + ".";
-  if (name == "ArgumentMismatch") return "Eine Angabe hat zu viele oder zu wenige Werte" + detail + ".";
-  return "Der Aufruf ist fehlerhaft" + detail + ".";
-}
-
-}  // namespace
 
 int main(int argc, char** argv) {
   using namespace noxplz::cli;
@@ -30,7 +15,8 @@ int main(int argc, char** argv) {
   app.set_help_flag("-h,--help,--hilfe", "zeigt diese Hilfe")->group("Optionen");
   app.set_version_flag("-V,--version", std::string("noxplz ") + noxplz::version(), "zeigt die Version")
       ->group("Optionen");
-  auto formatter = app.get_formatter();
+  auto formatter = std::make_shared<GermanFormatter>();
+  app.formatter(formatter);
   formatter->label("Usage", "Aufruf");
   formatter->label("OPTIONS", "OPTIONEN");
   formatter->label("SUBCOMMAND", "BEFEHL");
@@ -60,6 +46,7 @@ int main(int argc, char** argv) {
   add_lookup_commands(app, globals);
   add_search_commands(app, globals);
   add_tool_commands(app, globals);
+  add_list_commands(app, globals);
   for (CLI::App* sub : app.get_subcommands({})) {
     sub->group("Befehle");
     if (CLI::Option* help = sub->get_help_ptr()) help->group("Optionen");
@@ -79,7 +66,7 @@ int main(int argc, char** argv) {
   } catch (const CLI::CallForVersion& e) {
     return app.exit(e);
   } catch (const CLI::ParseError& e) {
-    std::cerr << "Fehler im Aufruf: " << explain(e) << "\nHilfe: noxplz --help oder noxplz BEFEHL --help\n";
+    std::cerr << "Fehler im Aufruf: " << german_parse_error(e) << "\nHilfe: noxplz --help oder noxplz BEFEHL --help\n";
     return kInvalid;
   }
   return exit_code();

@@ -1,0 +1,360 @@
+#include "batch/list_check.h"
+
+#include <algorithm>
+#include <chrono>
+#include <condition_variable>
+#include <deque>
+#include <exception>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <stdexcept>
+#include <thread>
+
+#include "fuzzy/folding.h"
+#include "fuzzy/similar_names.h"
+#include "lookup/global.h"
+#include "noxplz/error.h"
+#include "noxplz/plz_manager.h"
+#include "platform/text.h"
+
+namespace noxplz::batch {
+namespace {
+
+constexpr size_t kBlockRows = 256;
+
+bool same_address(const ListAddress& given, const RowResult& right) {
+  return text::trim(given.plz) == right.plz && text::equals_ci(text::trim(given.ort), right.ort) &&
+         fuzzy::fold_name(given.strasse) == fuzzy::fold_name(right.strasse) &&
+         text::equals_ci(text::trim(given.hausnummer), text::trim(right.hausnummer));
+}
+
+// One address through the search provider's check; verified or not.
+bool provider_check(clsPlzManager& m, const ListAddress& a, RowResult& r) {
+  m.Suche_Plz(a.plz, a.ort, a.strasse, a.hausnummer, false);
+  if (m.Geprueft() != -1) return false;
+  r.plz = m.Plz();
+  r.ort = m.Ort();
+  r.strasse = m.Strasse();
+  r.hausnummer = m.Hausnummer();
+  return true;
+}
+
+}  // namespace
+
+const char* status_name(Status status) {
+  switch (status) {
+    case Status::Geprueft: return "geprueft";
+    case Status::Korrigiert: return "korrigiert";
+    case Status::Mehrdeutig: return "mehrdeutig";
+    case Status::Unbekannt: return "unbekannt";
+    case Status::Fehlerhaft: return "fehlerhaft";
+  }
+  return "";
+}
+
+std::string join_suggestions(const std::vector<std::string>& suggestions) {
+  std::string out;
+  for (const std::string& s : suggestions) out += (out.empty() ? "" : " | ") + s;
+  return out;
+}
+
+RowResult check_list_address(clsPlzManager& manager, const ListAddress& address, SimilarNames& names) {
+  RowResult r;
+  if (address.plz.empty() && address.ort.empty()) {
+    r.status = Status::Unbekannt;
+    r.grund = "keine_adresse";
+    return r;
+  }
+  if (provider_check(manager, address, r)) {
+    r.status = same_address(address, r) ? Status::Geprueft : Status::Korrigiert;
+    r.grund = r.status == Status::Geprueft ? "bestaetigt" : "korrigiert";
+    return r;
+  }
+  auto result = [](Status status, const char* grund) {
+    RowResult x;
+    x.status = status;
+    x.grund = grund;
+    return x;
+  };
+  if (address.ort.empty()) return result(Status::Unbekannt, "nicht_gefunden");
+
+  // The place: of that name (several places: the user has to say which), or
+  // the one clear name nearest to it.
+  ListAddress a = address;
+  std::vector<SimilarPlace> places = names.places(a.ort, a.plz);
+  if (places.empty() && !a.plz.empty()) places = names.places(a.ort);
+  if (places.empty()) return result(Status::Unbekannt, "ort_unbekannt");
+  const int place_distance = places.front().distance;
+  std::erase_if(places, [&](const SimilarPlace& p) { return p.distance != place_distance; });
+  std::vector<std::string> place_names;
+  for (const SimilarPlace& p : places)
+    if (std::find(place_names.begin(), place_names.end(), p.name) == place_names.end()) place_names.push_back(p.name);
+  if (places.size() > 1) {
+    RowResult x = result(Status::Mehrdeutig, place_distance > 0 ? "ort_unbekannt" : "ort_mehrdeutig");
+    for (const SimilarPlace& p : places)
+      x.vorschlaege.push_back(text::trim(text::trim(Ermittle_Plz(p.alort)) + " " + p.name + " " + p.addition));
+    return x;
+  }
+  if (place_distance > 0) {
+    a.ort = places.front().name;
+    if (provider_check(manager, a, r)) {
+      r.status = Status::Korrigiert;
+      r.grund = "ort_korrigiert";
+      return r;
+    }
+  }
+
+  // The street among the place's streets: the one clear name nearest to it.
+  if (a.strasse.empty()) return result(Status::Unbekannt, "nicht_gefunden");
+  std::vector<SimilarStreet> streets = names.streets(places.front().alort, a.strasse);
+  if (streets.empty()) return result(Status::Unbekannt, "strasse_unbekannt");
+  const int street_distance = streets.front().distance;
+  std::erase_if(streets, [&](const SimilarStreet& s) { return s.distance != street_distance; });
+  if (streets.size() > 1) {
+    RowResult x = result(Status::Mehrdeutig, "strasse_unbekannt");
+    for (const SimilarStreet& s : streets) x.vorschlaege.push_back(s.name);
+    return x;
+  }
+  a.strasse = streets.front().name;
+  if (provider_check(manager, a, r)) {
+    r.status = same_address(address, r) ? Status::Geprueft : Status::Korrigiert;
+    r.grund = r.status == Status::Geprueft ? "bestaetigt" : "strasse_korrigiert";
+    return r;
+  }
+  return result(Status::Unbekannt, "nicht_gefunden");
+}
+
+namespace {
+
+struct Job {
+  int64_t seq = 0;
+  std::vector<CsvRecord> rows;
+  std::vector<bool> broken;        // decided on reading: fehlerhaft
+  std::vector<std::string> why;    // reason code of a broken row
+  std::vector<RowResult> results;
+};
+
+// Worker threads, each with its own session, checking blocks of lines.
+class Pool {
+ public:
+  Pool(const ListRunOptions& options, const ColumnMap& columns, int threads) : options_(options), columns_(columns) {
+    for (int i = 0; i < threads; ++i) workers_.emplace_back([this] { work(); });
+  }
+  ~Pool() {
+    {
+      std::lock_guard lock(mutex_);
+      closing_ = true;
+    }
+    work_ready_.notify_all();
+    for (std::thread& t : workers_) t.join();
+  }
+
+  void push(std::shared_ptr<Job> job) {
+    {
+      std::lock_guard lock(mutex_);
+      todo_.push_back(std::move(job));
+    }
+    work_ready_.notify_one();
+  }
+  // The finished job `seq`, waiting for it when `wait`; null when not ready.
+  std::shared_ptr<Job> take(int64_t seq, bool wait) {
+    std::unique_lock lock(mutex_);
+    for (;;) {
+      if (error_) std::rethrow_exception(error_);
+      auto hit = done_.find(seq);
+      if (hit != done_.end()) {
+        auto job = hit->second;
+        done_.erase(hit);
+        return job;
+      }
+      if (!wait) return nullptr;
+      job_done_.wait(lock);
+    }
+  }
+
+ private:
+  void work() {
+    try {
+      clsPlzManager manager;
+      if (!manager.Init(nullptr, options_.connection_string))
+        throw Error(err::kObjectNotSet, "Die Sitzung für die Listenprüfung ließ sich nicht beginnen.");
+      for (;;) {
+        std::shared_ptr<Job> job;
+        {
+          std::unique_lock lock(mutex_);
+          work_ready_.wait(lock, [&] { return closing_ || !todo_.empty(); });
+          if (todo_.empty()) return;
+          job = std::move(todo_.front());
+          todo_.pop_front();
+        }
+        job->results.resize(job->rows.size());
+        for (size_t i = 0; i < job->rows.size(); ++i) {
+          if (job->broken[i]) {
+            job->results[i].status = Status::Fehlerhaft;
+            job->results[i].grund = job->why[i];
+            continue;
+          }
+          job->results[i] = check_list_address(manager, columns_.address(job->rows[i].fields), names_);
+        }
+        {
+          std::lock_guard lock(mutex_);
+          done_[job->seq] = job;
+        }
+        job_done_.notify_all();
+      }
+    } catch (...) {
+      {
+        std::lock_guard lock(mutex_);
+        if (!error_) error_ = std::current_exception();
+      }
+      job_done_.notify_all();
+    }
+  }
+
+  const ListRunOptions& options_;
+  const ColumnMap& columns_;
+  SimilarNames names_;
+  std::mutex mutex_;
+  std::condition_variable work_ready_, job_done_;
+  std::deque<std::shared_ptr<Job>> todo_;
+  std::map<int64_t, std::shared_ptr<Job>> done_;
+  std::exception_ptr error_;
+  bool closing_ = false;
+  std::vector<std::thread> workers_;
+};
+
+std::string field_count_text(size_t n) { return n == 1 ? "1 Feld" : std::to_string(n) + " Felder"; }
+
+}  // namespace
+
+ListSummary check_list(CsvReader& reader, std::ostream& out, const ListRunOptions& options) {
+  const auto start = std::chrono::steady_clock::now();
+  CsvRecord header_record;
+  if (!reader.next(header_record))
+    throw std::invalid_argument("Die Liste ist leer: es fehlt schon die Kopfzeile mit den Spaltennamen.");
+  std::vector<std::string> header = header_record.fields;
+  const bool rerun = strip_result_columns(header) > 0;
+  const size_t width = header.size();
+  ColumnMap columns = find_columns(header, options.columns);
+  if (!columns.any()) {
+    std::string names;
+    for (const std::string& h : header) names += (names.empty() ? "" : ", ") + ("„" + h + "“");
+    throw std::invalid_argument(
+        "Die Kopfzeile nennt keine Adressspalte (gefunden: " + names +
+        "). Erwartet werden PLZ/Postleitzahl, Ort/Stadt, Straße/Strasse/Str und Hausnummer/Hausnr/Nr; andere "
+        "Namen ordnet --spalten zu, zum Beispiel --spalten \"plz=Postcode,ort=City,strasse=Street\".");
+  }
+
+  CsvWriterOptions wo;
+  wo.separator = reader.separator();
+  wo.line_end = reader.line_end();
+  wo.encoding = options.output_encoding;
+  wo.bom = options.bom;
+  CsvWriter writer(out, wo);
+  {
+    std::vector<std::string> head = header;
+    for (const std::string& c : result_columns()) head.push_back(c);
+    writer.write(head);
+  }
+
+  int threads = options.threads > 0 ? options.threads : static_cast<int>(std::thread::hardware_concurrency());
+  threads = std::max(threads, 1);
+  ListSummary summary;
+  Pool pool(options, columns, threads);
+  const int64_t in_flight = 4 * static_cast<int64_t>(threads);
+  int64_t next_seq = 0, next_out = 0;
+  const std::string separator(1, reader.separator());
+
+  auto write_job = [&](Job& job) {
+    for (size_t i = 0; i < job.rows.size(); ++i) {
+      std::vector<std::string> fields = std::move(job.rows[i].fields);
+      if (fields.size() > width && width > 0) {
+        // The surplus of a broken line stays in its last column, separators included.
+        std::string rest = fields[width - 1];
+        for (size_t k = width; k < fields.size(); ++k) rest += separator + fields[k];
+        fields.resize(width - 1);
+        fields.push_back(std::move(rest));
+      }
+      fields.resize(width);
+      const RowResult& r = job.results[i];
+      fields.push_back(status_name(r.status));
+      fields.push_back(r.plz);
+      fields.push_back(r.ort);
+      fields.push_back(r.strasse);
+      fields.push_back(r.hausnummer);
+      fields.push_back(r.grund);
+      fields.push_back(join_suggestions(r.vorschlaege));
+      writer.write(fields);
+      ++summary.counts[static_cast<size_t>(r.status)];
+      ++summary.rows;
+    }
+    if (options.progress) {
+      ListProgress p;
+      p.rows = summary.rows;
+      p.bytes_read = reader.bytes_read();
+      p.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+      options.progress(p);
+    }
+  };
+  auto drain = [&](bool wait) {
+    while (next_out < next_seq) {
+      std::shared_ptr<Job> job = pool.take(next_out, wait);
+      if (!job) return;
+      write_job(*job);
+      ++next_out;
+      wait = wait && next_seq - next_out >= in_flight;
+    }
+  };
+
+  auto job = std::make_shared<Job>();
+  auto submit = [&] {
+    job->seq = next_seq++;
+    pool.push(job);
+    job = std::make_shared<Job>();
+    drain(next_seq - next_out >= in_flight);
+  };
+
+  CsvRecord record;
+  while (reader.next(record)) {
+    std::string why, message = record.problem;
+    if (!message.empty()) {
+      why = "zeile_unlesbar";
+    } else {
+      if (rerun && record.fields.size() > width) record.fields.resize(width);
+      // Blank fields after the last column (a trailing separator) do not count.
+      while (record.fields.size() > width && text::trim(record.fields.back()).empty()) record.fields.pop_back();
+      const bool blank = std::all_of(record.fields.begin(), record.fields.end(),
+                                     [](const std::string& f) { return text::trim(f).empty(); });
+      if (blank) {
+        why = "leere_zeile";
+        message = "Die Zeile ist leer.";
+      } else if (record.fields.size() > width) {
+        why = "spaltenzahl";
+        message = "Die Zeile hat " + field_count_text(record.fields.size()) + ", die Kopfzeile nur " +
+                  std::to_string(width) + " (ein Trennzeichen zu viel oder ein nicht in Anführungszeichen gesetztes "
+                  "Feld?).";
+      } else if (record.fields.size() == 1 && width > 1) {
+        why = "spaltenzahl";
+        message = std::string("Die Zeile enthält kein Trennzeichen „") +
+                  (reader.separator() == '\t' ? "Tab" : separator) + "“, die Kopfzeile hat " +
+                  std::to_string(width) + " Spalten.";
+      }
+    }
+    if (!message.empty() && options.problem) options.problem(record.line, message);
+    job->broken.push_back(!why.empty());
+    job->why.push_back(why);
+    job->rows.push_back(std::move(record));
+    record = CsvRecord{};
+    if (job->rows.size() >= kBlockRows) submit();
+  }
+  if (!job->rows.empty()) submit();
+  drain(true);
+  while (next_out < next_seq) drain(true);
+  out.flush();
+  summary.unrepresentable = writer.unrepresentable();
+  summary.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+  return summary;
+}
+
+}  // namespace noxplz::batch
