@@ -216,8 +216,12 @@ TEST_F(ListCliTest, AListFromTheGeneratedDataGetsEveryStatusAndItsCorrection) {
       EXPECT_EQ(row[7], l.ort_neu);
       EXPECT_EQ(row[8], l.strasse_neu);
     }
-    if (l.status == "mehrdeutig") EXPECT_NE(row[11].find(" | "), std::string::npos);
-    if (l.kunde == "section") EXPECT_EQ(row[9], second_number);
+    if (l.status == "mehrdeutig") {
+      EXPECT_NE(row[11].find(" | "), std::string::npos);
+    }
+    if (l.kunde == "section") {
+      EXPECT_EQ(row[9], second_number);
+    }
   }
   EXPECT_EQ(out.back()[0], "Diese Zeile ist keine Adresse");
   EXPECT_EQ(out.back()[5], "fehlerhaft");
