@@ -28,8 +28,20 @@ const std::string kQuestion = "Vor dem Import werden eventuell vorhandene Datafa
 const std::string kCancelQuestion = "Wollen Sie den Import wirklich abbrechen?";
 const std::string kAllGood = "Alle Werte wurden korrekt importiert!";
 const std::string kNotAllGood = "Es konnten nicht alle Werte korrekt importiert werden!";
+const std::string kNotTakenOver =
+    "Die neuen Daten wurden nicht übernommen, weil die Prüfung nicht alle Werte bestätigt hat. "
+    "Die bisherigen Postdaten bleiben unverändert erhalten.";
+// The deletion question: Yes/No with the question icon, "Nein" the default button.
+constexpr int kQuestionStyle = mb::kYesNoQuestion | mb::kDefaultButton2;
 
 std::string blanks(int n) { return std::string(static_cast<size_t>(n), ' '); }
+
+// A count as the labels show it, with German thousands separators ("3.050").
+std::string shown_count(int64_t n) {
+  std::string digits = std::to_string(n % 1000);
+  if (n < 1000) return digits;
+  return std::to_string(n / 1000) + "." + std::string(3 - digits.size(), '0') + digits;
+}
 
 // Fields padded with blanks (or cut) to their widths, then the end mark.
 std::string record(std::initializer_list<std::pair<std::string, int>> fields) {
@@ -118,10 +130,13 @@ TEST_P(GeneratedImport, StoresEveryRecordAndVerifiesThenAnsweringNoKeepsTheData)
     frm_.count_label(i).on_model_changed = [&, i](Control&) {
       if (shown[i].back() != frm_.count_label(i).Caption()) shown[i].push_back(frm_.count_label(i).Caption());
     };
-  tk_->ExpectMsgBox(kQuestion, mb::kYes, mb::kYesNoQuestion, "Achtung");
+  const bool green = std::string(c.red).empty();
+  tk_->ExpectMsgBox(kQuestion, mb::kYes, kQuestionStyle, "Achtung");
   for (int i = 0; i < o.wrong_end_marks; ++i)
     tk_->ExpectMsgBox("Falsche Satzlänge bei den " + o.wrong_end_mark_type + "-Sätzen, Import nicht möglich!",
                       mb::kOk, mb::kOkOnly, "NoxPlz");
+  // A red verification keeps the old data (here: none) and says so.
+  if (!green) tk_->ExpectMsgBox(kNotTakenOver, mb::kOk, mb::kOkOnly, "NoxPlz");
   import(write(bytes));
 
   const RecordCounters& n = session().counters;
@@ -130,18 +145,20 @@ TEST_P(GeneratedImport, StoresEveryRecordAndVerifiesThenAnsweringNoKeepsTheData)
     SCOPED_TRACE(kCodes[i]);
     // Records with a wrong end mark are skipped; the check records still count them.
     const int64_t stored = records(kCodes[i]) - (o.wrong_end_mark_type == kCodes[i] ? o.wrong_end_marks : 0);
-    EXPECT_EQ(db_.count(kTables[i]), stored);
+    EXPECT_EQ(db_.count(kTables[i]), green ? stored : 0);
     EXPECT_EQ(counters[i], stored);
-    // The label moves on at every 50th record only, in black; below 50 it keeps the grey of the deletion.
+    // The label moves on at every 50th record while reading, in black, and
+    // shows the true final count at the end; a type without records keeps
+    // the grey of the deletion.
     std::vector<std::string> every_50th;
-    for (int64_t k = 0; k <= stored; k += 50) every_50th.push_back(std::to_string(k));
+    for (int64_t k = 0; k <= stored; k += 50) every_50th.push_back(shown_count(k));
+    if (stored % 50 != 0) every_50th.push_back(shown_count(stored));
     EXPECT_EQ(shown[i], every_50th);
-    EXPECT_EQ(frm_.count_label(i).ForeColor(), stored >= 50 ? color::kBlack : color::kGrayText);
+    EXPECT_EQ(frm_.count_label(i).ForeColor(), stored > 0 ? color::kBlack : color::kGrayText);
   }
-  EXPECT_EQ(db_.count("PRUEF_DA"), summary_.check_records);
+  EXPECT_EQ(db_.count("PRUEF_DA"), green ? summary_.check_records : 0);
   EXPECT_EQ(red_types(), c.red);
   EXPECT_EQ(tk_->mouse_pointer(), 0);
-  const bool green = std::string(c.red).empty();
   EXPECT_EQ(frm_.lbl_Delete.Caption(), green ? kAllGood : kNotAllGood);
   EXPECT_EQ(frm_.cmd_Importieren.Caption(), green ? "&Beenden" : "&Importieren");
   EXPECT_EQ(frm_.cmd_Abbruch.Enabled(), !green);
@@ -153,7 +170,7 @@ TEST_P(GeneratedImport, StoresEveryRecordAndVerifiesThenAnsweringNoKeepsTheData)
   // Importing again, the deletion question answered No: the data stays, the display is reset.
   db_.insert("ORT_DA", {{"ONAME", "Altdorf"}});  // not in the file
   const int64_t rows = all_rows();
-  tk_->ExpectMsgBox(kQuestion, mb::kNo, mb::kYesNoQuestion, "Achtung");
+  tk_->ExpectMsgBox(kQuestion, mb::kNo, kQuestionStyle, "Achtung");
   frm_.cmd_Importieren.Click();
   EXPECT_EQ(all_rows(), rows);
   for (int i = 0; i < 8; ++i) {
@@ -210,21 +227,31 @@ TEST_F(ImportScenario, StoredValuesAreExactlyTheFileFields) {
                                  {"000099", 6}, {"1", 1}, {"11111111", 8}, {"0", 1}, {"12345", 5}, {"2", 1},
                                  {"", 6}, {"", 6}}) + "REST";
   ASSERT_EQ(st.size() + orl.size() + pf.size(), 234u + 178u + 70u);
+  // The verification is red (only ST has a check record), so the rows are
+  // taken back at the end: they are read while the run still holds them.
+  std::vector<std::string> stored;
+  tk_->on_do_events = [&] {
+    stored = {fields("STR_DA", {"Version_Dateikennung", "Name46", "HNRVON", "HNR_Typ", "OTL_Schl", "HNRBIS_NEU"}),
+              fields("ORT_DA", {"ONAME", "OZUSATZ"}), fields("KGS_DA", {"name"}), fields("POFA_DA", {"PFNRBIS_NEU"}),
+              fields("PRUEF_DA", {"Satzzahl", "Datum_Summe"}), std::to_string(db_.count("PRUEF_DA"))};
+  };
   tk_->ExpectMsgBox(kQuestion, mb::kYes);
   tk_->ExpectMsgBox("Fehler beim Import der XX-Sätze!\n13 / Typen unverträglich", mb::kOk, mb::kOkOnly, "NoxPlz");
   tk_->ExpectMsgBox("Falsche Satzlänge bei den XX-Sätzen, Import nicht möglich!", mb::kOk, mb::kOkOnly, "NoxPlz");
+  tk_->ExpectMsgBox(kNotTakenOver, mb::kOk, mb::kOkOnly, "NoxPlz");
   import(write(kg_line("09162000", "M\x81nchen") + "\r\n" + st + "\r" + orl + "\n" + pf + "\r\n" +
                "XX2612001ST1        0000000020240115$\r\n" +  // count of blanks: conversion error
                "XX2612001ST100000001000000002024011\r\n" +   // 36 characters: no end mark
                "XX2612001ST1000000010000000020240115$"));     // last line without ending
 
-  EXPECT_EQ(fields("STR_DA", {"Version_Dateikennung", "Name46", "HNRVON", "HNR_Typ", "OTL_Schl", "HNRBIS_NEU"}),
-            "st|Mühlen-Straße O`Brien" + blanks(25) + "|1       |U|001|" + blanks(8));  // the type code as in the file
-  EXPECT_EQ(fields("ORT_DA", {"ONAME", "OZUSATZ"}), "Größdorf" + blanks(32) + "|b. Köln" + blanks(23));
-  EXPECT_EQ(fields("KGS_DA", {"name"}), "München" + blanks(33));
-  EXPECT_EQ(fields("POFA_DA", {"PFNRBIS_NEU"}), blanks(6));
-  EXPECT_EQ(fields("PRUEF_DA", {"Satzzahl", "Datum_Summe"}), "1|0000000020240115");
-  EXPECT_EQ(db_.count("PRUEF_DA"), 1);
+  ASSERT_EQ(stored.size(), 6u);
+  EXPECT_EQ(stored[0], "st|Mühlen-Straße O`Brien" + blanks(25) + "|1       |U|001|" + blanks(8));  // the type code as in the file
+  EXPECT_EQ(stored[1], "Größdorf" + blanks(32) + "|b. Köln" + blanks(23));
+  EXPECT_EQ(stored[2], "München" + blanks(33));
+  EXPECT_EQ(stored[3], blanks(6));
+  EXPECT_EQ(stored[4], "1|0000000020240115");
+  EXPECT_EQ(stored[5], "1");
+  EXPECT_EQ(all_rows(), 0);  // taken back
   // Only ST has a check record, and it agrees.
   EXPECT_EQ(red_types(), "GE KG OE OR OT PF PL ");
 }
@@ -247,6 +274,8 @@ TEST_F(ImportScenario, CancelAnsweredNoGoesOnYesStopsBeforeTheNextLineAndStillVe
     tk_->ExpectMsgBox(kCancelQuestion, mb::kNo, mb::kYesNo, "Abbruch");
     tk_->ExpectMsgBox(kCancelQuestion, mb::kNo, mb::kYesNo, "Abbruch");
     tk_->ExpectMsgBox(kCancelQuestion, mb::kYes, mb::kYesNo, "Abbruch");
+    tk_->ExpectMsgBox("Der Import wurde abgebrochen. Die bisherigen Postdaten bleiben unverändert erhalten.",
+                      mb::kOk, mb::kOkOnly, "NoxPlz");
     import(path);
     // Hidden by the cancel, yet the run verified what arrived.
     EXPECT_FALSE(frm_.visible());
@@ -256,8 +285,8 @@ TEST_F(ImportScenario, CancelAnsweredNoGoesOnYesStopsBeforeTheNextLineAndStillVe
   tk_->ShowModal(frm_);
   EXPECT_TRUE(frm_.Abbruch());
   EXPECT_GT(rows_at_abort, 0);
-  EXPECT_EQ(all_rows(), rows_at_abort);
   EXPECT_LT(rows_at_abort, summary_.lines);
+  EXPECT_EQ(all_rows(), 0);  // the old data (none) is kept
   EXPECT_EQ(tk_->mouse_pointer(), 0);
 }
 
@@ -284,12 +313,22 @@ TEST_F(ImportScenario, DuplicatesOnAKeyedTableAreSkippedSilentlyOtherRejectionsR
   db_.exec("CREATE TRIGGER NUR_TEST BEFORE INSERT ON KGS_DA WHEN NEW.schluessel = '09162001' "
            "BEGIN SELECT RAISE(ABORT, 'abgelehnt'); END");
   const std::string kg = kg_line("09162000", "M\x81nchen") + "\r\n";
+  // No check records: the verification is red and the rows are taken
+  // back at the end, so they are counted while the run holds them.
+  int32_t kg_rows = -1;
+  std::string first_key;
+  tk->on_do_events = [&] {
+    kg_rows = db_.count("KGS_DA");
+    first_key = fields("KGS_DA", {"schluessel"});
+  };
   import(write(kg + kg + kg_line("09162001", "Augsburg") + "\r\n" + kg + kg_line("09162002", "Passau")));
-  ASSERT_EQ(tk->shown.size(), 2u);  // the question, then one message for the rejected record only
+  // The question, one message for the rejected record only, the data kept.
+  ASSERT_EQ(tk->shown.size(), 3u);
   EXPECT_TRUE(tk->shown[1].starts_with("Fehler beim Import der KG-Sätze!\n")) << tk->shown[1];
   EXPECT_NE(tk->shown[1].find("abgelehnt"), std::string::npos) << tk->shown[1];
-  EXPECT_EQ(fields("KGS_DA", {"schluessel"}), "09162000");
-  EXPECT_EQ(db_.count("KGS_DA"), 2);  // the run went on after the rejection
+  EXPECT_EQ(tk->shown[2], kNotTakenOver);
+  EXPECT_EQ(first_key, "09162000");
+  EXPECT_EQ(kg_rows, 2);  // the run went on after the rejection
   EXPECT_EQ(session().counters.KG, 2);
 }
 
@@ -327,10 +366,11 @@ TEST_F(ImportScenario, FailedDeletionStopsTheImport) {
   ASSERT_FALSE(expected.empty());
   tk_->ExpectMsgBox(kQuestion, mb::kYes);
   tk_->ExpectMsgBox(expected, mb::kOk, mb::kOkOnly, "NoxPlz");
-  tk_->ExpectMsgBox("Bestehende Datafactory-Daten können nicht gelöscht werden! Import wird abgeprochen.", mb::kOk,
-                    mb::kOkOnly, "NoxPlz");
+  tk_->ExpectMsgBox("Bestehende Datafactory-Daten können nicht gelöscht werden! Import wird abgeprochen.\n"
+                    "Die bisherigen Postdaten bleiben unverändert erhalten.",
+                    mb::kOk, mb::kOkOnly, "NoxPlz");
   import(write(generated()));
-  EXPECT_EQ(db_.count("GROSS_DA"), 0);  // emptied before the failure
+  EXPECT_EQ(db_.count("GROSS_DA"), 1);  // the tables emptied before the failure are back
   EXPECT_EQ(db_.count("STR_DA"), 0);
   EXPECT_FALSE(frm_.lbl_Delete.Visible());
   EXPECT_EQ(tk_->mouse_pointer(), 0);

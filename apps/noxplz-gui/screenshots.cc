@@ -135,8 +135,11 @@ void import_through_dialog(QtToolkit& tk, clsPlzManager& host, const ConnectionP
   tk.on_form_shown = [&](Form& form) {
     auto& f = dynamic_cast<frmPlzImport&>(form);
     type(widget<QLineEdit>(tk, f.txtDatenDatei), QString::fromStdString(file));
-    on_next_box([&](QMessageBox* box) {
+    const bool fails = picture == "import-fehlgeschlagen.png";
+    on_next_box([&, fails](QMessageBox* box) {
       if (question_picture) save(box, "import-loeschfrage.png");
+      // A failed verification ends with the notice that the old data is kept.
+      if (fails) on_next_box([](QMessageBox* kept) { click_box_button(kept, "OK"); });
       click_box_button(box, "Ja");
     });
     QTest::mouseClick(widget<QPushButton>(tk, f.cmd_Importieren), Qt::LeftButton);

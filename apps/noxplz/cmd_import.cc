@@ -7,6 +7,8 @@
 
 #include "cli.h"
 #include "dialogs/frm_plz_import.h"
+#include "manager/session.h"
+#include "noxplz/db.h"
 #include "noxplz/plz_import.h"
 #include "platform/ui/console/import_display.h"
 
@@ -28,16 +30,23 @@ bool verification_ran(const frmPlzImport& form) {
   return form.lbl_Delete.Visible() && (notice == console::kNoticeAllOk || notice == console::kNoticeNotAllOk);
 }
 
+constexpr int32_t RecordCounters::*kCounters[8] = {&RecordCounters::GE, &RecordCounters::KG,
+                                                   &RecordCounters::OE, &RecordCounters::OR,
+                                                   &RecordCounters::OT, &RecordCounters::PF,
+                                                   &RecordCounters::PL, &RecordCounters::ST};
+
 // The outcome of the verification as the dialog shows it: per record type
-// its caption colour, with the rows now in the table.
-int report_verification(Context& context, frmPlzImport& form, bool json) {
+// its caption colour, with the rows now in the table (after an import: the
+// records the file delivered, which are in the table only when they were
+// taken over).
+int report_verification(Context& context, frmPlzImport& form, bool json, bool after_import = false) {
   bool all_ok = form.lbl_Delete.Caption() == console::kNoticeAllOk;
   nlohmann::json types = nlohmann::json::array();
   std::vector<std::vector<std::string>> rows;
   for (int i = 0; i < 8; ++i) {
     const Label& caption = form.caption_label(i);
     bool ok = caption.ForeColor() == color::kGreen;
-    long long n = context.count_rows(kTables[i]);
+    long long n = after_import ? session().counters.*kCounters[i] : context.count_rows(kTables[i]);
     types.push_back({{"typ", console::kRecordTypes[i].code}, {"tabelle", kTables[i]}, {"saetze", n}, {"ok", ok}});
     rows.push_back({caption.Caption(), kTables[i], console::group_digits(n),
                     ok ? paint("OK", Color::Green, context.stdout_color())
@@ -46,11 +55,14 @@ int report_verification(Context& context, frmPlzImport& form, bool json) {
   if (json) {
     print_json({{"alle_ok", all_ok}, {"meldung", form.lbl_Delete.Caption()}, {"typen", types}});
   } else {
-    print_table({"Satzart", "Tabelle", "Zeilen", "Prüfung"}, rows);
+    print_table({"Satzart", "Tabelle", after_import ? "Sätze" : "Zeilen", "Prüfung"}, rows);
     std::cout << "\n"
               << paint(form.lbl_Delete.Caption(), all_ok ? Color::Green : Color::Red, context.stdout_color())
               << "\n";
-    if (!all_ok && context.count_rows("PRUEF_DA") == 0)
+    if (!all_ok && after_import)
+      std::cout << "Die rot markierten Satzarten stimmen nicht mit den Prüfsätzen (XX) der Datei überein; die neuen "
+                   "Daten wurden nicht übernommen. Die bisherigen Postdaten bleiben unverändert erhalten.\n";
+    else if (!all_ok && context.count_rows("PRUEF_DA") == 0)
       std::cout << "Die Datenbank enthält keine Prüfsätze (XX), gegen die geprüft werden könnte. Importieren Sie "
                    "eine vollständige Datafactory-Datei: noxplz import DATEI\n";
     else if (!all_ok)
@@ -66,6 +78,13 @@ bool shown(Context& context, std::string_view prompt, int* answer = nullptr) {
       if (answer) *answer = m.answer;
       return true;
     }
+  return false;
+}
+
+// A message containing `part` was shown.
+bool shown_part(Context& context, std::string_view part) {
+  for (const auto& m : context.toolkit().messages())
+    if (m.prompt.find(part) != std::string::npos) return true;
   return false;
 }
 
@@ -98,11 +117,7 @@ int run_import(const Globals& globals, const ImportOptions& options) {
   context.toolkit().EndWatch();
 
   context.check_questions();
-  if (verification_ran(form)) {
-    if (form.Abbruch())
-      std::cerr << "Der Import wurde abgebrochen; die Tabellen enthalten nur die bis dahin gelesenen Sätze.\n";
-    return report_verification(context, form, options.json);
-  }
+  if (verification_ran(form)) return report_verification(context, form, options.json, true);
   int answer = 0;
   if (shown(context, kNotADatafactoryFile))
     throw Failure(kInvalid, "„" + options.file +
@@ -112,6 +127,16 @@ int run_import(const Globals& globals, const ImportOptions& options) {
   if (shown(context, kDeleteQuestion, &answer) && answer != mb::kYes)
     throw Failure(kInvalid, "Import nicht gestartet, weil die Frage mit Nein beantwortet wurde. Die Datenbank ist "
                             "unverändert. Mit --yes wird ohne Frage importiert.");
+  if (shown_part(context, kImportRunningText))
+    throw Failure(kError, "Der Import wurde nicht begonnen, weil auf dieselbe Datenbank gerade ein anderer Import "
+                          "läuft. Die Datenbank ist unverändert.");
+  if (shown_part(context, "kann nicht gelesen werden"))
+    throw Failure(kInvalid, "„" + options.file + "“ kann nicht gelesen werden (siehe Meldung oben). Die Datenbank "
+                            "ist unverändert.");
+  if (shown_part(context, "bleiben unverändert erhalten"))
+    throw Failure(kError, "Der Import ist mit einem Fehler abgebrochen (siehe Meldung oben). Die bisherigen "
+                          "Postdaten bleiben unverändert erhalten. Beheben Sie die Ursache und importieren Sie die "
+                          "Datei erneut.");
   throw Failure(kError, "Der Import ist mit einem Fehler abgebrochen (siehe Meldung oben); die Tabellen sind "
                         "unvollständig. Beheben Sie die Ursache und importieren Sie die Datei erneut.");
 }

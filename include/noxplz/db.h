@@ -13,10 +13,12 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "noxplz/error.h"
 #include "noxplz/variant.h"
 
 namespace noxplz {
@@ -37,6 +39,58 @@ class Recordset {
 
 using RecordsetPtr = std::shared_ptr<Recordset>;
 
+// Inserts whole rows into one table through a statement prepared once, so a
+// bulk load neither builds nor parses SQL text per row. Made by a
+// ReplaceUnit; valid while the unit is open.
+class RowInserter {
+ public:
+  virtual ~RowInserter() = default;
+  // Inserts one row; `values` in the order of the columns named when the
+  // inserter was made, each as the text an INSERT statement would hold
+  // between its quotes (unquoted). Returns the rows inserted (1), or raises
+  // noxplz::Error exactly as Execute would for the same INSERT statement (a
+  // duplicate key with kDuplicateKeyText in its description).
+  virtual int32_t Insert(std::span<const std::string_view> values) = 0;
+};
+
+// The replacement of the contents of a set of tables as one unit: the import
+// deletes the old rows and loads the new ones through the connection as
+// usual (Execute, or a RowInserter), and the result becomes visible to
+// other connections only with Commit(). Until then every other connection
+// reads the old rows, complete and unchanged, and after Rollback() (or the
+// end of the unit without Commit, or the end of the process) the old rows
+// stay exactly as they were.
+//
+// The unit is exclusive per database, across processes: while it is open,
+// a second BeginReplace on the same database is refused at once with
+// import_running_error().
+//
+// How a backend keeps the promise is its choice (one transaction, or
+// staging tables swapped in at Commit); docs/DESIGN.md names the choice of
+// each backend.
+class ReplaceUnit {
+ public:
+  virtual ~ReplaceUnit() = default;  // open: rolls back (errors swallowed)
+  // A prepared inserter for `table` with `columns`; nullptr when the backend
+  // has none (the caller then runs INSERT text through Execute).
+  virtual std::unique_ptr<RowInserter> PrepareInsert(std::string_view table,
+                                                     std::span<const std::string_view> columns) {
+    (void)table;
+    (void)columns;
+    return nullptr;
+  }
+  // Makes the new rows visible to everyone (rebuilding what the backend
+  // deferred, such as indexes). Raises noxplz::Error when that fails; the
+  // old rows are then kept.
+  virtual void Commit() = 0;
+  // Takes the new rows back; the old rows stay. Harmless when already ended.
+  virtual void Rollback() = 0;
+  // True once a failure has spoilt the unit (a full disk, an I/O error, a
+  // transaction the database took back): nothing more can be loaded and only
+  // Rollback() remains.
+  virtual bool Broken() const = 0;
+};
+
 // What a provider implements. One backend instance per opened connection.
 class DbBackend {
  public:
@@ -46,7 +100,23 @@ class DbBackend {
   // Failures raise noxplz::Error with the backend's number and description.
   virtual RecordsetPtr Execute(std::string_view sql, int32_t& records_affected,
                                int32_t timeout_seconds) = 0;
+
+  // Opens the replace unit over `tables` (see ReplaceUnit). A database
+  // locked by another writer is waited for as long as the backend waits for
+  // any lock and then reported; another import running raises
+  // import_running_error() at once. nullptr when the backend cannot offer a
+  // unit: the statements then take effect one by one, as they always did.
+  virtual std::unique_ptr<ReplaceUnit> BeginReplace(std::span<const std::string_view> tables) {
+    (void)tables;
+    return nullptr;
+  }
 };
+
+// The refusal of a second import on a database while one runs. Every
+// backend raises this same error.
+inline constexpr int32_t kErrImportRunning = -2147217887;
+inline constexpr std::string_view kImportRunningText = "Auf diese Datenbank läuft bereits ein Import";
+Error import_running_error();
 
 // Opens a backend from the parsed connection-string properties (keys lower case).
 using DbProviderFactory =
@@ -86,6 +156,10 @@ class Connection {
   // Runs SQL text. Raises error 3709 on a connection that is not open.
   RecordsetPtr Execute(std::string_view sql, int32_t* records_affected = nullptr,
                        int32_t options = -1);
+
+  // Opens the backend's replace unit over `tables` (see ReplaceUnit);
+  // nullptr when the backend has none. Raises error 3709 when not open.
+  std::unique_ptr<ReplaceUnit> BeginReplace(std::span<const std::string_view> tables);
 
  private:
   std::string connection_string_;

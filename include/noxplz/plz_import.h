@@ -6,18 +6,17 @@
 // and report on the import dialog `frmPlzImport` (src/dialogs/frm_plz_import.h):
 // its progress labels, notice line and buttons, and its abort flag, which the
 // run reads before every line. Everything runs on the caller's thread; the run
-// yields to the toolkit's event loop after every line.
+// yields to the toolkit's event loop after every line. The rules of the run
+// live in one place, shared with the headless importer (importer.h); on the
+// embedded database the replacement is atomic and exclusive (see there).
 #pragma once
 
-#include <array>
-#include <memory>
 #include <string>
 
 namespace noxplz {
 
 class Form;
 class frmPlzImport;
-class Command;
 
 class clsPlzImport {
  public:
@@ -31,7 +30,10 @@ class clsPlzImport {
   // tables, inserts one row per record (reporting wrong end marks and
   // rejected rows per record; duplicate keys are skipped silently) and ends
   // with PruefeImport. A missing file only runs the verification. `mFrm` must
-  // be the import dialog. Always returns false; the outcome is on the dialog.
+  // be the import dialog. The new data replaces the old only when the
+  // verification is all green; otherwise (and on a cancel or any failure)
+  // the old data stays and a message says so. Always returns false; the
+  // outcome is on the dialog.
   bool Saetze_Einlesen(const std::string& mDatenDatei, Form& mFrm);
 
   // Compares every table with the check records of the file (count and date
@@ -43,29 +45,7 @@ class clsPlzImport {
   void PruefeImport(Form& mFrm);
 
  private:
-  bool Pruefe_Datei(const std::string& mDatenDatei);
-  bool Loesche_Daten();
-  void Bilde_InsertKoepfe();
-
-  // One routine per record type, all served by Importiere(): cut the line by
-  // the type's layout, check the end mark, insert, count.
-  bool Importiere_GE(const std::string& zeile, bool nur_pruefen);
-  bool Importiere_KG(const std::string& zeile, bool nur_pruefen);
-  bool Importiere_OE(const std::string& zeile, bool nur_pruefen);
-  bool Importiere_OR(const std::string& zeile, bool nur_pruefen);
-  bool Importiere_OT(const std::string& zeile, bool nur_pruefen);
-  bool Importiere_PF(const std::string& zeile, bool nur_pruefen);
-  bool Importiere_PL(const std::string& zeile, bool nur_pruefen);
-  bool Importiere_ST(const std::string& zeile, bool nur_pruefen);
-  bool Importiere_XX(const std::string& zeile, bool nur_pruefen);
-  bool Importiere(int typ, const std::string& zeile, bool nur_pruefen);
-  // Hands a line to the routine of its record type; false for unknown types.
-  bool Dispatch(const std::string& zeile, bool nur_pruefen);
-
-  std::shared_ptr<Command> command_;      // statement command of the running import
-  frmPlzImport* frm_ = nullptr;           // the dialog the run reports on
-  std::array<std::string, 9> koepfe_;     // INSERT heads, one per record type
-  std::string letzte_values_;             // VALUES text of the last record cut
+  frmPlzImport* frm_ = nullptr;  // the dialog the last run or verification reported on
 };
 
 }  // namespace noxplz

@@ -65,6 +65,8 @@ inline constexpr int kOkOnly = 0;
 inline constexpr int kYesNo = 4;
 inline constexpr int kQuestion = 32;
 inline constexpr int kYesNoQuestion = 36;
+// Added to a Yes/No style: "Nein" is the default button (Enter answers No).
+inline constexpr int kDefaultButton2 = 256;
 inline constexpr int kOk = 1;
 inline constexpr int kYes = 6;
 inline constexpr int kNo = 7;

@@ -150,4 +150,23 @@ bool build_values(const RecordLayout& layout, std::string_view line, std::string
   return end_pos < line.size() && line[end_pos] == '$';
 }
 
+bool cut_values(const RecordLayout& layout, std::string_view line, std::vector<std::string>& values) {
+  const size_t n = layout.fields.size();
+  values.resize(n);
+  size_t pos = 0;
+  for (size_t i = 0; i < n; ++i) {
+    const Field& f = layout.fields[i];
+    std::string_view field = pos < line.size() ? line.substr(pos, static_cast<size_t>(f.width)) : std::string_view{};
+    pos += static_cast<size_t>(f.width);
+    std::string& value = values[i];
+    value.clear();
+    if (f.bare_number)
+      value = std::to_string(to_whole_number(field));
+    else
+      append_converted(value, field);  // holds no apostrophe: nothing to quote
+  }
+  const size_t end_pos = static_cast<size_t>(layout.record_length) - 1;
+  return end_pos < line.size() && line[end_pos] == '$';
+}
+
 }  // namespace noxplz::import

@@ -55,6 +55,12 @@ std::string insert_head(const RecordLayout& layout);
 // number, like the conversion of the count always did.
 bool build_values(const RecordLayout& layout, std::string_view line, std::string& values);
 
+// Cuts `line` by the layout into the values the VALUES text would hold
+// between its quotes, converted (a check record's count as its number),
+// one string per field in `values` (resized; buffers reused). Returns
+// whether the end mark is "$". Raises error 13 like build_values.
+bool cut_values(const RecordLayout& layout, std::string_view line, std::vector<std::string>& values);
+
 // The whole-number conversion of a check record's count: blanks around an
 // optional sign and digits; anything else raises error 13.
 int32_t to_whole_number(std::string_view field);

@@ -1,10 +1,13 @@
 // PruefeImport: the import verification against the check records.
 #include "import/verification.h"
 
+#include <algorithm>
 #include <array>
 #include <string>
+#include <vector>
 
 #include "dialogs/frm_plz_import.h"
+#include "import/import_run.h"
 #include "import/record_layout.h"
 #include "manager/session.h"
 #include "noxplz/db.h"
@@ -49,86 +52,95 @@ std::string group_select(const GroupSource& s) {
 std::string verification_query() {
   std::string sql;
   for (const GroupSource& s : kSources) {
-    // Every check record of the type, with its group if there is one: a
-    // missing group compares as "FEHLER".
+    // Every check record of the type beside its group, and every group
+    // beside its check record: a full outer join, so each table is grouped
+    // once. A check record without a group, or a group without a check
+    // record, compares as "FEHLER".
     if (!sql.empty()) sql += " Union ";
-    sql += "SELECT PRUEF_DA.Dateikennung, PRUEF_DA.STATUS, "
-           "CASE WHEN PRUEF_DA.Satzzahl = TEST.SATZZAHL THEN 'OK' ELSE 'FEHLER' END AS GleicheAnzahl, "
-           " CASE WHEN PRUEF_DA.Datum_Summe = TEST.Datum_Summe THEN 'OK' ELSE 'FEHLER' END AS GleicheSumme, "
-           " PRUEF_DA.Satzzahl AS PRUEF_SATZZAHL, TEST.Satzzahl, PRUEF_DA.DATUM_SUMME AS PRUEF_DATUM_SUMME, "
+    sql += "SELECT COALESCE(PRUEF.Dateikennung, TEST.Dateikennung) AS Dateikennung, "
+           "COALESCE(PRUEF.STATUS, TEST.STATUS) AS STATUS, "
+           "CASE WHEN PRUEF.Satzzahl = TEST.SATZZAHL THEN 'OK' ELSE 'FEHLER' END AS GleicheAnzahl, "
+           " CASE WHEN PRUEF.Datum_Summe = TEST.Datum_Summe THEN 'OK' ELSE 'FEHLER' END AS GleicheSumme, "
+           " PRUEF.Satzzahl AS PRUEF_SATZZAHL, TEST.Satzzahl, PRUEF.DATUM_SUMME AS PRUEF_DATUM_SUMME, "
            "TEST.DATUM_SUMME "
-           " FROM PRUEF_DA LEFT JOIN ";
+           " FROM (SELECT Dateikennung, STATUS, Satzzahl, Datum_Summe FROM PRUEF_DA WHERE Dateikennung = '";
+    sql += s.code;
+    sql += "') PRUEF FULL OUTER JOIN ";
     sql += group_select(s);
-    sql += " ON TEST.STATUS = PRUEF_DA.STATUS WHERE PRUEF_DA.Dateikennung = '" + std::string(s.code) + "' ";
-    // Every group of the table that no check record accounts for.
-    sql += " Union SELECT TEST.Dateikennung, TEST.STATUS, 'FEHLER', 'FEHLER', NULL, TEST.Satzzahl, NULL, "
-           "TEST.DATUM_SUMME FROM ";
-    sql += group_select(s);
-    sql += " LEFT JOIN PRUEF_DA ON PRUEF_DA.Dateikennung = '" + std::string(s.code) +
-           "' AND PRUEF_DA.STATUS = TEST.STATUS WHERE PRUEF_DA.Dateikennung IS NULL ";
+    sql += " ON TEST.STATUS = PRUEF.STATUS ";
   }
   return sql;
 }
 
 }  // namespace import
 
-void clsPlzImport::PruefeImport(Form& mFrm) {
-  try {
-    toolkit().DoEvents();
-    frmPlzImport& frm = [&]() -> frmPlzImport& {
-      auto* dialog = dynamic_cast<frmPlzImport*>(&mFrm);
-      if (!dialog) throw Error(err::kTypeMismatch, "Typen unverträglich");
-      return *dialog;
-    }();
-    frm_ = &frm;
+namespace import {
 
-    frm.lbl_Delete.Caption("Überprüfung läuft");
-    frm.lbl_Delete.ForeColor(color::kBlue);
-    frm.lbl_Delete.BackColor(frm.BackColor());
-    frm.lbl_Delete.Visible(true);
-
-    const std::string sql = import::verification_query();
-
-    // Per type: a row came back for it, and none of its rows disagreed.
-    std::array<bool, 8> gesehen{}, richtig{};
-    richtig.fill(true);
-    if (ConnectionPtr connection = session().connection) {
-      RecordsetPtr rs = connection->Execute(sql);
-      while (!rs->Eof()) {
-        const int typ = import::record_type_of(text::ascii_upper(rs->Field("Dateikennung").as_text()));
-        if (typ >= 0 && typ < 8) {
-          gesehen[typ] = true;
-          if (richtig[typ]) {
-            if (text::trim(text::upper(rs->Field("GleicheAnzahl").as_text())) != "OK") richtig[typ] = false;
-            if (text::trim(text::upper(rs->Field("GleicheSumme").as_text())) != "OK") richtig[typ] = false;
+Verdict verify_tables(const ConnectionPtr& connection) {
+  const std::string sql = verification_query();
+  // Per type: a row came back for it, and none of its rows disagreed.
+  std::array<bool, 8> gesehen{}, richtig{};
+  richtig.fill(true);
+  Verdict verdict;
+  if (connection) {
+    RecordsetPtr rs = connection->Execute(sql);
+    const std::vector<std::string> names = rs->FieldNames();
+    const bool has_count = std::any_of(names.begin(), names.end(),
+                                       [](const std::string& n) { return text::equals_ci(n, "PRUEF_SATZZAHL"); });
+    while (!rs->Eof()) {
+      const int typ = record_type_of(text::ascii_upper(rs->Field("Dateikennung").as_text()));
+      if (typ >= 0 && typ < 8) {
+        gesehen[typ] = true;
+        if (richtig[typ]) {
+          if (text::trim(text::upper(rs->Field("GleicheAnzahl").as_text())) != "OK") richtig[typ] = false;
+          if (text::trim(text::upper(rs->Field("GleicheSumme").as_text())) != "OK") richtig[typ] = false;
+        }
+        if (has_count) {
+          const Variant stated = rs->Field("PRUEF_SATZZAHL");
+          if (!stated.is_null() && !stated.is_empty()) {
+            try {
+              verdict.check_count[typ] = verdict.check_count[typ].value_or(0) + stated.as_long();
+            } catch (const Error&) {
+              // A count that is no number adds nothing; the verdict already says FEHLER.
+            }
           }
         }
-        rs->MoveNext();
       }
-      rs->Close();
+      rs->MoveNext();
     }
-
-    bool alle = true;
-    for (int i = 0; i < 8; ++i) {
-      const bool ok = gesehen[i] && richtig[i];
-      alle = alle && ok;
-      frm.caption_label(i).ForeColor(ok ? color::kGreen : color::kRed);
-    }
-    if (alle) {
-      frm.lbl_Delete.Caption("Alle Werte wurden korrekt importiert!");
-      frm.lbl_Delete.ForeColor(color::kBlack);
-      frm.lbl_Delete.BackColor(color::kBrightGreen);
-      frm.cmd_Importieren.Caption("&Beenden");
-      frm.cmd_Abbruch.Enabled(false);
-    } else {
-      frm.lbl_Delete.Caption("Es konnten nicht alle Werte korrekt importiert werden!");
-      frm.lbl_Delete.ForeColor(color::kYellow);
-      frm.lbl_Delete.BackColor(color::kRed);
-    }
-    frm.lbl_Delete.Visible(true);
-  } catch (const std::exception& e) {
-    msg_box(format_error_number(to_error(e)));
+    rs->Close();
   }
+  verdict.all_ok = true;
+  for (int i = 0; i < 8; ++i) {
+    verdict.ok[i] = gesehen[i] && richtig[i];
+    verdict.all_ok = verdict.all_ok && verdict.ok[i];
+  }
+  return verdict;
 }
+
+void show_verification_started(frmPlzImport& frm) {
+  frm.lbl_Delete.Caption("Überprüfung läuft");
+  frm.lbl_Delete.ForeColor(color::kBlue);
+  frm.lbl_Delete.BackColor(frm.BackColor());
+  frm.lbl_Delete.Visible(true);
+}
+
+void show_verdict(frmPlzImport& frm, const Verdict& verdict) {
+  for (int i = 0; i < 8; ++i) frm.caption_label(i).ForeColor(verdict.ok[i] ? color::kGreen : color::kRed);
+  if (verdict.all_ok) {
+    frm.lbl_Delete.Caption("Alle Werte wurden korrekt importiert!");
+    frm.lbl_Delete.ForeColor(color::kBlack);
+    frm.lbl_Delete.BackColor(color::kBrightGreen);
+    frm.cmd_Importieren.Caption("&Beenden");
+    frm.cmd_Abbruch.Enabled(false);
+  } else {
+    frm.lbl_Delete.Caption("Es konnten nicht alle Werte korrekt importiert werden!");
+    frm.lbl_Delete.ForeColor(color::kYellow);
+    frm.lbl_Delete.BackColor(color::kRed);
+  }
+  frm.lbl_Delete.Visible(true);
+}
+
+}  // namespace import
 
 }  // namespace noxplz

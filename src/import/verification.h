@@ -3,6 +3,12 @@
 
 #include <string>
 
+#include "import/import_run.h"
+
+namespace noxplz {
+class frmPlzImport;
+}
+
 namespace noxplz::import {
 
 // One query over all eight data tables. Each result row names a record type
@@ -12,5 +18,11 @@ namespace noxplz::import {
 // "FEHLER"), and for every status group of a table without a check record
 // (always "FEHLER"). A type without any row had neither.
 std::string verification_query();
+
+// The display of the verification on the import dialog: the notice line
+// "Überprüfung läuft", then per type its caption green or red and the
+// outcome on the notice line (and "&Beenden" after a complete success).
+void show_verification_started(frmPlzImport& frm);
+void show_verdict(frmPlzImport& frm, const Verdict& verdict);
 
 }  // namespace noxplz::import

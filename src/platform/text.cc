@@ -165,4 +165,19 @@ std::string windows1252_to_utf8(std::string_view bytes) {
   return out;
 }
 
+std::string group_digits(long long value) {
+  const bool negative = value < 0;
+  // Through unsigned arithmetic, so the smallest value has a magnitude too.
+  unsigned long long magnitude = negative ? 0ULL - static_cast<unsigned long long>(value)
+                                          : static_cast<unsigned long long>(value);
+  const std::string digits = std::to_string(magnitude);
+  std::string out;
+  if (negative) out += '-';
+  for (size_t i = 0; i < digits.size(); ++i) {
+    if (i > 0 && (digits.size() - i) % 3 == 0) out += '.';
+    out += digits[i];
+  }
+  return out;
+}
+
 }  // namespace noxplz::text

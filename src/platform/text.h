@@ -34,6 +34,9 @@ std::string lower(std::string_view s);
 // Case-insensitive equality (ASCII and ä ö ü).
 bool equals_ci(std::string_view a, std::string_view b);
 
+// A whole number with German thousands separators: 1000000 -> "1.000.000".
+std::string group_digits(long long value);
+
 // Replaces every occurrence of `from` (case-sensitive) with `to`.
 std::string replace_all(std::string_view s, std::string_view from, std::string_view to);
 // Splits at every occurrence of `sep` (an empty text gives one empty field).

@@ -1,7 +1,13 @@
 // The noxplz program as a user meets it: generated file, import, lookups and
 // searches, exit codes, questions at a terminal and without one.
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
+#include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <nlohmann/json.hpp>
@@ -182,7 +188,9 @@ TEST_F(CliTest, ImportOutcomesExitCodesAndRefusedImportsLeaveTheDatabaseUntouche
       {{"import", file}, piped("j\n"), {"kein Terminal", "--yes"}},
       {{"import", file},
        terminal("vielleicht\nn\n"),
-       {"Weiter? [J]a/[N]ein:", "Bitte antworten Sie mit j (Ja) oder n (Nein)."}},
+       {"Weiter? [j]a/[N]ein:", "Bitte antworten Sie mit j (Ja) oder n (Nein)."}},
+      // "Nein" is the default: Enter alone deletes nothing.
+      {{"import", file}, terminal("\n"), {"Weiter? [j]a/[N]ein:", "mit Nein beantwortet"}},
   };
   for (const Refused& r : refused) {
     SCOPED_TRACE(r.args[1] + " " + r.options.input);
@@ -208,11 +216,17 @@ TEST_F(CliTest, ImportOutcomesExitCodesAndRefusedImportsLeaveTheDatabaseUntouche
   RunResult not_all = noxplz({"import", file_with(wrong_count, "zaehler.dat", 300), "--yes"});
   EXPECT_EQ(not_all.code, 3) << describe(not_all);
   EXPECT_NE(not_all.out.find("Es konnten nicht alle Werte korrekt importiert werden!"), std::string::npos);
-  json report = noxplz_json({"verify"}, 3);
-  for (const json& type : report["typen"]) EXPECT_EQ(type["ok"], type["typ"] != "PL") << type.dump();
+  EXPECT_NE(not_all.out.find("Die bisherigen Postdaten bleiben unverändert erhalten."), std::string::npos)
+      << describe(not_all);
+  for (const json& type : noxplz_json({"import", file_with(wrong_count, "zaehler.dat", 300), "--yes"}, 3)["typen"])
+    EXPECT_EQ(type["ok"], type["typ"] != "PL") << type.dump();
+  // The red file was not taken over: the database still holds the sound one.
+  EXPECT_EQ(table_counts(), full);
+  json report = noxplz_json({"verify"});
+  EXPECT_EQ(report["alle_ok"], true) << report.dump();
 }
 
-TEST_F(CliTest, InterruptStopsTheImportAndTheVerificationShowsWhatArrived) {
+TEST_F(CliTest, InterruptStopsTheImportVerifiesWhatArrivedAndKeepsTheOldData) {
   const std::string file = file_with({}, "gross.dat", 300000);
   RunOptions options;
   options.interrupt_after = "Datafactory-Daten werden importiert";
@@ -222,7 +236,129 @@ TEST_F(CliTest, InterruptStopsTheImportAndTheVerificationShowsWhatArrived) {
   EXPECT_EQ(r.code, 3) << describe(r);
   EXPECT_NE(r.err.find("Der Import wurde abgebrochen"), std::string::npos) << describe(r);
   EXPECT_NE(r.out.find("Es konnten nicht alle Werte korrekt importiert werden!"), std::string::npos);
-  EXPECT_LT(number("SELECT COUNT(*) AS n FROM STR_DA"), 300000);
+  EXPECT_NE(r.err.find("Die bisherigen Postdaten bleiben unverändert erhalten."), std::string::npos) << describe(r);
+  EXPECT_EQ(number("SELECT COUNT(*) AS n FROM STR_DA"), 0);
+}
+
+// noxplz started in the background with its output in files.
+class Background {
+ public:
+  Background(const std::vector<std::string>& args, const fs::path& dir, const std::string& name)
+      : out_(dir / (name + ".out")), err_(dir / (name + ".err")) {
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+    posix_spawn_file_actions_addopen(&actions, 1, out_.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    posix_spawn_file_actions_addopen(&actions, 2, err_.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    std::vector<std::string> all{program()};
+    all.insert(all.end(), args.begin(), args.end());
+    std::vector<char*> argv;
+    for (std::string& a : all) argv.push_back(a.data());
+    argv.push_back(nullptr);
+    std::vector<std::string> env_strings{"NO_COLOR=1", "PATH=/usr/bin:/bin"};
+    std::vector<char*> envp;
+    for (std::string& e : env_strings) envp.push_back(e.data());
+    envp.push_back(nullptr);
+    if (posix_spawn(&pid_, argv[0], &actions, nullptr, argv.data(), envp.data()) != 0) pid_ = -1;
+    posix_spawn_file_actions_destroy(&actions);
+  }
+  ~Background() {
+    if (pid_ > 0 && !ended_) {
+      ::kill(pid_, SIGKILL);
+      wait();
+    }
+  }
+  std::string output() const {
+    auto read = [](const fs::path& p) {
+      std::ifstream in(p, std::ios::binary);
+      return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    };
+    return read(out_) + read(err_);
+  }
+  // Waits up to `seconds` until the output holds `text`; false when it never does.
+  bool wait_for(const std::string& text, int seconds = 60) {
+    const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
+    while (std::chrono::steady_clock::now() < end) {
+      if (output().find(text) != std::string::npos) return true;
+      int status = 0;
+      if (!ended_ && ::waitpid(pid_, &status, WNOHANG) == pid_) {
+        ended_ = true;
+        code_ = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+      }
+      if (ended_) return output().find(text) != std::string::npos;
+      ::usleep(20000);
+    }
+    return false;
+  }
+  void signal(int number) { ::kill(pid_, number); }
+  int wait() {
+    if (!ended_) {
+      int status = 0;
+      ::waitpid(pid_, &status, 0);
+      ended_ = true;
+      code_ = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    }
+    return code_;
+  }
+  bool started() const { return pid_ > 0; }
+
+ private:
+  fs::path out_, err_;
+  pid_t pid_ = -1;
+  bool ended_ = false;
+  int code_ = -1;
+};
+
+// Two imports on one database from two processes: the second is refused at
+// once with a clear message, and the database holds the first file only.
+TEST_F(CliTest, ASecondImportFromAnotherProcessIsRefusedAndNothingIsMixed) {
+  const std::string big = file_with({}, "gross.dat", 150000);
+  const std::string small = file_with({}, "klein.dat", 700);
+  Background first({"--db", path("post.db"), "import", big, "--yes"}, dir_, "erster");
+  ASSERT_TRUE(first.started());
+  // The first is held in the middle of its reading while the second tries.
+  ASSERT_TRUE(first.wait_for("10 % gelesen")) << first.output();
+  first.signal(SIGSTOP);
+  RunResult second = noxplz({"import", small, "--yes"});
+  first.signal(SIGCONT);
+  EXPECT_EQ(second.code, 1) << describe(second);
+  EXPECT_NE(second.err.find("Auf diese Datenbank läuft bereits ein Import"), std::string::npos) << describe(second);
+  EXPECT_EQ(first.wait(), 0) << first.output();
+  EXPECT_EQ(number("SELECT COUNT(*) AS n FROM STR_DA"), 150000);
+  EXPECT_EQ(number("SELECT COUNT(*) AS n FROM PRUEF_DA WHERE Dateikennung = 'ST'") > 0, true);
+  json report = noxplz_json({"verify"});
+  EXPECT_EQ(report["alle_ok"], true) << report.dump();
+}
+
+// An import killed halfway (SIGKILL: no handler runs) leaves a database
+// that opens, is sound, and holds the old data.
+TEST_F(CliTest, AnImportKilledHalfwayLeavesTheOldDataSound) {
+  import_ok(file_with({}, "alt.dat", 900));
+  const std::string fingerprint =
+      "SELECT COUNT(*) AS n, MIN(Name46) AS a, MAX(Name46) AS b, MIN(ALORT) AS c, MAX(PLZ) AS d, "
+      "(SELECT COUNT(*) FROM PLZ_DA) AS p, (SELECT COUNT(*) FROM PRUEF_DA) AS x FROM STR_DA";
+  const json before = noxplz_json({"sql", fingerprint});
+  const std::string big = file_with({}, "gross.dat", 150000);
+  Background killed({"--db", path("post.db"), "import", big, "--yes"}, dir_, "getoetet");
+  ASSERT_TRUE(killed.started());
+  // Halfway through the file; stopped at once, then killed without a chance to clean up.
+  ASSERT_TRUE(killed.wait_for("50 % gelesen")) << killed.output();
+  killed.signal(SIGSTOP);
+  std::error_code ec;
+  EXPECT_GT(fs::file_size(path("post.db") + "-wal", ec), 0u) << "the import had written";
+  killed.signal(SIGKILL);
+  EXPECT_EQ(killed.wait(), -1);
+  EXPECT_EQ(killed.output().find("Alle Werte wurden korrekt importiert!"), std::string::npos) << killed.output();
+
+  json check = noxplz_json({"sql", "PRAGMA integrity_check"});
+  ASSERT_TRUE(check.is_array() && !check.empty()) << check.dump();
+  EXPECT_EQ(check[0].begin()->get<std::string>(), "ok");
+  EXPECT_EQ(noxplz_json({"sql", fingerprint}), before);
+  json report = noxplz_json({"verify"});
+  EXPECT_EQ(report["alle_ok"], true) << report.dump();
+  // The lock of the killed import went with its process: a new import runs.
+  import_ok(file_with({}, "neu.dat", 500));
+  EXPECT_EQ(number("SELECT COUNT(*) AS n FROM STR_DA"), 500);
 }
 
 // The choice list and the postal-code/place question: at a terminal, with

@@ -30,6 +30,7 @@
 namespace noxplz {
 namespace {
 
+using qt_testing::button_with_text;
 using qt_testing::answer_next_box;
 using qt_testing::click_row;
 using qt_testing::SeenBox;
@@ -422,8 +423,8 @@ TEST_F(QtImportDialogTest, ImportsAGeneratedFileShowsCountsAndColoursAndBeendenC
     QTest::mouseClick(importieren, Qt::LeftButton);
     for (int i = 0; i < 8; ++i) {
       SCOPED_TRACE(types[i]);
-      // The run shows every 50th record: the last multiple of 50 stays.
-      EXPECT_EQ(w<QLabel>(f.count_label(i))->text(), QString::number(summary.records.at(types[i]) / 50 * 50));
+      // At the end every count label shows the true final count.
+      EXPECT_EQ(w<QLabel>(f.count_label(i))->text(), QString::number(summary.records.at(types[i])));
       EXPECT_EQ(colour(w<QLabel>(f.caption_label(i)), QPalette::WindowText), kGreen);
     }
     auto* notice = w<QLabel>(f.lbl_Delete);
@@ -452,8 +453,20 @@ TEST_F(QtImportDialogTest, ChosenFileFailingVerificationShowsRedAndTheDialogStay
     });
     click(f.Cmd_FileDialog2);
     EXPECT_EQ(w<QLineEdit>(f.txtDatenDatei)->text(), QString::fromStdString(file_));
-    answer_next_box("Ja");
+    // The deletion question ("Nein" its default button), then the notice
+    // that the old data is kept.
+    auto question = std::make_shared<SeenBox>();
+    auto kept = std::make_shared<SeenBox>();
+    when_shown<QMessageBox>([&, question, kept](QMessageBox* box) {
+      question->text = box->text();
+      EXPECT_EQ(box->defaultButton(), button_with_text(box, "Nein"));
+      answer_next_box("OK", kept);
+      QTest::mouseClick(button_with_text(box, "Ja"), Qt::LeftButton);
+    });
     click(f.cmd_Importieren);
+    EXPECT_EQ(question->text, QStringLiteral("Vor dem Import werden eventuell vorhandene Datafactory-Daten gelöscht! Weiter?"));
+    EXPECT_TRUE(kept->text.endsWith(QStringLiteral("Die bisherigen Postdaten bleiben unverändert erhalten.")))
+        << kept->text.toStdString();
     EXPECT_TRUE(f.visible());
     EXPECT_EQ(colour(w<QLabel>(f.lbl_PL_Label), QPalette::WindowText), kRed);
     EXPECT_EQ(colour(w<QLabel>(f.lbl_ST_Label), QPalette::WindowText), kGreen);
@@ -475,6 +488,7 @@ TEST_F(QtImportDialogTest, ChosenFileFailingVerificationShowsRedAndTheDialogStay
 TEST_F(QtImportDialogTest, ClosingByTheFrameDuringAnImportAsksTheCancelQuestion) {
   generate(5, 2000);
   auto seen = std::make_shared<SeenBox>();
+  auto kept = std::make_shared<SeenBox>();
   bool asked_in_import = false;
   import([&](frmPlzImport& f) {
     type_path(f);
@@ -483,7 +497,12 @@ TEST_F(QtImportDialogTest, ClosingByTheFrameDuringAnImportAsksTheCancelQuestion)
     when_shown<QMessageBox>([&](QMessageBox* box) {
       QTimer::singleShot(0, [&] {
         asked_in_import = f.importing();
-        answer_next_box("Ja", seen);
+        // Yes to the cancel question, then OK to the notice that the old data stays.
+        when_shown<QMessageBox>([&, seen](QMessageBox* cancel_box) {
+          *seen = {cancel_box->windowTitle(), cancel_box->text(), cancel_box->icon(), {}};
+          answer_next_box("OK", kept);
+          QTest::mouseClick(button_with_text(cancel_box, "Ja"), Qt::LeftButton);
+        });
         tk_->window(f)->close();
       });
       QTest::mouseClick(qt_testing::button_with_text(box, "Ja"), Qt::LeftButton);
@@ -493,7 +512,9 @@ TEST_F(QtImportDialogTest, ClosingByTheFrameDuringAnImportAsksTheCancelQuestion)
   EXPECT_TRUE(asked_in_import);
   EXPECT_EQ(seen->text, QStringLiteral("Wollen Sie den Import wirklich abbrechen?"));
   EXPECT_EQ(seen->title, QStringLiteral("Abbruch"));
-  EXPECT_LT(db_.count("STR_DA"), 2000) << "the reading stopped";
+  EXPECT_EQ(kept->text,
+            QStringLiteral("Der Import wurde abgebrochen. Die bisherigen Postdaten bleiben unverändert erhalten."));
+  EXPECT_EQ(db_.count("STR_DA"), 0) << "the reading stopped and the old data (none) stayed";
 }
 
 }  // namespace

@@ -174,6 +174,18 @@ ConnectionPtr open_connection(std::string_view connection_string) {
   return connection;
 }
 
+std::unique_ptr<ReplaceUnit> Connection::BeginReplace(std::span<const std::string_view> tables) {
+  if (!backend_)
+    throw Error(err::kDbConnectionClosed, "Der Vorgang ist bei geschlossener Verbindung nicht zulässig.");
+  return backend_->BeginReplace(tables);
+}
+
+Error import_running_error() {
+  return Error(kErrImportRunning, std::string(kImportRunningText) +
+                                      ". Es kann immer nur ein Import zur Zeit laufen; warten Sie, bis er beendet "
+                                      "ist, und starten Sie diesen dann erneut. Es wurde nichts verändert.");
+}
+
 RecordsetPtr Command::Execute(int32_t* records_affected) {
   if (!connection_) throw Error(err::kObjectNotSet, "Objektvariable oder With-Blockvariable nicht festgelegt");
   return connection_->Execute(command_text_, records_affected);

@@ -110,23 +110,46 @@ char32_t fold_case(char32_t c) {
   return c;
 }
 
-int compare_ci(std::string_view a, std::string_view b) {
-  a = strip_trailing_blanks(a);
-  b = strip_trailing_blanks(b);
+// Whether s[from..] holds only blanks.
+inline bool only_blanks_from(std::string_view s, size_t from) {
+  for (size_t i = from; i < s.size(); ++i)
+    if (s[i] != ' ') return false;
+  return true;
+}
 
-  // Almost every value in the postal tables is plain ASCII. While both texts
-  // are, the first difference decides, and a prefix sorts first.
+int compare_ci(std::string_view a, std::string_view b) {
+  // Almost every value in the postal tables is plain ASCII, padded with
+  // blanks to its field width. While both texts are ASCII, the first
+  // difference decides, and the padding is looked at only where the texts
+  // differ or one ends (an index insert compares a value many times, so it
+  // must not scan the padding every time).
   const size_t common = a.size() < b.size() ? a.size() : b.size();
   size_t i = 0;
   for (; i < common; ++i) {
     unsigned char ca = static_cast<unsigned char>(a[i]);
     unsigned char cb = static_cast<unsigned char>(b[i]);
+    if (ca == cb) {
+      if (ca & 0x80) break;
+      continue;
+    }
     if ((ca | cb) & 0x80) break;
     ca = ascii_lower(ca);
     cb = ascii_lower(cb);
-    if (ca != cb) return ca < cb ? -1 : 1;
+    if (ca == cb) continue;
+    // Where one text has only blanks left, it ends there and the other,
+    // which goes on with something else, is longer.
+    if (ca == ' ' && only_blanks_from(a, i)) return -1;
+    if (cb == ' ' && only_blanks_from(b, i)) return 1;
+    return ca < cb ? -1 : 1;
   }
-  if (i == common) return a.size() == b.size() ? 0 : (a.size() < b.size() ? -1 : 1);
+  if (i == common) {
+    // One is a prefix of the other: equal when the rest is padding.
+    if (a.size() == b.size()) return 0;
+    if (a.size() < b.size()) return only_blanks_from(b, i) ? 0 : -1;
+    return only_blanks_from(a, i) ? 0 : 1;
+  }
+  a = strip_trailing_blanks(a);
+  b = strip_trailing_blanks(b);
 
   // Primary level: base letters without case.
   PrimaryCursor pa(a), pb(b);

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <random>
 #include <string>
 #include <vector>
 
@@ -9,6 +10,36 @@ namespace noxplz::sqlite {
 namespace {
 
 int sign(int v) { return (v > 0) - (v < 0); }
+
+// Padding to a field width never changes the order: the comparison looks at
+// the trailing blanks only where two values differ or one ends, and must
+// give what the values without their padding give (random values of blanks,
+// control characters, letters in both cases and umlauts).
+TEST(SqliteCollation, PaddingNeverChangesTheOrder) {
+  const std::vector<std::string> pieces = {"a", "A", "b", " ", " ", "\x01", "~", "z", "ä", "Ä", "ß", "s", "0"};
+  std::mt19937 random(12345);
+  auto word = [&] {
+    std::string w;
+    const int n = static_cast<int>(random() % 6);
+    for (int i = 0; i < n; ++i) w += pieces[random() % pieces.size()];
+    return w;
+  };
+  auto strip = [](std::string w) {
+    while (!w.empty() && w.back() == ' ') w.pop_back();
+    return w;
+  };
+  for (int i = 0; i < 20000; ++i) {
+    const std::string a = word() + std::string(random() % 4, ' ');
+    const std::string b = word() + std::string(random() % 4, ' ');
+    const int expected = sign(compare_ci(strip(a), strip(b)));
+    ASSERT_EQ(sign(compare_ci(a, b)), expected) << "'" << a << "' vs '" << b << "'";
+    ASSERT_EQ(sign(compare_ci(b, a)), -expected) << "'" << b << "' vs '" << a << "'";
+  }
+  EXPECT_EQ(compare_ci("Hauptstr   ", "Hauptstr"), 0);
+  EXPECT_LT(compare_ci("ab  ", "ab x"), 0);
+  EXPECT_GT(compare_ci("ab\x01", "ab "), 0);  // the control character outlasts the padding
+  EXPECT_GT(compare_ci("ab \x01", "ab"), 0);
+}
 
 // Equal ignoring case and trailing blanks only (what the SQL tests do not
 // show). An index relies on a consistent order: antisymmetric and transitive

@@ -1,12 +1,17 @@
 #include "platform/db/sqlite/sqlite_backend.h"
 
+#include <fcntl.h>
 #include <sqlite3.h>
+#include <sys/file.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <atomic>
 #include <charconv>
 #include <chrono>
+#include <cerrno>
 #include <condition_variable>
+#include <cstring>
 #include <filesystem>
 #include <limits>
 #include <mutex>
@@ -67,6 +72,9 @@ struct Database {
   std::atomic<bool> has_deadline = false;
   Clock::time_point deadline;
   std::atomic<bool> timed_out = false;
+  // Set by a failure after which a transaction cannot go on (full disk, I/O
+  // error, corruption); read by the replace unit.
+  mutable std::atomic<bool> hard_failure = false;
   std::unordered_set<SqliteRecordset*> open_sets;
 
   ~Database() { Close(); }
@@ -89,6 +97,22 @@ struct Database {
     const int ext = handle ? sqlite3_extended_errcode(handle) : rc;
     const std::string msg = handle ? sqlite3_errmsg(handle) : sqlite3_errstr(rc);
     const std::string stmt = statement_excerpt(sql);
+    switch (rc & 0xFF) {
+      case SQLITE_FULL:
+      case SQLITE_IOERR:
+      case SQLITE_CORRUPT:
+      case SQLITE_NOMEM:
+      case SQLITE_NOTADB:
+      case SQLITE_CANTOPEN:
+      case SQLITE_READONLY:
+      case SQLITE_PROTOCOL:
+        hard_failure = true;
+        break;
+      default:
+        break;
+    }
+    if ((rc & 0xFF) == SQLITE_FULL)
+      return Error(err::kDbError, "Die Datenbank oder der Datenträger ist voll: " + msg + " (Anweisung: " + stmt + ")");
     if ((rc & 0xFF) == SQLITE_INTERRUPT && timed_out) {
       return Error(err::kDbTimeout, "Zeitüberschreitung: Die Anweisung wurde nach " +
                                         std::to_string(timeout_seconds) +
@@ -232,12 +256,91 @@ std::vector<std::string> column_names(sqlite3_stmt* st) {
   return names;
 }
 
+class SqliteBackend;
+
+// Fills one table through one prepared statement.
+class SqliteRowInserter final : public RowInserter {
+ public:
+  SqliteRowInserter(std::shared_ptr<Database> db, std::mutex& mutex, sqlite3_stmt* st, std::string sql)
+      : db_(std::move(db)), mutex_(mutex), st_(st), sql_(std::move(sql)) {}
+  ~SqliteRowInserter() override { sqlite3_finalize(st_); }
+
+  int32_t Insert(std::span<const std::string_view> values) override {
+    std::lock_guard lock(mutex_);
+    if (!db_->handle) throw closed_object_error();
+    const int n = sqlite3_bind_parameter_count(st_);
+    if (static_cast<int>(values.size()) != n)
+      throw Error(err::kDbError, "Die Anzahl der Werte (" + std::to_string(values.size()) +
+                                     ") passt nicht zur Anzahl der Spalten (" + std::to_string(n) + ").");
+    for (int i = 0; i < n; ++i) {
+      const std::string_view v = values[static_cast<size_t>(i)];
+      sqlite3_bind_text(st_, i + 1, v.data(), static_cast<int>(v.size()), SQLITE_STATIC);
+    }
+    const int rc = db_->Step(st_, 0);
+    if (rc == SQLITE_DONE) {
+      sqlite3_reset(st_);
+      return sqlite3_changes(db_->handle);
+    }
+    Error e = db_->MakeError(rc, sql_, 0);
+    sqlite3_reset(st_);
+    throw e;
+  }
+
+ private:
+  std::shared_ptr<Database> db_;
+  std::mutex& mutex_;
+  sqlite3_stmt* st_;
+  std::string sql_;
+};
+
+// The replace unit of the SQLite backend: one write transaction (BEGIN
+// IMMEDIATE) on the WAL journal, so readers keep the last committed state
+// until COMMIT. The tables' own (non-unique) indexes are dropped inside the
+// transaction and built again at Commit, after the load: SQLite then sorts
+// each index once instead of inserting every row into it. Exclusivity
+// across processes comes from an advisory lock (flock) on a lock file
+// beside the database, which the system releases with the process.
+class SqliteReplaceUnit final : public ReplaceUnit {
+ public:
+  SqliteReplaceUnit(SqliteBackend* backend, int lock_fd, std::vector<std::string> indexes)
+      : backend_(backend), lock_fd_(lock_fd), indexes_(std::move(indexes)) {}
+  ~SqliteReplaceUnit() override;
+
+  std::unique_ptr<RowInserter> PrepareInsert(std::string_view table,
+                                             std::span<const std::string_view> columns) override;
+  void Commit() override;
+  void Rollback() override;
+  bool Broken() const override;
+
+  // The backend is going away (its connection was closed): the transaction
+  // ends with it, uncommitted.
+  void Detach() {
+    backend_ = nullptr;
+    Unlock();
+  }
+
+ private:
+  void Unlock() {
+    if (lock_fd_ >= 0) ::close(lock_fd_);  // also releases the flock
+    lock_fd_ = -1;
+  }
+
+  SqliteBackend* backend_;
+  int lock_fd_;
+  std::vector<std::string> indexes_;  // CREATE INDEX statements to run at Commit
+  bool open_ = true;
+};
+
 class SqliteBackend final : public DbBackend {
  public:
-  SqliteBackend(std::shared_ptr<Database> db, int commit_interval_ms)
-      : db_(std::move(db)), commit_interval_(commit_interval_ms) {}
+  SqliteBackend(std::shared_ptr<Database> db, int commit_interval_ms, std::string path, int busy_timeout_ms)
+      : db_(std::move(db)),
+        commit_interval_(commit_interval_ms),
+        path_(std::move(path)),
+        busy_timeout_ms_(busy_timeout_ms) {}
 
   ~SqliteBackend() override {
+    if (unit_) unit_->Detach();
     {
       std::lock_guard lock(mutex_);
       stop_ = true;
@@ -482,8 +585,171 @@ class SqliteBackend final : public DbBackend {
     return false;
   }
 
+  friend class SqliteReplaceUnit;
+
+ public:
+  std::unique_ptr<ReplaceUnit> BeginReplace(std::span<const std::string_view> tables) override {
+    std::lock_guard lock(mutex_);
+    if (unit_) throw import_running_error();
+    // Statements grouped so far are saved first: they are no part of the unit.
+    dml_run_ = 0;
+    CommitBatch();
+    sqlite3* h = db_->handle;
+    if (!sqlite3_get_autocommit(h))
+      throw Error(err::kDbError, "Auf dieser Verbindung ist noch eine Transaktion offen; der Import kann nicht "
+                                 "als eine Einheit beginnen. Es wurde nichts verändert.");
+
+    const int lock_fd = LockImport();
+    try {
+      // Readers keep their snapshot only with the WAL journal.
+      if (path_ != ":memory:" && !path_.empty()) {
+        std::string mode;
+        sqlite3_stmt* st = nullptr;
+        int rc = sqlite3_prepare_v2(h, "PRAGMA journal_mode=WAL", -1, &st, nullptr);
+        if (rc == SQLITE_OK) rc = sqlite3_step(st);
+        if (rc == SQLITE_ROW) mode = reinterpret_cast<const char*>(sqlite3_column_text(st, 0));
+        Error e = rc == SQLITE_ROW ? Error(0, "") : db_->MakeError(rc, "PRAGMA journal_mode=WAL", 0);
+        sqlite3_finalize(st);
+        if (rc != SQLITE_ROW) throw e;
+        wal_checked_ = true;
+        if (!text::equals_ci(mode, "wal"))
+          throw Error(err::kDbError, "Die Datenbank kann nicht in das WAL-Journal wechseln (Modus \"" + mode +
+                                         "\"); ohne es würden andere Verbindungen während des Imports leere "
+                                         "Tabellen sehen. Es wurde nichts verändert.");
+      }
+      db_->hard_failure = false;
+      const int rc = sqlite3_exec(h, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr);
+      if (rc != SQLITE_OK) {
+        if ((rc & 0xFF) == SQLITE_BUSY || (rc & 0xFF) == SQLITE_LOCKED)
+          throw Error(err::kDbError, "Die Datenbank ist durch ein anderes Programm zum Schreiben gesperrt; nach " +
+                                         seconds_text(busy_timeout_ms_) +
+                                         " Warten wurde der Import nicht begonnen. Es wurde nichts verändert. "
+                                         "Versuchen Sie es erneut, wenn das andere Programm fertig ist.");
+        throw db_->MakeError(rc, "BEGIN IMMEDIATE", 0);
+      }
+      std::vector<std::string> indexes;
+      try {
+        indexes = DropIndexes(tables);
+      } catch (...) {
+        sqlite3_exec(h, "ROLLBACK", nullptr, nullptr, nullptr);
+        throw;
+      }
+      auto unit = std::make_unique<SqliteReplaceUnit>(this, lock_fd, std::move(indexes));
+      unit_ = unit.get();
+      return unit;
+    } catch (...) {
+      ::close(lock_fd);
+      throw;
+    }
+  }
+
+ private:
+  static std::string seconds_text(int ms) {
+    if (ms % 1000 == 0) return std::to_string(ms / 1000) + (ms == 1000 ? " Sekunde" : " Sekunden");
+    char buf[32];
+    std::snprintf(buf, sizeof buf, "%.1f Sekunden", ms / 1000.0);
+    std::string s = buf;
+    std::replace(s.begin(), s.end(), '.', ',');
+    return s;
+  }
+
+  // The import lock of this database file: -1 for a private in-memory
+  // database, else the descriptor holding the flock. Refuses at once when
+  // another connection (of any process) holds it.
+  int LockImport() {
+    if (path_ == ":memory:" || path_.empty()) return -1;
+    const std::string lock_path = path_ + "-importlock";
+    const int fd = ::open(lock_path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666);
+    if (fd < 0)
+      throw Error(err::kDbError, "Die Sperrdatei \"" + lock_path + "\" des Imports kann nicht angelegt werden: " +
+                                     std::strerror(errno) + ". Es wurde nichts verändert.");
+    if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+      const int e = errno;
+      ::close(fd);
+      if (e == EWOULDBLOCK) throw import_running_error();
+      throw Error(err::kDbError, "Die Sperrdatei \"" + lock_path + "\" des Imports kann nicht gesperrt werden: " +
+                                     std::strerror(e) + ". Es wurde nichts verändert.");
+    }
+    return fd;
+  }
+
+  // Drops the non-unique indexes that the schema made on `tables` (unique
+  // ones stay: they decide which rows are duplicates) and returns the
+  // statements that make them again.
+  std::vector<std::string> DropIndexes(std::span<const std::string_view> tables) {
+    sqlite3* h = db_->handle;
+    std::vector<std::pair<std::string, std::string>> found;  // name, CREATE statement
+    for (std::string_view table : tables) {
+      sqlite3_stmt* st = nullptr;
+      const char* sql =
+          "SELECT l.name, m.sql FROM pragma_index_list(?1) AS l JOIN sqlite_master AS m ON m.name = l.name "
+          "WHERE l.\"unique\" = 0 AND l.origin = 'c' AND m.sql IS NOT NULL";
+      int rc = sqlite3_prepare_v2(h, sql, -1, &st, nullptr);
+      if (rc != SQLITE_OK) throw db_->MakeError(rc, sql, 0);
+      sqlite3_bind_text(st, 1, table.data(), static_cast<int>(table.size()), SQLITE_STATIC);
+      while ((rc = sqlite3_step(st)) == SQLITE_ROW)
+        found.emplace_back(reinterpret_cast<const char*>(sqlite3_column_text(st, 0)),
+                           reinterpret_cast<const char*>(sqlite3_column_text(st, 1)));
+      Error e = rc == SQLITE_DONE ? Error(0, "") : db_->MakeError(rc, sql, 0);
+      sqlite3_finalize(st);
+      if (rc != SQLITE_DONE) throw e;
+    }
+    std::vector<std::string> creates;
+    for (const auto& [name, create] : found) {
+      std::string drop = "DROP INDEX \"";
+      for (char c : name) drop += c == '"' ? std::string("\"\"") : std::string(1, c);
+      drop += "\"";
+      const int rc = sqlite3_exec(h, drop.c_str(), nullptr, nullptr, nullptr);
+      if (rc != SQLITE_OK) throw db_->MakeError(rc, drop, 0);
+      creates.push_back(create);
+    }
+    return creates;
+  }
+
+  std::unique_ptr<RowInserter> MakeInserter(std::string_view table, std::span<const std::string_view> columns) {
+    std::lock_guard lock(mutex_);
+    std::string sql = "INSERT INTO \"" + std::string(table) + "\" (";
+    for (size_t i = 0; i < columns.size(); ++i) sql += (i ? ", \"" : "\"") + std::string(columns[i]) + "\"";
+    sql += ") VALUES (";
+    for (size_t i = 0; i < columns.size(); ++i) sql += i ? ",?" : "?";
+    sql += ")";
+    sqlite3_stmt* st = nullptr;
+    const int rc = sqlite3_prepare_v3(db_->handle, sql.c_str(), -1, SQLITE_PREPARE_PERSISTENT, &st, nullptr);
+    if (rc != SQLITE_OK) throw db_->MakeError(rc, sql, 0);
+    return std::make_unique<SqliteRowInserter>(db_, mutex_, st, std::move(sql));
+  }
+
+  void CommitUnit(const std::vector<std::string>& indexes) {
+    std::lock_guard lock(mutex_);
+    sqlite3* h = db_->handle;
+    if (sqlite3_get_autocommit(h))
+      throw Error(err::kDbError, "Die Datenbank hat die Transaktion des Imports zurückgenommen; die bisherigen "
+                                 "Postdaten bleiben unverändert erhalten.");
+    for (const std::string& create : indexes) {
+      const int rc = sqlite3_exec(h, create.c_str(), nullptr, nullptr, nullptr);
+      if (rc != SQLITE_OK) throw db_->MakeError(rc, create, 0);
+    }
+    const int rc = sqlite3_exec(h, "COMMIT", nullptr, nullptr, nullptr);
+    if (rc != SQLITE_OK) throw db_->MakeError(rc, "COMMIT", 0);
+    // The new data moves from the journal into the database file, and the
+    // journal shrinks again; readers still on the old state may keep a part
+    // of it for later checkpoints.
+    sqlite3_wal_checkpoint_v2(h, nullptr, SQLITE_CHECKPOINT_TRUNCATE, nullptr, nullptr);
+  }
+
+  void RollbackUnit() {
+    std::lock_guard lock(mutex_);
+    sqlite3* h = db_->handle;
+    if (h && !sqlite3_get_autocommit(h)) sqlite3_exec(h, "ROLLBACK", nullptr, nullptr, nullptr);
+  }
+
+  bool UnitBroken() const { return db_->hard_failure || !db_->handle || sqlite3_get_autocommit(db_->handle); }
+
   std::shared_ptr<Database> db_;
   const int commit_interval_;
+  const std::string path_;
+  const int busy_timeout_ms_;
+  SqliteReplaceUnit* unit_ = nullptr;  // the open replace unit
   RewrittenSql rewritten_;
   std::vector<std::pair<std::string, sqlite3_stmt*>> cache_;  // most recently used first
   bool wal_checked_ = false;  // the switch to the WAL journal was tried
@@ -500,19 +766,59 @@ class SqliteBackend final : public DbBackend {
   std::thread committer_;
 };
 
+SqliteReplaceUnit::~SqliteReplaceUnit() {
+  try {
+    Rollback();
+  } catch (...) {
+    // Nothing to report to in a destructor; SQLite ends the transaction with the connection.
+  }
+}
+
+std::unique_ptr<RowInserter> SqliteReplaceUnit::PrepareInsert(std::string_view table,
+                                                              std::span<const std::string_view> columns) {
+  if (!backend_ || !open_) throw closed_object_error();
+  return backend_->MakeInserter(table, columns);
+}
+
+void SqliteReplaceUnit::Commit() {
+  if (!backend_ || !open_) throw closed_object_error();
+  try {
+    backend_->CommitUnit(indexes_);
+  } catch (...) {
+    Rollback();
+    throw;
+  }
+  open_ = false;
+  backend_->unit_ = nullptr;
+  Unlock();
+}
+
+void SqliteReplaceUnit::Rollback() {
+  if (!open_) return;
+  open_ = false;
+  if (backend_) {
+    backend_->RollbackUnit();
+    backend_->unit_ = nullptr;
+  }
+  Unlock();
+}
+
+bool SqliteReplaceUnit::Broken() const { return !backend_ || !open_ || backend_->UnitBroken(); }
+
 std::string property(const std::map<std::string, std::string>& properties, std::string_view key) {
   auto it = properties.find(std::string(key));
   return it == properties.end() ? std::string() : it->second;
 }
 
-int parse_commit_interval(const std::map<std::string, std::string>& properties) {
-  std::string value = property(properties, "commit interval");
-  if (value.empty()) return kDefaultCommitIntervalMs;
+int parse_milliseconds(const std::map<std::string, std::string>& properties, std::string_view key,
+                       std::string_view shown, int fallback) {
+  std::string value = property(properties, key);
+  if (value.empty()) return fallback;
   int ms = 0;
   auto res = std::from_chars(value.data(), value.data() + value.size(), ms);
   if (res.ec != std::errc() || res.ptr != value.data() + value.size() || ms < 0)
-    throw Error(err::kDbOpenFailed,
-                "Ungültiger Wert \"" + value + "\" für \"Commit Interval\" (erwartet: Millisekunden ab 0).");
+    throw Error(err::kDbOpenFailed, "Ungültiger Wert \"" + value + "\" für \"" + std::string(shown) +
+                                        "\" (erwartet: Millisekunden ab 0).");
   return ms;
 }
 
@@ -524,7 +830,9 @@ std::unique_ptr<DbBackend> open_backend(const std::map<std::string, std::string>
   if (path.empty())
     throw Error(err::kDbOpenFailed,
                 "Die Verbindungszeichenfolge nennt keine Datenbankdatei (Data Source=<Datei>).");
-  const int commit_interval = parse_commit_interval(properties);
+  const int commit_interval =
+      parse_milliseconds(properties, "commit interval", "Commit Interval", kDefaultCommitIntervalMs);
+  const int busy_timeout = parse_milliseconds(properties, "busy timeout", "Busy Timeout", kBusyTimeoutMs);
 
   if (path != ":memory:") {
     namespace fs = std::filesystem;
@@ -552,7 +860,7 @@ std::unique_ptr<DbBackend> open_backend(const std::map<std::string, std::string>
 
   sqlite3* h = db->handle;
   sqlite3_extended_result_codes(h, 1);
-  sqlite3_busy_timeout(h, kBusyTimeoutMs);
+  sqlite3_busy_timeout(h, busy_timeout);
   if ((rc = register_dialect_functions(h)) != SQLITE_OK) throw fail(rc);
   // The first statement reads the file header: a file that is no database
   // fails here. Nothing is written yet (see EnsureWal).
@@ -562,7 +870,7 @@ std::unique_ptr<DbBackend> open_backend(const std::map<std::string, std::string>
                          nullptr)) != SQLITE_OK)
     throw fail(rc);
   sqlite3_progress_handler(h, kProgressInstructions, on_progress, db.get());
-  return std::make_unique<SqliteBackend>(std::move(db), commit_interval);
+  return std::make_unique<SqliteBackend>(std::move(db), commit_interval, path, busy_timeout);
 }
 
 }  // namespace noxplz::sqlite

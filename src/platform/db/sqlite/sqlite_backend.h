@@ -7,6 +7,8 @@
 //   commit interval  milliseconds that a group of data changes may collect
 //                    before it is committed (default 200; 0 commits every
 //                    statement on its own)
+//   busy timeout     milliseconds to wait for a lock held by another
+//                    connection before the statement fails (default 5000)
 //
 // Statements are SQL Server text; the backend rewrites and registers what
 // SQLite needs to answer them the same way (see sql_rewrite.h,
@@ -22,6 +24,14 @@
 // a statement fail in a way that makes SQLite roll back the whole transaction
 // (a time-out, a full disk), the statements of the group before it are run
 // again, so a failure never takes back earlier successful statements.
+//
+// An import replaces the postal tables in one replace unit (db.h): one
+// write transaction on the WAL journal, so every other connection reads the
+// old tables until COMMIT, and nothing of the import survives a failure, a
+// rollback or the end of the process. The tables' non-unique indexes are
+// dropped inside the transaction and built again just before COMMIT, and
+// the journal is checkpointed into the database file afterwards. One import
+// at a time: the unit holds an advisory lock on "<database>-importlock".
 #pragma once
 
 #include <map>

@@ -50,19 +50,7 @@ std::optional<int> parse_number(const std::string& answer) {
 
 }  // namespace
 
-std::string group_digits(long long value) {
-  bool negative = value < 0;
-  std::string digits = std::to_string(negative ? -value : value);
-  std::string out;
-  int n = 0;
-  for (auto it = digits.rbegin(); it != digits.rend(); ++it) {
-    if (n > 0 && n % 3 == 0) out += '.';
-    out += *it;
-    ++n;
-  }
-  if (negative) out += '-';
-  return std::string(out.rbegin(), out.rend());
-}
+std::string group_digits(long long value) { return text::group_digits(value); }
 
 ConsoleToolkit::ConsoleToolkit(ConsoleSettings settings, PresetAnswers answers)
     : settings_(settings), answers_(std::move(answers)) {}
@@ -137,11 +125,14 @@ int ConsoleToolkit::MsgBox(std::string_view prompt, int style, std::string_view 
     cannot_ask(std::string(prompt), answers_.yes_no_option);
     shown.answer = mb::kNo;
   } else {
-    std::string ask = head + std::string(prompt) + " [J]a/[N]ein: ";
+    // With "Nein" as the default button an empty answer (Enter) is No.
+    const bool no_default = (style & mb::kDefaultButton2) != 0;
+    std::string ask = head + std::string(prompt) + (no_default ? " [j]a/[N]ein: " : " [J]a/[N]ein: ");
     shown.answer = mb::kNo;
     for (;;) {
       auto line = read_line(ask);
       if (!line) break;
+      if (no_default && text::trim(*line).empty()) break;
       if (auto yes = parse_yes_no(*line)) {
         shown.answer = *yes ? mb::kYes : mb::kNo;
         break;

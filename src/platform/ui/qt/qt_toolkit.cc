@@ -142,7 +142,7 @@ int QtToolkit::MsgBox(std::string_view prompt, int style, std::string_view title
   if (yes_no) {
     yes = box.addButton(QStringLiteral("Ja"), QMessageBox::YesRole);
     no = box.addButton(QStringLiteral("Nein"), QMessageBox::NoRole);
-    box.setDefaultButton(yes);
+    box.setDefaultButton((style & mb::kDefaultButton2) ? no : yes);
     box.setEscapeButton(no);
   } else {
     ok = box.addButton(QStringLiteral("OK"), QMessageBox::AcceptRole);
