@@ -182,7 +182,26 @@ void print_table(const std::vector<std::string>& header, const std::vector<std::
   for (const auto& row : rows) print_row(row);
 }
 
-void print_json(const nlohmann::json& value) { std::cout << value.dump(2) << "\n"; }
+void print_json(const nlohmann::json& value) {
+  std::cout << value.dump(2, ' ', false, nlohmann::json::error_handler_t::replace) << "\n";
+}
+
+std::vector<std::string> printable_row(std::vector<std::string> cells) {
+  for (std::string& cell : cells) cell = text::printable(cell);
+  return cells;
+}
+
+void require_utf8(const std::string& value, const std::string& option) {
+  const size_t bad = text::first_invalid_utf8(value);
+  if (bad == std::string::npos) return;
+  static const char* kHex = "0123456789ABCDEF";
+  const unsigned char byte = static_cast<unsigned char>(value[bad]);
+  const std::string hex = std::string("0x") + kHex[byte >> 4] + kHex[byte & 0xF];
+  throw Failure(kInvalid, "Die Angabe bei " + option + " ist kein gültiger UTF-8-Text (Byte " + hex + " an Stelle " +
+                              std::to_string(bad + 1) +
+                              "). Stellen Sie die Zeichenkodierung des Terminals oder Skripts auf UTF-8 um und "
+                              "geben Sie die Angabe erneut ein.");
+}
 
 void add_answer_options(CLI::App& command, AnswerOptions& answers, bool menus, bool buttons) {
   auto* yes = command.add_flag("-j,--ja", answers.yes, "beantwortet jede Ja/Nein-Frage mit Ja");

@@ -89,8 +89,18 @@ enum class Color { Green, Red, Yellow, Bold };
 std::string paint(const std::string& text, Color color, bool enabled);
 
 // A text table: header row, rows; columns padded by characters (not bytes).
+// Cells are printed as given: data cells go through printable_row first.
 void print_table(const std::vector<std::string>& header, const std::vector<std::vector<std::string>>& rows);
+// Texts that are no valid UTF-8 (data read back from a database) appear with
+// U+FFFD in their place, so the output is always valid JSON.
 void print_json(const nlohmann::json& value);
+// Data cells made safe for the terminal: control characters (escape
+// sequences included) and bytes that are no UTF-8 appear escaped.
+std::vector<std::string> printable_row(std::vector<std::string> cells);
+
+// A text argument of a command must be UTF-8: otherwise a Failure (exit 2)
+// that names the option and the first bad byte.
+void require_utf8(const std::string& value, const std::string& option);
 
 // Registers the commands on the application.
 void add_import_commands(CLI::App& app, Globals& globals);

@@ -45,12 +45,19 @@ int report_verification(Context& context, frmPlzImport& form, bool json, bool af
   std::vector<std::vector<std::string>> rows;
   for (int i = 0; i < 8; ++i) {
     const Label& caption = form.caption_label(i);
-    bool ok = caption.ForeColor() == color::kGreen;
+    // Green verified, red failed; a caption in its normal colour is a type the file did not deliver.
+    const bool ok = caption.ForeColor() == color::kGreen;
+    const bool failed = caption.ForeColor() == color::kRed;
+    const char* verdict = ok ? "OK" : failed ? "FEHLER" : "nicht geliefert";
     long long n = after_import ? session().counters.*kCounters[i] : context.count_rows(kTables[i]);
-    types.push_back({{"typ", console::kRecordTypes[i].code}, {"tabelle", kTables[i]}, {"saetze", n}, {"ok", ok}});
+    types.push_back({{"typ", console::kRecordTypes[i].code},
+                     {"tabelle", kTables[i]},
+                     {"saetze", n},
+                     {"ok", !failed},
+                     {"pruefung", verdict}});
     rows.push_back({caption.Caption(), kTables[i], console::group_digits(n),
-                    ok ? paint("OK", Color::Green, context.stdout_color())
-                       : paint("FEHLER", Color::Red, context.stdout_color())});
+                    ok ? paint(verdict, Color::Green, context.stdout_color())
+                       : failed ? paint(verdict, Color::Red, context.stdout_color()) : verdict});
   }
   if (json) {
     print_json({{"alle_ok", all_ok}, {"meldung", form.lbl_Delete.Caption()}, {"typen", types}});

@@ -48,6 +48,7 @@ void hint_if_empty(Context& context) {
 }
 
 int run_orte(const Globals& globals, const LookupOptions& o) {
+  require_utf8(o.first, "PRÄFIX");
   Context context(globals, o.answers);
   context.open_database();
   const std::vector<Place> places = find_places(*context.connection(), o.first);
@@ -55,7 +56,7 @@ int run_orte(const Globals& globals, const LookupOptions& o) {
   std::vector<std::vector<std::string>> rows;
   for (const Place& p : places) {
     out.push_back({{"ort", p.name}, {"zusatz", p.addition}, {"ortsschluessel", p.key}, {"plz", p.plz}});
-    rows.push_back({p.name, p.addition, p.key, p.plz});
+    rows.push_back(printable_row({p.name, p.addition, p.key, p.plz}));
   }
   std::vector<SimilarPlace> similar;
   if (places.empty()) similar = suggest_places(o.first);
@@ -83,22 +84,33 @@ int run_orte(const Globals& globals, const LookupOptions& o) {
 }
 
 int run_ort(const Globals& globals, const LookupOptions& o) {
+  require_utf8(o.first, "PLZ");
+  require_utf8(o.second, "ORT");
   Context context(globals, o.answers);
   context.open_database();
   std::string plz = o.first;
   std::string ort = context.manager().Suche_Ort_original(plz, o.second);
   context.check_questions();
-  bool verified = context.manager().Geprueft() == -1;
+  // Verified is what answers the question asked: the postal code's place, or
+  // that the given place belongs to it. A place other than the given one is
+  // the right place of the postal code, but the given pair is not verified.
+  const Reason grund = context.manager().Grund();
+  const bool verified = grund.code == "bestaetigt" || grund.code == "ausgewaehlt";
   if (o.json) {
-    print_json({{"plz", o.first}, {"ort", ort}, {"geprueft", verified}});
+    print_json({{"plz", o.first},
+                {"ort", ort},
+                {"geprueft", verified},
+                {"grund", grund.code},
+                {"hinweis", grund.hinweis}});
   } else if (!ort.empty()) {
-    print_table({"Plz", "Ort", "Geprüft"}, {{o.first, ort, verified ? "ja" : "nein"}});
+    print_table({"Plz", "Ort", "Geprüft"}, {printable_row({o.first, ort, verified ? "ja" : "nein"})});
+    if (!verified) std::cout << "Hinweis: " << text::printable(grund.hinweis) << "\n";
   }
   if (ort.empty()) {
     hint_if_empty(context);
     return kNotVerified;
   }
-  return kOk;
+  return verified ? kOk : kNotVerified;
 }
 
 // The house-number kind as the tables write it; "" for a section without a range.
@@ -156,6 +168,8 @@ std::string place_key(Context& context, const std::string& name, std::string& sh
 }
 
 int run_strassen(const Globals& globals, const LookupOptions& o) {
+  require_utf8(o.first, "ORTSSCHLUESSEL");
+  require_utf8(o.second, "PRÄFIX");
   Context context(globals, o.answers);
   context.open_database();
   // A place key when asked for with --alort, or as eight digits (no place is named so).
@@ -186,7 +200,7 @@ int run_strassen(const Globals& globals, const LookupOptions& o) {
                    {"hnr_typ", row[4]},
                    {"ortsteil", row[5]}});
     if (!o.districts) row.pop_back();
-    rows.push_back(row);
+    rows.push_back(printable_row(row));
   }
   if (o.json) {
     print_json(out);
@@ -218,6 +232,7 @@ int run_strassen(const Globals& globals, const LookupOptions& o) {
 }
 
 int run_sql(const Globals& globals, const std::string& statement, bool json) {
+  require_utf8(statement, "ANWEISUNG");
   Context context(globals, AnswerOptions{}, true);
   context.open_database();
   int32_t affected = -1;
@@ -252,7 +267,7 @@ int run_sql(const Globals& globals, const std::string& statement, bool json) {
       row.push_back(v.is_null() ? "NULL" : v.as_text());
     }
     out.push_back(object);
-    rows.push_back(row);
+    rows.push_back(printable_row(row));
   }
   rs->Close();
   if (json)
@@ -260,7 +275,7 @@ int run_sql(const Globals& globals, const std::string& statement, bool json) {
   else if (rows.empty())
     std::cout << "(keine Zeilen)\n";
   else
-    print_table(names, rows);
+    print_table(printable_row(names), rows);
   return kOk;
 }
 

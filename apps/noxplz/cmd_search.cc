@@ -18,29 +18,41 @@ struct SearchOptions {
 };
 
 void require_place_or_code(const SearchOptions& o) {
+  require_utf8(o.plz, "--plz");
+  require_utf8(o.ort, "--ort");
+  require_utf8(o.strasse, "--strasse");
+  require_utf8(o.hausnummer, "--hausnummer");
   if (text::trim(o.plz).empty() && text::trim(o.ort).empty())
     throw Failure(kInvalid, "Geben Sie mindestens --plz oder --ort an, zum Beispiel: noxplz suche --ort Musterstadt "
                             "--strasse \"Hauptstr. 12\".");
 }
 
-void print_result(const std::vector<std::pair<std::string, std::string>>& fields, bool verified, bool json,
-                  bool color) {
+// The answer of suche and pruefe: the same fields in both, the verdict and
+// its reason.
+struct Answer {
+  std::string plz, ort, strasse, hausnummer;
+  bool verified = false;
+  Reason grund;
+};
+
+void print_answer(const Answer& a, bool json, bool color) {
   if (json) {
-    nlohmann::json out = nlohmann::json::object();
-    for (const auto& [key, value] : fields) {
-      std::string k = text::lower(key);
-      k = text::replace_all(k, "ß", "ss");
-      out[k] = value;
-    }
-    out["geprueft"] = verified;
-    print_json(out);
+    print_json({{"plz", a.plz},
+                {"ort", a.ort},
+                {"strasse", a.strasse},
+                {"hausnummer", a.hausnummer},
+                {"geprueft", a.verified},
+                {"grund", a.grund.code},
+                {"hinweis", a.grund.hinweis}});
     return;
   }
-  std::vector<std::vector<std::string>> rows;
-  for (const auto& [key, value] : fields) rows.push_back({key, value});
-  for (const auto& row : rows) std::cout << row[0] << std::string(12 - text::length(row[0]), ' ') << row[1] << "\n";
+  const std::pair<const char*, const std::string*> rows[] = {
+      {"Plz", &a.plz}, {"Ort", &a.ort}, {"Straße", &a.strasse}, {"Hausnummer", &a.hausnummer}};
+  for (const auto& [key, value] : rows)
+    std::cout << key << std::string(12 - text::length(key), ' ') << text::printable(*value) << "\n";
   std::cout << "Geprüft" << std::string(5, ' ')
-            << (verified ? paint("ja", Color::Green, color) : paint("nein", Color::Red, color)) << "\n";
+            << (a.verified ? paint("ja", Color::Green, color) : paint("nein", Color::Red, color)) << "\n";
+  if (!a.grund.hinweis.empty()) std::cout << "Hinweis" << std::string(5, ' ') << text::printable(a.grund.hinweis) << "\n";
 }
 
 int run_suche(const Globals& globals, const SearchOptions& o) {
@@ -49,12 +61,19 @@ int run_suche(const Globals& globals, const SearchOptions& o) {
   context.open_database();
   clsPlzManager& m = context.manager();
   std::string plz = o.plz, ort = o.ort, strasse = o.strasse;
+  m.Plz("");
   m.Suche_Plz_Original(plz, ort, strasse, o.hausnummer, o.mit_dialog);
   context.check_questions();
-  bool verified = m.Geprueft() == -1;
-  print_result({{"Plz", m.Plz()}, {"Ort", m.Ort()}, {"Straße", m.Strasse()}}, verified, o.json,
-               context.stdout_color());
-  return verified ? kOk : kNotVerified;
+  Answer a{m.Plz(), m.Ort(), m.Strasse(), m.Such_Hausnummer(), m.Geprueft() == -1, m.Grund()};
+  if (a.verified && a.plz.empty()) {
+    // Postal code and place confirmed without the result properties being
+    // written (no confirmation dialog): the confirmed input is the answer.
+    a.plz = text::trim(m.Such_Plz());
+    if (a.ort.empty()) a.ort = text::trim(m.Such_Ort());
+    a.strasse = text::trim(m.Such_Strasse() + " " + m.Such_Hausnummer());
+  }
+  print_answer(a, o.json, context.stdout_color());
+  return a.verified ? kOk : kNotVerified;
 }
 
 int run_pruefe(const Globals& globals, const SearchOptions& o) {
@@ -67,13 +86,14 @@ int run_pruefe(const Globals& globals, const SearchOptions& o) {
   std::string plz = o.plz, ort = o.ort, strasse = o.strasse;
   m.Suche_Plz(plz, ort, strasse, o.hausnummer, false);
   context.check_questions();
-  bool verified = m.Geprueft() == -1;
-  print_result({{"Plz", m.Plz()}, {"Ort", m.Ort()}, {"Straße", m.Strasse()}, {"Hausnummer", m.Hausnummer()}},
-               verified, o.json, context.stdout_color());
-  return verified ? kOk : kNotVerified;
+  Answer a{m.Plz(), m.Ort(), m.Strasse(), m.Hausnummer(), m.Geprueft() == -1, m.Grund()};
+  print_answer(a, o.json, context.stdout_color());
+  return a.verified ? kOk : kNotVerified;
 }
 
 int run_trenne(const std::string& input, const std::string& former_number, bool json) {
+  require_utf8(input, "STRASSE");
+  require_utf8(former_number, "--hausnummer");
   clsPlzManager m;
   m.Such_Strasse(input);
   m.Such_Hausnummer(former_number);
@@ -81,8 +101,8 @@ int run_trenne(const std::string& input, const std::string& former_number, bool 
   if (json) {
     print_json({{"strasse", m.Such_Strasse()}, {"hausnummer", m.Such_Hausnummer()}});
   } else {
-    std::cout << "Straße      " << m.Such_Strasse() << "\n"
-              << "Hausnummer  " << m.Such_Hausnummer() << "\n";
+    std::cout << "Straße      " << text::printable(m.Such_Strasse()) << "\n"
+              << "Hausnummer  " << text::printable(m.Such_Hausnummer()) << "\n";
   }
   return kOk;
 }

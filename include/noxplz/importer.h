@@ -86,7 +86,8 @@ struct ImportTypeResult {
   std::string_view table;   // "GROSS_DA"
   int64_t rows = 0;         // records of this type the run stored
   std::optional<int64_t> check_count;  // the count its check records state, when the query gave one
-  bool verified = false;    // green in the verification
+  bool verified = false;    // green in the verification (also true for a type not delivered)
+  bool delivered = true;    // false: no rows, no check record, no line of this type in the file
 };
 
 struct ImportResult {

@@ -13,6 +13,7 @@
 #include <string_view>
 
 #include "noxplz/db.h"
+#include "noxplz/reason.h"
 #include "noxplz/variant.h"
 
 namespace noxplz {
@@ -101,6 +102,12 @@ class clsPlzManager {
   std::string Suche_Ort_original(const std::string& mPlz, const std::string& mOrt = {});
   // Moves a trailing house number from Such_Strasse into Such_Hausnummer.
   void TrenneStrasseHausNr();
+
+  // Why the last search of this thread answered as it did: a stable code
+  // ("bestaetigt", "plz_passt_nicht_zur_strasse", ...) and a German sentence
+  // a host can show. Every search sets it; the properties and Geprueft are
+  // not affected by it. Empty before the first search.
+  Reason Grund() const;
 
  private:
   ConnectionPtr GetConnection();

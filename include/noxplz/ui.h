@@ -45,6 +45,7 @@ inline constexpr int32_t kButtonFace = static_cast<int32_t>(0x8000000F);
 inline constexpr int32_t kWindowText = static_cast<int32_t>(0x80000008);
 inline constexpr int32_t kWindowBackground = static_cast<int32_t>(0x80000005);
 inline constexpr int32_t kGrayText = static_cast<int32_t>(0x80000011);
+inline constexpr int32_t kButtonText = static_cast<int32_t>(0x80000012);
 }  // namespace color
 
 namespace key {

@@ -1,6 +1,7 @@
 #include "dialogs/frm_chk_plz_ort.h"
 
 #include <exception>
+#include <string>
 
 namespace noxplz {
 
@@ -13,6 +14,16 @@ frmChkPlzOrt::frmChkPlzOrt() : Form("frmChkPlzOrt", "Prüfe Postleitzahl und Bes
 
 void frmChkPlzOrt::Form_Load() {
   Label1.Caption("Die Postleitzahl und der Bestimmungsort stimmen nicht überein! Prüfen?");
+}
+
+void frmChkPlzOrt::show_place_of_code(std::string_view plz, std::string_view ort, bool eindeutig) {
+  const std::string code(plz), place(ort);
+  if (place.empty())
+    lbl_OrtZurPlz.Caption("Zur Postleitzahl " + code + " ist kein Ort verzeichnet.");
+  else if (eindeutig)
+    lbl_OrtZurPlz.Caption("Zur Postleitzahl " + code + " gehört: " + place);
+  else
+    lbl_OrtZurPlz.Caption("Zur Postleitzahl " + code + " gehören mehrere Orte, darunter: " + place);
 }
 
 void frmChkPlzOrt::Form_Activate() {

@@ -133,7 +133,7 @@ RunReport Run::Execute(const std::string& path, const ConnectionPtr& connection)
       return report;
     }
 
-    report.verdict = Verify(connection_);
+    report.verdict = Verify(connection_, cancelled);
     const bool green = report.verdict && report.verdict->all_ok;
     if (!report.verdict) {
       EndUnit(report, false);
@@ -288,10 +288,10 @@ bool Run::ImportRecord(int typ, const std::string& zeile, bool check_only) {
   return ergebnis;
 }
 
-std::optional<Verdict> Run::Verify(const ConnectionPtr& connection) {
+std::optional<Verdict> Run::Verify(const ConnectionPtr& connection, bool cancelled) {
   try {
     observer_.VerificationStarted();
-    Verdict verdict = verify_tables(connection);
+    Verdict verdict = verify_tables(connection, cancelled);
     observer_.Verified(verdict);
     return verdict;
   } catch (const std::exception& e) {

@@ -24,11 +24,15 @@ struct Verdict {
   std::array<bool, 8> ok{};
   bool all_ok = false;
   std::array<std::optional<int64_t>, 8> check_count;  // the counts the check records state
+  // False for a type the file did not deliver (no rows, no check record, no
+  // line read): it counts as ok and is shown neutrally.
+  std::array<bool, 8> delivered = {true, true, true, true, true, true, true, true};
 };
 
 // Runs the verification query on `connection` (a missing connection is a
-// red verdict). Raises noxplz::Error when the query fails.
-Verdict verify_tables(const ConnectionPtr& connection);
+// red verdict). After a cancelled import every type is judged, delivered or
+// not. Raises noxplz::Error when the query fails.
+Verdict verify_tables(const ConnectionPtr& connection, bool cancelled = false);
 
 // The German sentence of every ending that keeps the old data.
 inline constexpr std::string_view kOldDataKept = "Die bisherigen Postdaten bleiben unverändert erhalten.";
@@ -94,7 +98,7 @@ class Run {
 
   // PruefeImport: the verification with its display through the observer.
   // nullopt when it failed (reported through VerificationFailed).
-  std::optional<Verdict> Verify(const ConnectionPtr& connection);
+  std::optional<Verdict> Verify(const ConnectionPtr& connection, bool cancelled = false);
 
   // The validity test: the first line is a record of a known type with its
   // end mark. Raises when the file cannot be read.

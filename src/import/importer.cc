@@ -114,6 +114,7 @@ ImportResult import_datafactory(const std::string& file, const ConnectionPtr& co
     t.rows = observer.started() ? counters.*kCounters[i] : 0;
     if (report.verdict) {
       t.verified = report.verdict->ok[i];
+      t.delivered = report.verdict->delivered[i];
       t.check_count = report.verdict->check_count[i];
     }
   }

@@ -76,10 +76,10 @@ std::string verification_query() {
 
 namespace import {
 
-Verdict verify_tables(const ConnectionPtr& connection) {
+Verdict verify_tables(const ConnectionPtr& connection, bool cancelled) {
   const std::string sql = verification_query();
   // Per type: a row came back for it, and none of its rows disagreed.
-  std::array<bool, 8> gesehen{}, richtig{};
+  std::array<bool, 8> gesehen{}, richtig{}, geliefert{};
   richtig.fill(true);
   Verdict verdict;
   if (connection) {
@@ -91,6 +91,11 @@ Verdict verify_tables(const ConnectionPtr& connection) {
       const int typ = record_type_of(text::ascii_upper(rs->Field("Dateikennung").as_text()));
       if (typ >= 0 && typ < 8) {
         gesehen[typ] = true;
+        // Evidence of a delivery: a check record, or rows in the table (a
+        // table read as one group yields a row of count 0 when empty).
+        const Variant zeilen = rs->Field("Satzzahl");
+        if (!rs->Field("PRUEF_SATZZAHL").is_null() || (!zeilen.is_null() && zeilen.as_text() != "0"))
+          geliefert[typ] = true;
         if (richtig[typ]) {
           if (text::trim(text::upper(rs->Field("GleicheAnzahl").as_text())) != "OK") richtig[typ] = false;
           if (text::trim(text::upper(rs->Field("GleicheSumme").as_text())) != "OK") richtig[typ] = false;
@@ -110,11 +115,24 @@ Verdict verify_tables(const ConnectionPtr& connection) {
     }
     rs->Close();
   }
+  // A type with no rows, no check record and no line read from the file was
+  // not delivered (a file without PF or OE records is a legitimate delivery):
+  // it does not fail the verification. After a cancelled import nobody knows
+  // what the rest of the file held, so there every type is judged.
+  constexpr int32_t RecordCounters::*kLinesRead[8] = {&RecordCounters::GE, &RecordCounters::KG, &RecordCounters::OE,
+                                                      &RecordCounters::OR, &RecordCounters::OT, &RecordCounters::PF,
+                                                      &RecordCounters::PL, &RecordCounters::ST};
   verdict.all_ok = true;
   for (int i = 0; i < 8; ++i) {
+    if (connection && !cancelled && !geliefert[i] && session().counters.*kLinesRead[i] == 0) {
+      verdict.delivered[i] = false;
+      verdict.ok[i] = true;
+      continue;
+    }
     verdict.ok[i] = gesehen[i] && richtig[i];
     verdict.all_ok = verdict.all_ok && verdict.ok[i];
   }
+  if (std::none_of(geliefert.begin(), geliefert.end(), [](bool g) { return g; })) verdict.all_ok = false;  // nothing at all
   return verdict;
 }
 
@@ -126,7 +144,11 @@ void show_verification_started(frmPlzImport& frm) {
 }
 
 void show_verdict(frmPlzImport& frm, const Verdict& verdict) {
-  for (int i = 0; i < 8; ++i) frm.caption_label(i).ForeColor(verdict.ok[i] ? color::kGreen : color::kRed);
+  // Green verified, red failed; a type the file did not deliver keeps the caption's normal colour.
+  for (int i = 0; i < 8; ++i)
+    frm.caption_label(i).ForeColor(!verdict.delivered[i] ? color::kButtonText
+                                   : verdict.ok[i]       ? color::kGreen
+                                                         : color::kRed);
   if (verdict.all_ok) {
     frm.lbl_Delete.Caption("Alle Werte wurden korrekt importiert!");
     frm.lbl_Delete.ForeColor(color::kBlack);

@@ -109,4 +109,12 @@ int32_t Frage_PlzOrt() {
   return form->Antwort;
 }
 
+int32_t Frage_PlzOrt(const std::string& plz, const std::string& ort_zur_plz, bool eindeutig) {
+  auto form = std::make_unique<frmChkPlzOrt>();
+  UnloadOnExit unload{*form};
+  form->show_place_of_code(text::trim(plz), text::trim(ort_zur_plz), eindeutig);
+  form->Show();
+  return form->Antwort;
+}
+
 }  // namespace noxplz

@@ -72,6 +72,9 @@ std::string Dateiauswahl(const std::string& titel, const std::string& dateiname,
 // --- choice dialogs ---
 // Mismatch question: 2 postal code right, 1 place right, -1 neither, 0 closed.
 int32_t Frage_PlzOrt();
+// The same question naming the place that belongs to the postal code (on the
+// form's extra label); `eindeutig` false when the postal code has several places.
+int32_t Frage_PlzOrt(const std::string& plz, const std::string& ort_zur_plz, bool eindeutig = true);
 // The place / street choice list (frmAuswahl, caption "Orts-Auswahl" /
 // "Straßen-Auswahl") over the filled rows of a place / street table; returns
 // the chosen table row or -1.

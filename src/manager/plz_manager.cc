@@ -59,6 +59,7 @@ void clsPlzManager::Reset() {
                          &s.Strasse, &s.Hausnummer, &s.Ort, &s.OrtsTeil, &s.Gemeinde, &s.GrossEmpfaenge})
     t->clear();
   s.Geprueft = 0;
+  s.Grund = Reason{};
   s.connectionstring.clear();
   s.OrtTabelle.reset();
   s.StrTabelle.reset();
@@ -90,6 +91,7 @@ NOXPLZ_TEXT_PROPERTY(GrossEmpfaenge)
 #undef NOXPLZ_TEXT_PROPERTY
 
 int32_t clsPlzManager::Geprueft() const { return session().Geprueft; }
+Reason clsPlzManager::Grund() const { return session().Grund; }
 void clsPlzManager::Geprueft(int32_t value) { session().Geprueft = value; }
 
 std::string clsPlzManager::OkMeldungUnterdrucken() const {

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "noxplz/db.h"
+#include "noxplz/reason.h"
 #include "noxplz/variant.h"
 
 namespace noxplz {
@@ -23,6 +24,7 @@ struct Session {
   bool MitOrtteiAnzeige = false;
   bool OkMeldungUnterdrucken = false;
   int32_t Geprueft = 0;
+  Reason Grund;  // of the last search
 
   std::string Such_Plz, Such_Postfach, Such_Strasse, Such_Hausnummer, Such_Ort, Such_OrtsTeil,
       Such_Gemeinde, Such_GrossEmpfaenge;

@@ -5,19 +5,47 @@
 namespace noxplz::text {
 namespace {
 
-size_t cp_len(unsigned char lead) {
+// Length in bytes of the well-formed UTF-8 sequence at `pos`, or 0 when the
+// bytes there are not one (a stray continuation byte, a cut or overlong
+// sequence, a surrogate, a value beyond U+10FFFF).
+size_t valid_sequence_at(std::string_view s, size_t pos) {
+  const unsigned char lead = static_cast<unsigned char>(s[pos]);
   if (lead < 0x80) return 1;
-  if ((lead >> 5) == 0x6) return 2;
-  if ((lead >> 4) == 0xE) return 3;
-  if ((lead >> 3) == 0x1E) return 4;
-  return 1;  // stray continuation byte: count it on its own
+  size_t n;
+  unsigned char lo = 0x80, hi = 0xBF;  // allowed range of the second byte
+  if (lead >= 0xC2 && lead <= 0xDF) {
+    n = 2;
+  } else if (lead >= 0xE0 && lead <= 0xEF) {
+    n = 3;
+    if (lead == 0xE0) lo = 0xA0;
+    if (lead == 0xED) hi = 0x9F;
+  } else if (lead >= 0xF0 && lead <= 0xF4) {
+    n = 4;
+    if (lead == 0xF0) lo = 0x90;
+    if (lead == 0xF4) hi = 0x8F;
+  } else {
+    return 0;
+  }
+  if (pos + n > s.size()) return 0;
+  for (size_t i = 1; i < n; ++i) {
+    const unsigned char c = static_cast<unsigned char>(s[pos + i]);
+    if (c < (i == 1 ? lo : 0x80) || c > (i == 1 ? hi : 0xBF)) return 0;
+  }
+  return n;
+}
+
+// Bytes of the code point at `pos`; a byte that starts no well-formed
+// sequence counts as one character of its own, so no byte is ever skipped.
+size_t cp_len(std::string_view s, size_t pos) {
+  size_t n = valid_sequence_at(s, pos);
+  return n == 0 ? 1 : n;
 }
 
 // Byte offset of code point `index` (0-based), or s.size().
 size_t offset_of(std::string_view s, size_t index) {
   size_t pos = 0;
   while (index > 0 && pos < s.size()) {
-    pos += cp_len(static_cast<unsigned char>(s[pos]));
+    pos += cp_len(s, pos);
     --index;
   }
   return std::min(pos, s.size());
@@ -32,7 +60,7 @@ std::string map_case(std::string_view s, bool to_upper) {
     if (c < 0x80) {
       if (to_upper && c >= 'a' && c <= 'z') out[i] = static_cast<char>(c - 32);
       if (!to_upper && c >= 'A' && c <= 'Z') out[i] = static_cast<char>(c + 32);
-    } else if (c == 0xC3 && i + 1 < out.size()) {
+    } else if (c == 0xC3 && i + 1 < out.size() && (static_cast<unsigned char>(out[i + 1]) & 0xC0) == 0x80) {
       unsigned char d = static_cast<unsigned char>(out[i + 1]);
       if (to_upper && (d == 0xA4 || d == 0xB6 || d == 0xBC)) out[i + 1] = static_cast<char>(d - 0x20);
       if (!to_upper && (d == 0x84 || d == 0x96 || d == 0x9C)) out[i + 1] = static_cast<char>(d + 0x20);
@@ -59,7 +87,7 @@ std::string trim_right(std::string_view s) {
 
 size_t length(std::string_view s) {
   size_t n = 0;
-  for (size_t pos = 0; pos < s.size(); pos += cp_len(static_cast<unsigned char>(s[pos]))) ++n;
+  for (size_t pos = 0; pos < s.size(); pos += cp_len(s, pos)) ++n;
   return n;
 }
 
@@ -82,7 +110,7 @@ std::string right(std::string_view s, size_t n) {
 std::vector<std::string> code_points(std::string_view s) {
   std::vector<std::string> out;
   for (size_t pos = 0; pos < s.size();) {
-    size_t n = std::min(cp_len(static_cast<unsigned char>(s[pos])), s.size() - pos);
+    size_t n = cp_len(s, pos);
     out.emplace_back(s.substr(pos, n));
     pos += n;
   }
@@ -176,6 +204,74 @@ std::string group_digits(long long value) {
   for (size_t i = 0; i < digits.size(); ++i) {
     if (i > 0 && (digits.size() - i) % 3 == 0) out += '.';
     out += digits[i];
+  }
+  return out;
+}
+
+bool is_valid_utf8(std::string_view s) {
+  for (size_t pos = 0; pos < s.size();) {
+    size_t n = valid_sequence_at(s, pos);
+    if (n == 0) return false;
+    pos += n;
+  }
+  return true;
+}
+
+size_t first_invalid_utf8(std::string_view s) {
+  for (size_t pos = 0; pos < s.size();) {
+    size_t n = valid_sequence_at(s, pos);
+    if (n == 0) return pos;
+    pos += n;
+  }
+  return std::string_view::npos;
+}
+
+std::string to_valid_utf8(std::string_view s) {
+  std::string out;
+  out.reserve(s.size());
+  for (size_t pos = 0; pos < s.size();) {
+    size_t n = valid_sequence_at(s, pos);
+    if (n == 0) {
+      out += "\xEF\xBF\xBD";  // U+FFFD
+      ++pos;
+    } else {
+      out.append(s.substr(pos, n));
+      pos += n;
+    }
+  }
+  return out;
+}
+
+std::string printable(std::string_view s) {
+  static const char* kHex = "0123456789ABCDEF";
+  auto hex_byte = [](std::string& out, unsigned char b) {
+    out += "\\x";
+    out += kHex[b >> 4];
+    out += kHex[b & 0xF];
+  };
+  std::string out;
+  out.reserve(s.size());
+  for (size_t pos = 0; pos < s.size();) {
+    const unsigned char c = static_cast<unsigned char>(s[pos]);
+    size_t n = valid_sequence_at(s, pos);
+    if (n == 0) {  // not UTF-8: the byte's value
+      hex_byte(out, c);
+      ++pos;
+    } else if (n == 1 && (c < 0x20 || c == 0x7F)) {  // C0 controls, ESC and DEL
+      hex_byte(out, c);
+      ++pos;
+    } else if (n == 1 && c == '\\') {  // so an escape in the data stays tellable from a real one
+      out += "\\\\";
+      ++pos;
+    } else if (n == 2 && c == 0xC2 && static_cast<unsigned char>(s[pos + 1]) <= 0x9F) {  // C1 controls (CSI)
+      out += "\\u00";
+      out += kHex[static_cast<unsigned char>(s[pos + 1]) >> 4];
+      out += kHex[static_cast<unsigned char>(s[pos + 1]) & 0xF];
+      pos += 2;
+    } else {
+      out.append(s.substr(pos, n));
+      pos += n;
+    }
   }
   return out;
 }

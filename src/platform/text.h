@@ -54,6 +54,22 @@ std::optional<LeadingNumber> leading_number(std::string_view s);
 // Compares two digit strings without leading zeros as numbers: <0, 0, >0.
 int compare_digit_strings(std::string_view a, std::string_view b);
 
+// --- UTF-8 at the edges ---
+// Text from a host, a command line or a database may hold bytes that are no
+// UTF-8. The counting functions above take each such byte as one character
+// of its own, so nothing is dropped; these helpers find and replace them.
+
+// Whether `s` is well-formed UTF-8 (no overlong forms, no surrogates).
+bool is_valid_utf8(std::string_view s);
+// Byte offset of the first byte that starts no well-formed sequence, or npos.
+size_t first_invalid_utf8(std::string_view s);
+// `s` with every such byte replaced by U+FFFD.
+std::string to_valid_utf8(std::string_view s);
+// `s` made safe for a terminal: control characters (C0, DEL, C1 such as CSI)
+// and bytes that are no UTF-8 appear escaped as \xHH or \u00HH, a backslash
+// as two; everything else stays as it is.
+std::string printable(std::string_view s);
+
 // Latin-1 / Windows-1252 byte to UTF-8.
 std::string windows1252_to_utf8(std::string_view bytes);
 

@@ -1,15 +1,14 @@
 #include "provider/builtin_provider.h"
 
 #include <algorithm>
-#include <optional>
 #include <vector>
 
-#include "lookup/global.h"
 #include "manager/session.h"
 #include "noxplz/db.h"
 #include "noxplz/error.h"
 #include "platform/search/default_provider.h"
 #include "platform/text.h"
+#include "provider/address_check.h"
 
 namespace noxplz {
 namespace {
@@ -22,28 +21,13 @@ RecordsetPtr run(const std::string& sql) {
   return connection->Execute(sql);
 }
 
-// Reads every row of a statement, closing the record set afterwards.
-template <class F>
-void for_each_row(const std::string& sql, F&& row) {
-  RecordsetPtr rs = run(sql);
-  try {
-    for (; !rs->Eof(); rs->MoveNext()) row(*rs);
-  } catch (...) {
-    try {
-      rs->Close();
-    } catch (...) {
-    }
-    throw;
-  }
-  rs->Close();
-}
-
-std::string quoted(std::string_view value) { return "'" + sql_quote(value) + "'"; }
-
 std::string field(const std::vector<std::string>& f, size_t i) { return i < f.size() ? f[i] : std::string(); }
 
-void add_unique(std::vector<std::string>& list, const std::string& value) {
-  if (std::find(list.begin(), list.end(), value) == list.end()) list.push_back(value);
+// A text placed into an answer: a "|" in it would shift the answer's fields.
+std::string answer_text(std::string_view s) { return text::replace_all(s, "|", "/"); }
+
+std::string with_reason(const std::string& head, const Reason& grund) {
+  return head + "|" + answer_text(grund.code) + "|" + answer_text(grund.hinweis);
 }
 
 // --- Suche_Ort ---
@@ -52,143 +36,57 @@ std::string suche_ort(const std::vector<std::string>& request) {
   const std::string plz = trim(field(request, 0));
   const std::string ort = trim(field(request, 1));
   std::vector<std::string> names;  // the postal code's place names, trimmed, in table order
-  if (!plz.empty())
-    for_each_row("SELECT Oname, ALORT FROM Plz_DA WHERE Plz = " + quoted(plz) + " ORDER BY OName, ALORT",
-                 [&](Recordset& rs) { add_unique(names, trim(rs.Field("Oname").as_text())); });
+  if (!plz.empty()) {
+    RecordsetPtr rs = run("SELECT Oname, ALORT FROM Plz_DA WHERE Plz = '" + sql_quote(plz) + "' ORDER BY OName, ALORT");
+    for (; !rs->Eof(); rs->MoveNext()) {
+      std::string name = trim(rs->Field("Oname").as_text());
+      if (std::find(names.begin(), names.end(), name) == names.end()) names.push_back(name);
+    }
+    rs->Close();
+  }
 
   std::string place;
   bool verified = false;
+  Reason grund;
   if (!ort.empty()) {
     auto hit = std::find_if(names.begin(), names.end(), [&](const std::string& n) { return text::equals_ci(n, ort); });
     if (hit != names.end()) {
       place = *hit;
       verified = true;
+      grund = {"bestaetigt", "Der Ort " + place + " gehört zur Postleitzahl " + plz + "."};
     }
   }
   if (place.empty() && !names.empty()) {
     place = names.front();
     verified = names.size() == 1;
+    if (names.size() > 1)
+      grund = {"ort_mehrdeutig", "Zur Postleitzahl " + plz + " gehören mehrere Orte, darunter " + place + "."};
+    else if (ort.empty())
+      grund = {"bestaetigt", "Zur Postleitzahl " + plz + " gehört " + place + "."};
+    else
+      grund = {"plz_passt_nicht_zum_ort", "Zur Postleitzahl " + plz + " gehört " + place + ", nicht " + ort + "."};
   }
-  return field(request, 0) + "|" + place + "||" + (verified ? "1" : "0") + "|" + place;
+  if (names.empty())
+    grund = plz.empty() ? Reason{"eingabe_fehlt", "Geben Sie eine Postleitzahl an."}
+                        : Reason{"plz_unbekannt", "Zur Postleitzahl " + plz + " ist kein Ort verzeichnet."};
+  return with_reason(field(request, 0) + "|" + answer_text(place) + "||" + (verified ? "1" : "0") + "|" +
+                         answer_text(place),
+                     grund);
 }
 
 // --- Suche_Plz ---
 
-struct Place {
-  std::string alort;  // trimmed
-  std::string name;   // trimmed, the table's spelling
-};
-
-// Whether a place key has no successor (unknown keys count as current).
-bool is_current(const std::string& alort) {
-  bool current = true;
-  for_each_row("SELECT ALORT_Neu FROM Ort_DA WHERE ALORT = " + quoted(alort), [&](Recordset& rs) {
-    if (!trim(rs.Field("ALORT_Neu").as_text()).empty()) current = false;
-  });
-  return current;
-}
-
-// The current places with this postal code and/or name (the database compares
-// names without regard to case), one entry per place key.
-std::vector<Place> find_places(const std::string& plz, const std::string& ort) {
-  std::vector<Place> candidates;
-  auto add = [&](const std::string& alort, const std::string& name) {
-    for (const Place& p : candidates)
-      if (p.alort == alort) return;
-    candidates.push_back({alort, name});
-  };
-  if (!plz.empty()) {
-    std::string sql = "SELECT ALORT, Oname FROM Plz_DA WHERE Plz = " + quoted(plz);
-    if (!ort.empty()) sql += " AND OName = " + quoted(ort);
-    for_each_row(sql + " ORDER BY ALORT", [&](Recordset& rs) {
-      add(trim(rs.Field("ALORT").as_text()), trim(rs.Field("Oname").as_text()));
-    });
-    std::erase_if(candidates, [](const Place& p) { return !is_current(p.alort); });
-  } else if (!ort.empty()) {
-    for_each_row("SELECT ALORT, Oname, ALORT_Neu FROM Ort_DA WHERE OName = " + quoted(ort) + " ORDER BY ALORT",
-                 [&](Recordset& rs) {
-                   if (trim(rs.Field("ALORT_Neu").as_text()).empty())
-                     add(trim(rs.Field("ALORT").as_text()), trim(rs.Field("Oname").as_text()));
-                 });
-  }
-  return candidates;
-}
-
-// The place's postal codes for delivery (kind '6'), or all of them when it has none of that kind.
-std::vector<std::string> postal_codes_of(const std::string& alort) {
-  std::vector<std::string> delivery, all;
-  for_each_row("SELECT Plz, ART_Auslieferung FROM Plz_DA WHERE Alort = " + quoted(alort) + " ORDER BY Plz",
-               [&](Recordset& rs) {
-                 std::string plz = trim(rs.Field("Plz").as_text());
-                 add_unique(all, plz);
-                 if (trim(rs.Field("ART_Auslieferung").as_text()) == "6") add_unique(delivery, plz);
-               });
-  return delivery.empty() ? all : delivery;
-}
-
-std::string street_key(std::string_view name) { return normalize_street_name(text::lower(trim(name))); }
-
-struct Answer {
-  std::string plz, street;
-};
-
-// Resolves the street among the place's sections; nullopt when the street is
-// unknown or the house number leaves more than one postal code.
-std::optional<Answer> resolve_street(const std::string& alort, const std::string& strasse,
-                                     const std::string& hausnummer) {
-  const std::string key = street_key(strasse);
-  std::vector<std::string> codes;
-  std::string name;
-  for_each_row(
-      "SELECT name46, Plz, HNRVon, HNRBis, HNR_Typ FROM Str_DA WHERE Alort = " + quoted(alort) +
-          " ORDER BY Name46, Plz",
-      [&](Recordset& rs) {
-        std::string name46 = trim(rs.Field("name46").as_text());
-        if (street_key(name46) != key) return;
-        std::string von = rs.Field("HNRVon").as_text(), bis = rs.Field("HNRBis").as_text();
-        std::string hnr = hausnummer;
-        bool admits = trim(von).empty() || (!trim(hnr).empty() &&
-                                            Pruefe_Hausnummer(hnr, von, bis, rs.Field("HNR_Typ").as_text()));
-        if (!admits) return;
-        if (name.empty()) name = name46;
-        add_unique(codes, trim(rs.Field("Plz").as_text()));
-      });
-  if (codes.size() != 1) return std::nullopt;
-  return Answer{codes.front(), name};
-}
-
 std::string suche_plz(const std::vector<std::string>& request) {
-  const std::string echo = field(request, 0) + "|" + field(request, 1) + "|" + field(request, 2) + "|" +
-                           field(request, 3) + "|0";
-  const std::string plz = trim(field(request, 0));
-  const std::string ort = trim(field(request, 1));
-  std::string strasse = field(request, 2);
-  std::string hausnummer = field(request, 3);
-  if (trim(hausnummer).empty()) {
-    split_house_number(strasse, hausnummer);
+  const AddressCheck c = check_address({field(request, 0), field(request, 1), field(request, 2), field(request, 3)});
+  std::string head;
+  if (c.outcome == CheckOutcome::Verified || c.outcome == CheckOutcome::Corrected) {
+    // The right address in the table's spelling; "1" only when it confirms the input.
+    head = answer_text(c.plz) + "|" + answer_text(c.ort) + "|" + answer_text(c.strasse) + "|" +
+           answer_text(c.hausnummer) + "|" + (c.outcome == CheckOutcome::Verified ? "1" : "0");
   } else {
-    strasse = trim(strasse);
-    hausnummer = trim(hausnummer);
+    head = field(request, 0) + "|" + field(request, 1) + "|" + field(request, 2) + "|" + field(request, 3) + "|0";
   }
-  if (plz.empty() && ort.empty()) return echo;
-
-  std::vector<Place> places = find_places(plz, ort);
-  if (places.size() != 1) return echo;
-  const Place& place = places.front();
-
-  Answer answer;
-  if (!strasse.empty()) {
-    std::optional<Answer> street = resolve_street(place.alort, strasse, hausnummer);
-    if (!street) return echo;
-    answer = *street;
-  } else if (!plz.empty()) {
-    answer.plz = plz;
-  } else {
-    std::vector<std::string> codes = postal_codes_of(place.alort);
-    if (codes.size() != 1) return echo;
-    answer.plz = codes.front();
-  }
-  return answer.plz + "|" + place.name + "|" + answer.street + "|" + hausnummer + "|1";
+  return with_reason(head, c.grund);
 }
 
 }  // namespace

@@ -5,21 +5,21 @@
 // component. A host replaces it by registering its own provider under the
 // same identifier.
 //
-// "Suche_Ort", request plz|ort|...: answer plz|place||verified|place, where
-// place is the given place in the table's spelling when the postal code
-// carries it (trimmed, case-insensitive; verified), else the postal code's
-// only place name (verified), else its first place (not verified), or empty
-// for an unknown postal code (not verified).
+// "Suche_Ort", request plz|ort|...: answer plz|place||verified|place|grund|hinweis,
+// where place is the given place in the table's spelling when the postal
+// code carries it (trimmed, case-insensitive; verified), else the postal
+// code's only place name (verified), else its first place (not verified), or
+// empty for an unknown postal code (not verified).
 //
 // "Suche_Plz", request plz|ort|strasse|hnr|...: answer
-// plz|ort|strasse|hnr|verified. A house number at the end of the street is
-// split off when hnr is empty. The one current place is found by postal code
-// and/or name; the street among its sections by normalised name (full stops
-// removed, "straße"/"strasse" -> "str", case-insensitive) and the section
-// whose range admits the house number. The answer carries the table's
-// spellings and the section's postal code, verified "1" only when place and
-// postal code are unambiguous; otherwise it echoes the request's first four
-// fields with "0".
+// plz|ort|strasse|hnr|verified|grund|hinweis from check_address
+// (provider/address_check.h). Verified ("1") carries the confirmed address in
+// the table's spelling; corrected carries the one right address with "0";
+// otherwise the request's first four fields come back with "0". A given
+// postal code that is not the one of the street section is never "1".
+//
+// Fields 5 and 6 (the reason's code and German sentence) come after the five
+// fields the classic answer has, so a reader of those five is not disturbed.
 #pragma once
 
 #include <memory>

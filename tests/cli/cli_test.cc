@@ -493,5 +493,139 @@ TEST_F(CliTest, VersionIsTheProjectVersion) {
   }
 }
 
+// Answers a script can trust: the right postal code verified, the code of
+// another district never, "|" and text that is no UTF-8 refused, with a
+// reason in every answer.
+TEST_F(CliTest, AnswersCarryAReasonAndAWrongPostalCodeIsNeverVerified) {
+  import_ok(file_with({}, "post.dat"));
+  // A street section of a place with a unique name, and another postal code of the same place.
+  json rows = noxplz_json(
+      {"sql",
+       "SELECT TRIM(o.ONAME) AS ort, TRIM(s.NAME46) AS strasse, TRIM(s.HNRVON) AS nr, TRIM(s.PLZ) AS plz "
+       "FROM STR_DA s JOIN ORT_DA o ON "
+       "o.ALORT = s.ALORT WHERE COALESCE(TRIM(o.ALORT_NEU), '') = '' AND TRIM(s.HNRVON) <> '' AND "
+       "(SELECT COUNT(*) FROM ORT_DA q WHERE q.ONAME = o.ONAME) = 1 ORDER BY o.ONAME, s.NAME46 LIMIT 1"});
+  ASSERT_EQ(rows.size(), 1u);
+  const std::string place = rows[0]["ort"], street = rows[0]["strasse"], nr = rows[0]["nr"], plz = rows[0]["plz"];
+  const std::string address = street + " " + nr;
+  // The right postal code: verified by both, the same fields in both.
+  for (const char* command : {"suche", "pruefe"}) {
+    json right = noxplz_json({command, "--plz", plz, "--ort", place, "--strasse", address});
+    EXPECT_EQ(right["geprueft"], true) << right.dump();
+    EXPECT_EQ(right["grund"], "bestaetigt");
+    EXPECT_EQ(right["plz"], plz);  // suche shows the confirmed input
+    EXPECT_EQ(right["hausnummer"], nr);
+    EXPECT_FALSE(right["hinweis"].get<std::string>().empty());
+  }
+  EXPECT_EQ(noxplz_json({"suche", "--plz", plz, "--ort", place, "--strasse", address})["strasse"], address);
+  // Another postal code of the same place, where it has one.
+  json other = noxplz_json({"sql", "SELECT MIN(TRIM(p.PLZ)) AS plz FROM PLZ_DA p JOIN ORT_DA o ON o.ALORT = p.ALORT "
+                                   "WHERE TRIM(o.ONAME) = '" + place + "' AND TRIM(p.PLZ) <> '" + plz + "'"});
+  if (!other[0]["plz"].is_null()) {
+    const std::string wrong = other[0]["plz"];
+    for (const char* command : {"suche", "pruefe"}) {
+      json w = noxplz_json({command, "--plz", wrong, "--ort", place, "--strasse", address}, 3);
+      EXPECT_EQ(w["geprueft"], false) << w.dump();
+      EXPECT_EQ(w["grund"], "plz_passt_nicht_zur_strasse") << w.dump();
+      EXPECT_EQ(w["plz"], plz) << "the right code as the suggestion";
+    }
+  }
+  // ort: the place of the code confirmed; a place that is not the code's is not.
+  json own = noxplz_json({"ort", plz, place});
+  EXPECT_EQ(own["geprueft"], true);
+  EXPECT_EQ(own["grund"], "bestaetigt");
+  json foreign = noxplz_json({"ort", plz, "Nirgendwo"}, 3);
+  EXPECT_EQ(foreign["geprueft"], false) << foreign.dump();
+  EXPECT_FALSE(foreign["hinweis"].get<std::string>().empty());
+
+  // "|" inside an input is never sent to the provider, never verified.
+  json bar = noxplz_json({"pruefe", "--plz", plz + "|" + place + "|" + street + "|", "--ort", "Falschort", "--strasse",
+                          "Nirgendwo"},
+                         3);
+  EXPECT_EQ(bar["geprueft"], false);
+  EXPECT_EQ(bar["grund"], "eingabe_ungueltig");
+  json bar_suche = noxplz_json({"suche", "--plz", plz + "|x", "--ort", place, "--strasse", address}, 3);
+  EXPECT_EQ(bar_suche["grund"], "eingabe_ungueltig") << bar_suche.dump();
+  RunResult bar_text = noxplz({"pruefe", "--plz", plz, "--ort", place + "|", "--strasse", address});
+  EXPECT_EQ(bar_text.code, 3);
+  EXPECT_NE(bar_text.out.find("Hinweis     Die Eingabe enthält das Zeichen „|“"), std::string::npos)
+      << describe(bar_text);
+}
+
+TEST_F(CliTest, TextThatIsNoUtf8IsRefusedOrReplacedAndControlCharactersEscaped) {
+  import_ok(file_with({}, "post.dat", 300));
+  const std::string bad = "Gro\xc3 5";
+  const std::vector<std::vector<std::string>> calls = {
+      {"trenne", bad},
+      {"trenne", "Hauptstr. 5", "--hausnummer", "\xff"},
+      {"suche", "--ort", bad},
+      {"suche", "--plz", "0\xe1", "--ort", "A"},
+      {"pruefe", "--ort", "A", "--strasse", bad},
+      {"pruefe", "--ort", "A", "--hausnummer", "1\xc0\xaf"},
+      {"ort", "\xe1", "A"},
+      {"ort", "01067", bad},
+      {"orte", bad},
+      {"strassen", "01\xff"},
+      {"strassen", "01000000", bad},
+      {"sql", "SELECT '" + bad + "' AS x"},
+  };
+  for (const auto& args : calls) {
+    std::vector<std::string> with_json = args;
+    with_json.push_back("--json");
+    RunResult r = noxplz(with_json);
+    EXPECT_EQ(r.code, 2) << describe(r);
+    EXPECT_NE(r.err.find("kein gültiger UTF-8-Text"), std::string::npos) << describe(r);
+    EXPECT_EQ(r.out, "") << describe(r);
+  }
+  // Data that is no UTF-8 or holds escape sequences, read back from the database.
+  ASSERT_EQ(noxplz({"sql", "UPDATE ORT_DA SET ONAME = CAST(X'477261C3' AS TEXT) || CAST(X'1B5B324A' AS TEXT) || "
+                           "'stadt' WHERE ALORT = (SELECT MIN(ALORT) FROM ORT_DA WHERE COALESCE(TRIM(ALORT_NEU), '') = '')"})
+                .code,
+            0);
+  RunResult listed = noxplz({"orte", "Gra", "--json"});
+  ASSERT_EQ(listed.code, 0) << describe(listed);
+  json places = json::parse(listed.out);
+  ASSERT_EQ(places.size(), 1u);
+  EXPECT_EQ(places[0]["ort"], "Gra\xEF\xBF\xBD\x1b[2Jstadt");  // escaped by JSON itself
+  RunResult table = noxplz({"orte", "Gra"});
+  EXPECT_EQ(table.out.find('\x1b'), std::string::npos) << describe(table);
+  EXPECT_NE(table.out.find("Gra\\xC3\\x1B[2Jstadt"), std::string::npos) << describe(table);
+  RunResult sql = noxplz({"sql", "SELECT ONAME FROM ORT_DA WHERE ONAME LIKE 'Gra%'"});
+  EXPECT_EQ(sql.out.find('\x1b'), std::string::npos) << describe(sql);
+  // A file path that is no UTF-8 is a legitimate file name.
+  const std::string odd_name = path("post\xe1.dat");
+  fs::copy_file(path("post.dat"), odd_name);
+  RunResult imported = noxplz({"import", odd_name, "--yes", "--json"});
+  EXPECT_EQ(imported.code, 0) << describe(imported);
+  EXPECT_NO_THROW(json::parse(imported.out)) << describe(imported);
+}
+
+TEST_F(CliTest, AFileWithoutPfAndOeRecordsIsAFullDelivery) {
+  datafactory::GenOptions options;
+  options.pf = 0;
+  options.oe = 0;
+  RunResult r = noxplz({"import", file_with(options, "ohne.dat", 500), "--yes", "--json"});
+  ASSERT_EQ(r.code, 0) << describe(r);
+  json report = json::parse(r.out);
+  EXPECT_EQ(report["alle_ok"], true);
+  EXPECT_EQ(report["meldung"], "Alle Werte wurden korrekt importiert!");
+  for (const json& type : report["typen"]) {
+    const bool delivered = type["typ"] != "PF" && type["typ"] != "OE";
+    EXPECT_EQ(type["pruefung"], delivered ? "OK" : "nicht geliefert") << type.dump();
+    EXPECT_EQ(type["ok"], true) << type.dump();
+  }
+  RunResult shown = noxplz({"verify"});
+  EXPECT_EQ(shown.code, 0) << describe(shown);
+  EXPECT_NE(shown.out.find("nicht geliefert"), std::string::npos) << describe(shown);
+  // A delivered type with rows but no check record still fails.
+  ASSERT_EQ(noxplz({"sql", "DELETE FROM PRUEF_DA WHERE Dateikennung = 'ST'"}).code, 0);
+  json st = noxplz_json({"verify"}, 3);
+  for (const json& type : st["typen"]) {
+    if (type["typ"] == "ST") {
+      EXPECT_EQ(type["pruefung"], "FEHLER");
+    }
+  }
+}
+
 }  // namespace
 }  // namespace noxplz::cli_test

@@ -150,7 +150,9 @@ void ConsoleToolkit::show_menu(Form& form, ListBox& list) {
   print_line(form.Caption() + ":");
   for (int i = 0; i < n; ++i) {
     std::string number = std::to_string(i + 1);
-    print_line(std::string(number.size() < 3 ? 3 - number.size() : 0, ' ') + number + "  " + list.List(i));
+    // List lines come from the data: escape sequences in them never reach the terminal.
+    print_line(std::string(number.size() < 3 ? 3 - number.size() : 0, ' ') + number + "  " +
+               text::printable(list.List(i)));
   }
   print_line("  0  Abbrechen");
 

@@ -1,0 +1,359 @@
+#include "provider/address_check.h"
+
+#include <algorithm>
+
+#include "lookup/global.h"
+#include "manager/session.h"
+#include "noxplz/db.h"
+#include "noxplz/error.h"
+#include "platform/text.h"
+
+namespace noxplz {
+namespace {
+
+using text::trim;
+
+RecordsetPtr run(const std::string& sql) {
+  const ConnectionPtr& connection = session().connection;
+  if (!connection) throw Error(err::kObjectNotSet, "Objektvariable oder With-Blockvariable nicht festgelegt");
+  return connection->Execute(sql);
+}
+
+// Reads every row of a statement, closing the record set afterwards.
+template <class F>
+void for_each_row(const std::string& sql, F&& row) {
+  RecordsetPtr rs = run(sql);
+  try {
+    for (; !rs->Eof(); rs->MoveNext()) row(*rs);
+  } catch (...) {
+    try {
+      rs->Close();
+    } catch (...) {
+    }
+    throw;
+  }
+  rs->Close();
+}
+
+std::string quoted(std::string_view value) { return "'" + sql_quote(value) + "'"; }
+std::string cell(Recordset& rs, const char* name) { return trim(rs.Field(name).as_text()); }
+
+void add_unique(std::vector<std::string>& list, const std::string& value) {
+  if (std::find(list.begin(), list.end(), value) == list.end()) list.push_back(value);
+}
+bool contains(const std::vector<std::string>& list, const std::string& value) {
+  return std::find(list.begin(), list.end(), value) != list.end();
+}
+std::string joined(const std::vector<std::string>& list) {
+  std::string out;
+  for (size_t i = 0; i < list.size(); ++i) out += (i == 0 ? "" : i + 1 == list.size() ? " und " : ", ") + list[i];
+  return out;
+}
+// "Berlin" or "Frankfurt am Main": how a user names a place.
+std::string with_addition(const std::string& name, const std::string& zusatz) {
+  return zusatz.empty() ? name : name + " " + zusatz;
+}
+
+struct Place {
+  std::string alort, name, zusatz;
+};
+
+void add_place(std::vector<Place>& places, Place p) {
+  for (const Place& q : places)
+    if (q.alort == p.alort) return;
+  places.push_back(std::move(p));
+}
+
+// Current places (no successor key) of that name; the database compares
+// names without regard to case.
+std::vector<Place> places_named(const std::string& ort) {
+  std::vector<Place> places;
+  for_each_row("SELECT ALORT, OName, OZusatz, ALORT_Neu FROM Ort_DA WHERE OName = " + quoted(ort) +
+                   " ORDER BY OName, OZusatz, ALORT",
+               [&](Recordset& rs) {
+                 if (cell(rs, "ALORT_Neu").empty())
+                   add_place(places, {cell(rs, "ALORT"), cell(rs, "OName"), cell(rs, "OZusatz")});
+               });
+  return places;
+}
+
+// Whether a place key has no successor (a key missing from Ort_DA counts as current).
+bool is_current(const std::string& alort, std::string* zusatz) {
+  bool current = true;
+  for_each_row("SELECT ALORT_Neu, OZusatz FROM Ort_DA WHERE ALORT = " + quoted(alort), [&](Recordset& rs) {
+    if (!cell(rs, "ALORT_Neu").empty()) current = false;
+    *zusatz = cell(rs, "OZusatz");
+  });
+  return current;
+}
+
+// Current places that carry the postal code.
+std::vector<Place> places_with_code(const std::string& plz) {
+  std::vector<Place> places;
+  for_each_row("SELECT ALORT, OName FROM Plz_DA WHERE Plz = " + quoted(plz) + " ORDER BY OName, ALORT",
+               [&](Recordset& rs) { add_place(places, {cell(rs, "ALORT"), cell(rs, "OName"), ""}); });
+  std::erase_if(places, [](Place& p) { return !is_current(p.alort, &p.zusatz); });
+  return places;
+}
+
+struct PlaceCodes {
+  std::vector<std::string> all, delivery;  // delivery: kind '6'
+};
+PlaceCodes codes_of(const std::string& alort) {
+  PlaceCodes codes;
+  for_each_row("SELECT Plz, ART_Auslieferung FROM Plz_DA WHERE Alort = " + quoted(alort) + " ORDER BY Plz",
+               [&](Recordset& rs) {
+                 std::string plz = cell(rs, "Plz");
+                 add_unique(codes.all, plz);
+                 if (cell(rs, "ART_Auslieferung") == "6") add_unique(codes.delivery, plz);
+               });
+  if (codes.delivery.empty()) codes.delivery = codes.all;
+  return codes;
+}
+
+struct Section {
+  std::string name, plz, von, bis, typ, otl;
+};
+
+std::string street_key(std::string_view name) { return normalize_street_name(text::lower(trim(name))); }
+
+// The street's sections in the place: the rows of exactly that name (as the
+// database compares), else those whose name normalises to the same key
+// ("Hauptstraße" finds "Hauptstr."). `streets` tells whether the place has
+// any street at all.
+std::vector<Section> sections_of(const std::string& alort, const std::string& strasse, bool& streets) {
+  std::vector<Section> exact, by_key;
+  const std::string key = street_key(strasse);
+  streets = false;
+  auto read = [](Recordset& rs) {
+    return Section{cell(rs, "name46"), cell(rs, "Plz"),     cell(rs, "HNRVon"),
+                   cell(rs, "HNRBis"), cell(rs, "HNR_Typ"), cell(rs, "OTL_Schl")};
+  };
+  const std::string columns = "SELECT name46, Plz, HNRVon, HNRBis, HNR_Typ, OTL_Schl FROM Str_DA WHERE Alort = ";
+  for_each_row(columns + quoted(alort) + " AND Name46 = " + quoted(strasse) + " ORDER BY Name46, Plz",
+               [&](Recordset& rs) { exact.push_back(read(rs)); });
+  if (!exact.empty()) {
+    streets = true;
+    return exact;
+  }
+  for_each_row(columns + quoted(alort) + " ORDER BY Name46, Plz", [&](Recordset& rs) {
+    streets = true;
+    std::string name = cell(rs, "name46");
+    if (street_key(name) == key) by_key.push_back(read(rs));
+  });
+  return by_key;
+}
+
+bool admits(const Section& s, const std::string& hausnummer) {
+  if (s.von.empty()) return true;  // a section without a range holds the whole street
+  if (hausnummer.empty()) return true;
+  std::string hnr = hausnummer, von = s.von, bis = s.bis;
+  return Pruefe_Hausnummer(hnr, von, bis, s.typ);
+}
+
+std::string district(const std::string& alort, const std::string& otl) {
+  if (otl.empty()) return {};
+  std::string name;
+  for_each_row("SELECT Name FROM OTL_DA WHERE ALORT = " + quoted(alort) + " AND Schl = " + quoted(otl),
+               [&](Recordset& rs) {
+                 if (name.empty()) name = cell(rs, "Name");
+               });
+  return name;
+}
+
+AddressCandidate candidate(const Place& place, const Section& s) {
+  return {s.plz, place.name, place.zusatz, s.name, district(place.alort, s.otl), s.von, s.bis, s.typ};
+}
+
+// The check for one place, once the place is settled.
+struct Query {
+  std::string plz, ort, strasse, hausnummer;
+  bool ort_unknown = false;  // the given place name is unknown; `place` is the postal code's
+};
+
+AddressCheck check_in_place(const Query& q, const Place& place) {
+  AddressCheck r;
+  r.plz = q.plz;
+  r.ort = place.name;
+  r.strasse = q.strasse;
+  r.hausnummer = q.hausnummer;
+  const std::string ort = with_addition(place.name, place.zusatz);
+  auto set = [&](CheckOutcome outcome, std::string code, std::string hinweis) {
+    r.outcome = outcome;
+    r.grund = {std::move(code), std::move(hinweis)};
+    return r;
+  };
+  // A right answer that changes a given value is a correction, not a confirmation.
+  auto confirmed = [&](std::string hinweis) {
+    if (q.ort_unknown)
+      return set(CheckOutcome::Corrected, "ort_unbekannt",
+                 "Den Ort „" + q.ort + "“ gibt es nicht; zur Postleitzahl " + r.plz + " gehört " + ort + ".");
+    return set(CheckOutcome::Verified, "bestaetigt", std::move(hinweis));
+  };
+
+  bool has_streets = false;
+  std::vector<Section> sections;
+  if (!q.strasse.empty()) sections = sections_of(place.alort, q.strasse, has_streets);
+
+  if (q.strasse.empty() || (!has_streets && sections.empty())) {
+    // Without a street (or in a place without a street directory) the place's postal codes decide.
+    const PlaceCodes codes = codes_of(place.alort);
+    const std::string ohne = q.strasse.empty() ? "ohne Straße" : "ohne Straßenverzeichnis";
+    if (!q.plz.empty() && contains(codes.all, q.plz)) {
+      if (codes.all.size() == 1) return confirmed("Die Postleitzahl " + q.plz + " gilt für ganz " + ort + ".");
+      return confirmed("Die Postleitzahl " + q.plz + " gehört zu " + ort + "; " + ohne +
+                       " ist nur diese Zuordnung geprüft.");
+    }
+    if (codes.delivery.size() == 1) {
+      r.plz = codes.delivery.front();
+      if (q.plz.empty()) return confirmed(ort + " hat nur die Postleitzahl " + r.plz + ".");
+      return set(CheckOutcome::Corrected, "plz_passt_nicht_zum_ort",
+                 "Die Postleitzahl " + q.plz + " gehört nicht zu " + ort + "; richtig ist " + r.plz + ".");
+    }
+    r.plz = q.plz;
+    for (const std::string& code : codes.delivery)
+      r.kandidaten.push_back({code, place.name, place.zusatz, "", "", "", "", ""});
+    if (codes.delivery.empty())
+      return set(CheckOutcome::Unknown, "plz_unbekannt", "Zu " + ort + " ist keine Postleitzahl verzeichnet.");
+    if (!q.plz.empty())
+      return set(CheckOutcome::Ambiguous, "plz_passt_nicht_zum_ort",
+                 "Die Postleitzahl " + q.plz + " gehört nicht zu " + ort + "; der Ort hat die Postleitzahlen " +
+                     joined(codes.delivery) + ".");
+    return set(CheckOutcome::Ambiguous, "strasse_fehlt",
+               ort + " hat mehrere Postleitzahlen; ohne Straße ist keine eindeutig.");
+  }
+
+  if (sections.empty())
+    return set(CheckOutcome::Unknown, "strasse_unbekannt",
+               "Die Straße „" + q.strasse + "“ ist in " + ort + " nicht bekannt.");
+
+  std::vector<std::string> street_codes;
+  for (const Section& s : sections) add_unique(street_codes, s.plz);
+  std::vector<const Section*> admitted;
+  for (const Section& s : sections)
+    if (admits(s, q.hausnummer)) admitted.push_back(&s);
+  const std::string name = sections.front().name;
+  r.strasse = name;
+  const std::string adresse = trim(name + " " + q.hausnummer) + " in " + ort;
+  if (admitted.empty()) {
+    if (street_codes.size() == 1) {  // a street with one postal code decides alone
+      for (const Section& s : sections) admitted.push_back(&s);
+    } else {
+      for (const Section& s : sections) r.kandidaten.push_back(candidate(place, s));
+      return set(CheckOutcome::Unknown, "hausnummer_ausserhalb",
+                 "Die Hausnummer " + q.hausnummer + " liegt in keinem Abschnitt von " + name + " in " + ort + ".");
+    }
+  }
+  std::vector<std::string> codes;
+  for (const Section* s : admitted) add_unique(codes, s->plz);
+
+  if (!q.plz.empty() && contains(codes, q.plz))
+    return confirmed("Die Postleitzahl " + q.plz + " gilt für " + adresse + ".");
+  if (codes.size() == 1) {
+    r.plz = codes.front();
+    if (q.plz.empty()) return confirmed("Die Postleitzahl " + r.plz + " gilt für " + adresse + ".");
+    return set(CheckOutcome::Corrected, "plz_passt_nicht_zur_strasse",
+               "Die Postleitzahl " + q.plz + " passt nicht zu " + adresse + "; richtig ist " + r.plz + ".");
+  }
+  for (const Section* s : admitted) r.kandidaten.push_back(candidate(place, *s));
+  if (q.hausnummer.empty())
+    return set(CheckOutcome::Ambiguous, "hausnummer_fehlt",
+               name + " in " + ort + " hat mehrere Postleitzahlen (" + joined(codes) +
+                   "); ohne Hausnummer ist keine eindeutig.");
+  if (!q.plz.empty())
+    return set(CheckOutcome::Ambiguous, "plz_passt_nicht_zur_strasse",
+               "Die Postleitzahl " + q.plz + " passt nicht zu " + adresse + "; in Frage kommen " + joined(codes) +
+                   ".");
+  return set(CheckOutcome::Ambiguous, "plz_mehrdeutig",
+             "Für " + adresse + " kommen mehrere Postleitzahlen in Frage: " + joined(codes) + ".");
+}
+
+}  // namespace
+
+std::string_view outcome_name(CheckOutcome outcome) {
+  switch (outcome) {
+    case CheckOutcome::Verified: return "verifiziert";
+    case CheckOutcome::Corrected: return "korrigiert";
+    case CheckOutcome::Ambiguous: return "mehrdeutig";
+    case CheckOutcome::Unknown: break;
+  }
+  return "unbekannt";
+}
+
+AddressCheck check_address(const AddressInput& input) {
+  Query q;
+  q.plz = trim(input.plz);
+  q.ort = trim(input.ort);
+  q.strasse = input.strasse;
+  q.hausnummer = input.hausnummer;
+  if (trim(q.hausnummer).empty()) {
+    split_house_number(q.strasse, q.hausnummer);
+  } else {
+    q.strasse = trim(q.strasse);
+    q.hausnummer = trim(q.hausnummer);
+  }
+
+  AddressCheck r;
+  r.plz = q.plz;
+  r.ort = q.ort;
+  r.strasse = q.strasse;
+  r.hausnummer = q.hausnummer;
+  auto fail = [&](CheckOutcome outcome, std::string code, std::string hinweis) {
+    r.outcome = outcome;
+    r.grund = {std::move(code), std::move(hinweis)};
+    return r;
+  };
+
+  for (const std::string* value : {&q.plz, &q.ort, &q.strasse, &q.hausnummer})
+    if (!text::is_valid_utf8(*value))
+      return fail(CheckOutcome::Unknown, "eingabe_ungueltig",
+                  "Die Eingabe enthält Zeichen, die kein gültiges UTF-8 sind; sie lässt sich nicht prüfen.");
+  if (q.plz.empty() && q.ort.empty())
+    return fail(CheckOutcome::Unknown, "eingabe_fehlt", "Geben Sie eine Postleitzahl oder einen Ort an.");
+
+  std::vector<Place> places;
+  if (!q.ort.empty()) {
+    places = places_named(q.ort);
+    if (places.empty()) {
+      if (q.plz.empty()) return fail(CheckOutcome::Unknown, "ort_unbekannt", "Den Ort „" + q.ort + "“ gibt es nicht.");
+      places = places_with_code(q.plz);
+      if (places.empty())
+        return fail(CheckOutcome::Unknown, "ort_unbekannt",
+                    "Weder die Postleitzahl " + q.plz + " noch den Ort „" + q.ort + "“ gibt es.");
+      q.ort_unknown = true;
+    } else if (places.size() > 1 && !q.plz.empty()) {
+      // Several places of that name: the postal code picks among them.
+      std::vector<Place> with_code = places_with_code(q.plz), kept;
+      for (const Place& p : places)
+        for (const Place& c : with_code)
+          if (c.alort == p.alort) kept.push_back(p);
+      if (!kept.empty()) places = kept;
+    }
+  } else {
+    places = places_with_code(q.plz);
+    if (places.empty()) return fail(CheckOutcome::Unknown, "plz_unbekannt", "Die Postleitzahl " + q.plz + " gibt es nicht.");
+  }
+
+  if (places.size() > 1 && !q.strasse.empty()) {
+    // Several places remain: the street picks among them when it exists in only one.
+    std::vector<Place> kept;
+    for (const Place& p : places) {
+      bool streets = false;
+      if (!sections_of(p.alort, q.strasse, streets).empty()) kept.push_back(p);
+    }
+    if (kept.size() == 1) places = kept;
+  }
+  if (places.size() == 1) return check_in_place(q, places.front());
+
+  for (const Place& p : places) {
+    const PlaceCodes codes = codes_of(p.alort);
+    r.kandidaten.push_back({codes.delivery.size() == 1 ? codes.delivery.front() : "", p.name, p.zusatz, "", "", "",
+                            "", ""});
+  }
+  if (q.ort.empty())
+    return fail(CheckOutcome::Ambiguous, "ort_mehrdeutig", "Zur Postleitzahl " + q.plz + " gehören mehrere Orte.");
+  return fail(CheckOutcome::Ambiguous, "ort_mehrdeutig",
+              "Den Ort „" + q.ort + "“ gibt es mehrmals; die Angaben wählen keinen davon aus.");
+}
+
+}  // namespace noxplz
