@@ -17,6 +17,7 @@
 #include "noxplz/error.h"
 #include "noxplz/plz_manager.h"
 #include "platform/text.h"
+#include "provider/address_check.h"
 
 namespace noxplz::batch {
 namespace {
@@ -29,14 +30,26 @@ bool same_address(const ListAddress& given, const RowResult& right) {
          text::equals_ci(text::trim(given.hausnummer), text::trim(right.hausnummer));
 }
 
-// One address through the search provider's check; verified or not.
+// One address through the search provider's check: true when it is
+// verified, or when the provider's check names the one right address for a
+// wrong value (a postal code of another district), which the list then
+// shows as a correction.
 bool provider_check(clsPlzManager& m, const ListAddress& a, RowResult& r) {
   m.Suche_Plz(a.plz, a.ort, a.strasse, a.hausnummer, false);
-  if (m.Geprueft() != -1) return false;
-  r.plz = m.Plz();
-  r.ort = m.Ort();
-  r.strasse = m.Strasse();
-  r.hausnummer = m.Hausnummer();
+  if (m.Geprueft() == -1) {
+    r.plz = m.Plz();
+    r.ort = m.Ort();
+    r.strasse = m.Strasse();
+    r.hausnummer = m.Hausnummer();
+    return true;
+  }
+  if (m.Grund().code == "eingabe_ungueltig") return false;
+  const AddressCheck c = check_address({a.plz, a.ort, a.strasse, a.hausnummer});
+  if (c.outcome != CheckOutcome::Corrected) return false;
+  r.plz = c.plz;
+  r.ort = c.ort;
+  r.strasse = c.strasse;
+  r.hausnummer = c.hausnummer;
   return true;
 }
 
