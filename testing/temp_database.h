@@ -1,5 +1,6 @@
-// A fresh embedded postal database in a temporary directory, removed again
-// at the end of the test.
+// A fresh postal database, removed again at the end of the test: an
+// embedded SQLite file in a temporary directory, or, when the tests run on
+// PostgreSQL (test_backend.h), a schema of its own on the test server.
 #pragma once
 
 #include <filesystem>
@@ -8,19 +9,26 @@
 #include <utility>
 
 #include "noxplz/db.h"
+#include "testing/test_backend.h"
 
 namespace noxplz::testing {
 
 class TempDatabase {
  public:
-  TempDatabase();  // creates the nine postal tables
+  // Creates the nine postal tables on the backend the tests run on, or on
+  // the one asked for (PostgreSQL needs a server: NOXPLZ_TEST_PG).
+  explicit TempDatabase(TestBackend backend = test_backend());
   ~TempDatabase();
   TempDatabase(const TempDatabase&) = delete;
   TempDatabase& operator=(const TempDatabase&) = delete;
 
+  // A temporary directory for the test's files (on every backend).
   const std::filesystem::path& dir() const { return dir_; }
+  // The SQLite file (SQLite backend only).
   std::string path() const { return (dir_ / "noxplz.db").string(); }
-  std::string connection_string() const;
+  // Opens this database again, on any backend.
+  std::string connection_string() const { return connection_string_; }
+  bool is_postgresql() const { return !schema_.empty(); }
   const ConnectionPtr& connection() const { return connection_; }
 
   // Runs SQL text on the connection; returns the records affected.
@@ -28,11 +36,16 @@ class TempDatabase {
   // INSERT INTO table (columns) VALUES (quoted values).
   void insert(const std::string& table,
               std::initializer_list<std::pair<std::string, std::string>> values);
+  // "NUMBER / description" of the error that `sql` raises here (the test
+  // fails when it raises none): how this backend words a failure.
+  std::string error_of(const std::string& sql);
   // SELECT COUNT(*) FROM table.
   int32_t count(const std::string& table);
 
  private:
   std::filesystem::path dir_;
+  std::string schema_;  // PostgreSQL: the schema that holds the tables
+  std::string connection_string_;
   ConnectionPtr connection_;
 };
 

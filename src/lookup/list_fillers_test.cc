@@ -55,13 +55,12 @@ TEST_F(ListFillerTest, FailuresShowTheFillersOwnTexts) {
   ListForm f;
   db_.exec("DROP TABLE ORT_DA");
   db_.exec("DROP TABLE STR_DA");
-  tk().ExpectMsgBox(
-          "Fehler bei der Ermittlung des Bestimmungsortes (Fill_OrtCombo)\n-2147217900 / SQL-Fehler: no such table: "
-          "Ort_DA (Anweisung: SELECT ALORT_Neu, ozusatz, Oname FROM Ort_DA WHERE OName like 'B%' ORDER BY OName, "
-          "OZusatz, ALORT)")
-      .ExpectMsgBox(
-          "Fehler bei der Ermittlung der Strassen (Fill_StrCombo)\n-2147217900 / SQL-Fehler: no such table: Str_DA "
-          "(Anweisung: SELECT HNRVon, name46, HNRBis FROM Str_DA WHERE Alort = '11000000' order by Name46)");
+  // The fixed text, then the number and the backend's description of the failed statement.
+  tk().ExpectMsgBox("Fehler bei der Ermittlung des Bestimmungsortes (Fill_OrtCombo)\n" +
+                    db_.error_of("SELECT ALORT_Neu, ozusatz, Oname FROM Ort_DA WHERE OName like 'B%' ORDER BY OName, "
+                                 "OZusatz, ALORT"))
+      .ExpectMsgBox("Fehler bei der Ermittlung der Strassen (Fill_StrCombo)\n" +
+                    db_.error_of("SELECT HNRVon, name46, HNRBis FROM Str_DA WHERE Alort = '11000000' order by Name46"));
   EXPECT_FALSE(Fill_OrtCombo(f.liste, "B"));
   EXPECT_FALSE(Fill_StrCombo(f.liste, "11000000", "", ""));
 }

@@ -51,8 +51,7 @@ TEST_F(StreetLookupTest, PruefeStrasseCodes) {
 TEST_F(StreetLookupTest, StreetErrorsShowTheirFixedTexts) {
   db_.exec("DROP TABLE STR_DA");
   const std::string cause =
-      "\n-2147217900 / SQL-Fehler: no such table: Str_DA (Anweisung: SELECT Count(*) as Anzahl FROM Str_DA WHERE "
-      "Alort = '11000000')";
+      "\n" + db_.error_of("SELECT Count(*) as Anzahl FROM Str_DA WHERE Alort = '11000000'");
   std::string s = "Hauptstr";
   tk().ExpectMsgBox("Fehler bei der Prüfung der Strassen" + cause);
   EXPECT_EQ(Pruefe_Strasse("11000000", s, ""), 0);

@@ -7,6 +7,12 @@
 #include "noxplz/db.h"
 #include "noxplz/error.h"
 #include "platform/db/sqlite/sqlite_backend.h"
+#ifdef NOXPLZ_HAVE_POSTGRESQL
+#include "platform/db/postgres/pg_backend.h"
+#endif
+#ifdef NOXPLZ_HAVE_ODBC
+#include "platform/db/odbc/odbc_backend.h"
+#endif
 
 namespace noxplz {
 namespace {
@@ -36,8 +42,27 @@ struct Provider {
 // Keyed by the lower-case provider name.
 struct Registry {
   std::mutex mutex;
-  std::map<std::string, Provider> providers{{"sqlite", {"SQLite", sqlite::open_backend}}};
+  std::map<std::string, Provider> providers{
+      {"sqlite", {"SQLite", sqlite::open_backend}},
+#ifdef NOXPLZ_HAVE_POSTGRESQL
+      {"postgresql", {"PostgreSQL", postgres::open_backend}},
+#endif
+#ifdef NOXPLZ_HAVE_ODBC
+      // The classic SQL Server providers, and ODBC itself, through a driver.
+      {"sqloledb", {"SQLOLEDB", odbc::open_backend}},
+      {"msoledbsql", {"MSOLEDBSQL", odbc::open_backend}},
+      {"sqlncli11", {"SQLNCLI11", odbc::open_backend}},
+      {"msdasql", {"MSDASQL", odbc::open_backend}},
+      {"odbc", {"ODBC", odbc::open_backend}},
+#endif
+  };
 };
+
+// A libpq URI standing alone as the connection string.
+bool is_postgresql_uri(std::string_view s) {
+  s = s.substr(std::min(s.find_first_not_of(" \t"), s.size()));
+  return s.substr(0, 13) == "postgresql://" || s.substr(0, 11) == "postgres://";
+}
 
 Registry& registry() {
   static Registry r;
@@ -132,7 +157,11 @@ void Connection::Open(std::string_view connection_string, std::string_view user,
   if (backend_) throw Error(kErrObjectOpen, "Der Vorgang ist für ein geöffnetes Objekt nicht zugelassen.");
   if (!connection_string.empty()) connection_string_ = std::string(connection_string);
 
-  std::map<std::string, std::string> properties = parse_connection_string(connection_string_);
+  std::map<std::string, std::string> properties;
+  if (is_postgresql_uri(connection_string_))
+    properties = {{"provider", "PostgreSQL"}, {"uri", trim_blanks(connection_string_)}};
+  else
+    properties = parse_connection_string(connection_string_);
   if (!user.empty()) properties["user id"] = std::string(user);
   if (!password.empty()) properties["password"] = std::string(password);
 

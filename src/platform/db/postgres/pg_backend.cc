@@ -1,0 +1,194 @@
+#include "platform/db/postgres/pg_backend.h"
+
+#include <libpq-fe.h>
+#include <poll.h>
+
+#include <chrono>
+#include <charconv>
+#include <cstring>
+#include <limits>
+#include <utility>
+
+#include "noxplz/error.h"
+#include "platform/db/postgres/pg_connection.h"
+#include "platform/db/postgres/pg_rewrite.h"
+#include "platform/db/server_errors.h"
+#include "platform/text.h"
+
+namespace noxplz::postgres {
+namespace {
+
+constexpr int32_t kErrNoCurrentRecord = 3021;
+constexpr int32_t kErrObjectClosed = 3704;
+
+// Type OIDs of the built-in types whose values become numbers or Booleans.
+constexpr Oid kBoolOid = 16, kInt8Oid = 20, kInt2Oid = 21, kInt4Oid = 23, kOidOid = 26, kNumericOid = 1700;
+
+Variant value_of(const PGresult* res, int row, int col) {
+  if (PQgetisnull(res, row, col)) return Variant::Null();
+  const char* v = PQgetvalue(res, row, col);
+  const size_t n = static_cast<size_t>(PQgetlength(res, row, col));
+  switch (PQftype(res, col)) {
+    case kBoolOid:
+      return Variant(n > 0 && v[0] == 't');
+    case kInt2Oid:
+    case kInt4Oid:
+    case kInt8Oid:
+    case kOidOid:
+    case kNumericOid: {
+      int64_t number = 0;
+      auto r = std::from_chars(v, v + n, number);
+      if (r.ec == std::errc() && r.ptr == v + n && number >= std::numeric_limits<int32_t>::min() &&
+          number <= std::numeric_limits<int32_t>::max())
+        return Variant(static_cast<int32_t>(number));
+      return Variant(std::string(v, n));
+    }
+    default:
+      return Variant(std::string(v, n));
+  }
+}
+
+// A record set over a complete result, held in memory.
+class PgRecordset final : public Recordset {
+ public:
+  explicit PgRecordset(ResultPtr result) : result_(std::move(result)), rows_(PQntuples(result_.get())) {
+    const int n = PQnfields(result_.get());
+    names_.reserve(static_cast<size_t>(n));
+    for (int i = 0; i < n; ++i) names_.emplace_back(PQfname(result_.get(), i));
+  }
+
+  bool Eof() const override {
+    if (closed_) throw Closed();
+    return row_ >= rows_;
+  }
+  void MoveNext() override {
+    CheckRow();
+    ++row_;
+  }
+  Variant Field(std::string_view name) const override {
+    CheckRow();
+    for (size_t i = 0; i < names_.size(); ++i)
+      if (text::equals_ci(names_[i], name)) return value_of(result_.get(), row_, static_cast<int>(i));
+    throw Error(err::kDbItemNotFound,
+                "Das Feld \"" + std::string(name) + "\" ist in der Datensatzgruppe nicht vorhanden.");
+  }
+  std::vector<std::string> FieldNames() const override { return names_; }
+  void Close() override {
+    closed_ = true;
+    result_.reset();
+  }
+
+ private:
+  static Error Closed() {
+    return Error(kErrObjectClosed, "Der Vorgang ist für ein geschlossenes Objekt nicht zugelassen.");
+  }
+  void CheckRow() const {
+    if (closed_) throw Closed();
+    if (row_ >= rows_)
+      throw Error(kErrNoCurrentRecord,
+                  "Entweder BOF oder EOF ist True, oder der aktuelle Datensatz wurde gelöscht. "
+                  "Der angeforderte Vorgang benötigt einen aktuellen Datensatz.");
+  }
+
+  ResultPtr result_;
+  int rows_;
+  int row_ = 0;
+  std::vector<std::string> names_;
+  bool closed_ = false;
+};
+
+bool changes_rows(const PGresult* res) {
+  const char* status = PQcmdStatus(const_cast<PGresult*>(res));
+  for (const char* verb : {"INSERT", "UPDATE", "DELETE", "MERGE"})
+    if (std::strncmp(status, verb, std::strlen(verb)) == 0) return true;
+  return false;
+}
+
+class PgBackend final : public DbBackend {
+ public:
+  explicit PgBackend(std::unique_ptr<PgConnection> connection) : pg_(std::move(connection)) {}
+
+  RecordsetPtr Execute(std::string_view sql, int32_t& records_affected, int32_t timeout_seconds) override {
+    records_affected = -1;
+    pg_->ReopenIfLost();
+    const std::string text = rewrite_sql(sql);
+    ResultPtr res = pg_->Run(text, sql, timeout_seconds);
+    switch (PQresultStatus(res.get())) {
+      case PGRES_TUPLES_OK:
+        return std::make_shared<PgRecordset>(std::move(res));
+      case PGRES_COMMAND_OK:
+        if (changes_rows(res.get())) {
+          const char* n = PQcmdTuples(res.get());
+          records_affected = (n && *n) ? std::atoi(n) : 0;
+        }
+        return nullptr;
+      default:
+        return nullptr;
+    }
+  }
+
+ private:
+  std::unique_ptr<PgConnection> pg_;
+};
+
+std::string property(const std::map<std::string, std::string>& p, std::initializer_list<const char*> keys) {
+  for (const char* key : keys) {
+    auto it = p.find(key);
+    if (it != p.end() && !it->second.empty()) return it->second;
+  }
+  return {};
+}
+
+bool is_uri(std::string_view s) {
+  return s.substr(0, 13) == "postgresql://" || s.substr(0, 11) == "postgres://";
+}
+
+}  // namespace
+
+std::vector<std::pair<std::string, std::string>> libpq_parameters(const std::map<std::string, std::string>& p) {
+  // Defaults first: a URI and the explicit properties override them.
+  std::vector<std::pair<std::string, std::string>> params = {
+      {"connect_timeout", "10"},
+      {"application_name", "NoxPlz"},
+      // A server that goes away is noticed within seconds, not hours.
+      {"keepalives", "1"},
+      {"keepalives_idle", "10"},
+      {"keepalives_interval", "5"},
+      {"keepalives_count", "3"},
+  };
+  std::string uri = property(p, {"uri", "connection uri"});
+  std::string host = property(p, {"host", "server", "data source", "address", "addr"});
+  if (uri.empty() && is_uri(host)) {
+    uri = host;
+    host.clear();
+  }
+  if (!uri.empty()) params.emplace_back("dbname", uri);  // expanded by libpq
+  auto add = [&](const char* keyword, std::string value) {
+    if (!value.empty()) params.emplace_back(keyword, std::move(value));
+  };
+  add("host", host);
+  add("port", property(p, {"port"}));
+  add("dbname", property(p, {"database", "initial catalog", "dbname"}));
+  add("user", property(p, {"user id", "uid", "user", "username"}));
+  add("password", property(p, {"password", "pwd"}));
+  add("connect_timeout", property(p, {"connect timeout", "connection timeout", "timeout", "connect_timeout"}));
+  add("sslmode", property(p, {"ssl mode", "sslmode"}));
+  if (std::string path = property(p, {"search path", "schema"}); !path.empty()) {
+    // Blanks and backslashes are escaped for libpq's options syntax.
+    std::string escaped;
+    for (char c : path) {
+      if (c == ' ' || c == '\\') escaped += '\\';
+      escaped += c;
+    }
+    params.emplace_back("options", "-c search_path=" + escaped);
+  }
+  // Texts travel as UTF-8 whatever the server's or the client's locale.
+  params.emplace_back("client_encoding", "UTF8");
+  return params;
+}
+
+std::unique_ptr<DbBackend> open_backend(const std::map<std::string, std::string>& properties) {
+  return std::make_unique<PgBackend>(PgConnection::Open(libpq_parameters(properties)));
+}
+
+}  // namespace noxplz::postgres

@@ -1,0 +1,224 @@
+// The PostgreSQL backend against the real server (NOXPLZ_TEST_PG): the SQL
+// Server behaviour the component relies on, errors, time limits, a server
+// that goes away.
+#include "platform/db/postgres/pg_backend.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "noxplz/db.h"
+#include "noxplz/error.h"
+#include "platform/text.h"
+#include "testing/postal_fixture.h"
+#include "testing/temp_database.h"
+
+namespace noxplz {
+namespace {
+
+using testing::padded;
+using testing::TempDatabase;
+using testing::TestBackend;
+
+std::vector<std::string> column(Connection& c, const std::string& sql, const std::string& field) {
+  std::vector<std::string> values;
+  for (auto rs = c.Execute(sql); !rs->Eof(); rs->MoveNext()) values.push_back(text::trim(rs->Field(field).as_text()));
+  return values;
+}
+
+// Replaces every occurrence of "Password=<old>" with a wrong password.
+std::string with_wrong_password(std::string cs) {
+  size_t p = cs.find("Password=");
+  if (p == std::string::npos) return cs + ";Password=falsch";
+  size_t end = cs.find(';', p);
+  return cs.substr(0, p) + "Password=ganz-falsch" + (end == std::string::npos ? "" : cs.substr(end));
+}
+
+class PgBackendTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    NOXPLZ_REQUIRE_POSTGRESQL();
+    db_ = std::make_unique<TempDatabase>(TestBackend::kPostgresql);
+    ASSERT_TRUE(db_->is_postgresql());
+  }
+  Connection& c() { return *db_->connection(); }
+  std::unique_ptr<TempDatabase> db_;
+};
+
+TEST_F(PgBackendTest, ComparesLikeSqlServerWithACaseInsensitiveGermanCollation) {
+  for (const char* name : {"München", "MÜNSTER", "Mainz", "mülheim", "Munster", "Zwickau", "Ärzte", "Aue", "ahlen",
+                           "Oberhausen", "Öhringen", "Übach", "Ulm", "Straße", "Strasse", "D'Orf"})
+    db_->insert("ORT_DA", {{"ONAME", padded(name, 40)}, {"ALORT", "1"}});
+  db_->insert("STR_DA", {{"ALORT", "11000000"}, {"NAME46", padded("Hauptstr", 46)}});
+
+  // LIKE ignores case for every letter, umlauts included, and keeps ü apart from u.
+  EXPECT_EQ(column(c(), "SELECT OName FROM Ort_DA WHERE OName like 'mün%' ORDER BY OName", "oname"),
+            (std::vector<std::string>{"München", "MÜNSTER"}));
+  EXPECT_EQ(column(c(), "SELECT OName FROM Ort_DA WHERE OName like 'MÜ%' ORDER BY OName", "oname"),
+            (std::vector<std::string>{"mülheim", "München", "MÜNSTER"}));
+  EXPECT_EQ(column(c(), "SELECT OName FROM Ort_DA WHERE OName like 'd''o%'", "oname"), (std::vector<std::string>{"D'Orf"}));
+  EXPECT_EQ(column(c(), "SELECT OName FROM Ort_DA WHERE OName like '[ÄÖ]%' ORDER BY OName", "oname"),
+            (std::vector<std::string>{"Ärzte", "Öhringen"}));
+  // = ignores trailing blanks and case; ß and ss stay different.
+  EXPECT_EQ(column(c(), "SELECT Name46 FROM Str_DA WHERE Alort = '11000000' and Name46 = 'HAUPTSTR'", "name46"),
+            (std::vector<std::string>{"Hauptstr"}));
+  EXPECT_EQ(column(c(), "SELECT OName FROM Ort_DA WHERE OName = 'strasse'", "oname"),
+            (std::vector<std::string>{"Strasse"}));
+  // German order: umlauts beside their base letter, case ignored.
+  EXPECT_EQ(column(c(), "SELECT OName FROM Ort_DA WHERE OName NOT LIKE 'M%' AND OName <> 'D''Orf' ORDER BY OName", "oname"),
+            (std::vector<std::string>{"ahlen", "Ärzte", "Aue", "Oberhausen", "Öhringen", "Strasse", "Straße", "Übach",
+                                      "Ulm", "Zwickau"}));
+}
+
+TEST_F(PgBackendTest, ThePrefixSearchOfAPlaceUsesTheIndex) {
+  db_->exec("SET enable_seqscan = off");
+  std::string plan;
+  for (auto rs = c().Execute("EXPLAIN SELECT ALORT_Neu FROM Ort_DA WHERE OName like 'mün%'"); !rs->Eof(); rs->MoveNext())
+    plan += rs->Field("QUERY PLAN").as_text() + "\n";
+  EXPECT_NE(plan.find("ix_ort_da_oname_like"), std::string::npos) << plan;
+}
+
+TEST_F(PgBackendTest, RecordSetsCountsNullsAndNumbers) {
+  db_->insert("PLZ_DA", {{"PLZ", "10115"}, {"ALORT", "11000000"}});
+  db_->insert("PLZ_DA", {{"PLZ", "10117"}, {"ALORT", "11000000"}});
+  int32_t affected = 0;
+  c().Execute("UPDATE Plz_DA SET OName = 'Berlin' WHERE Alort = '11000000'", &affected);
+  EXPECT_EQ(affected, 2);
+  c().Execute("SELECT Plz FROM Plz_DA", &affected);
+  EXPECT_EQ(affected, -1);
+
+  auto rs = c().Execute("SELECT COUNT(*) AS Anzahl, MAX(OZusatz) AS Leer, SUM(CAST(plz AS NUMERIC(16,0))) AS Summe, "
+                        "12345678901 AS Gross FROM PLZ_DA");
+  ASSERT_FALSE(rs->Eof());
+  EXPECT_EQ(rs->Field("ANZAHL").as_long(), 2);  // field names ignore case
+  EXPECT_TRUE(rs->Field("leer").is_null());
+  EXPECT_EQ(rs->Field("Summe").as_long(), 20232);
+  EXPECT_EQ(rs->Field("Gross").as_text(), "12345678901");  // beyond 32 bits: text
+  EXPECT_THROW(rs->Field("gibtsnicht"), Error);
+  rs->MoveNext();
+  EXPECT_TRUE(rs->Eof());
+  EXPECT_THROW(rs->MoveNext(), Error);
+
+  // Quotes in values survive the round trip; a backslash is an ordinary character.
+  db_->insert("ORT_DA", {{"ONAME", "Rue d'Arc \\ x"}});
+  EXPECT_EQ(column(c(), "SELECT OName FROM ORT_DA WHERE OName = 'Rue d''Arc \\ x'", "OName"),
+            (std::vector<std::string>{"Rue d'Arc \\ x"}));
+}
+
+TEST_F(PgBackendTest, ServerErrorsBecomeGermanMessages) {
+  db_->exec("CREATE UNIQUE INDEX ux_plz ON PLZ_DA (PLZ, ALORT)");
+  db_->insert("PLZ_DA", {{"PLZ", "10115"}, {"ALORT", "11000000"}});
+  try {
+    db_->insert("PLZ_DA", {{"PLZ", "10115"}, {"ALORT", "11000000 "}});  // the same key: blanks do not count
+    FAIL() << "duplicate accepted";
+  } catch (const Error& e) {
+    EXPECT_EQ(e.number, err::kDbIntegrity);
+    EXPECT_NE(e.description.find(std::string(kDuplicateKeyText)), std::string::npos) << e.description;
+    EXPECT_NE(e.description.find("23505"), std::string::npos) << e.description;
+  }
+  const struct {
+    const char* sql;
+    const char* german;
+  } cases[] = {
+      {"SELECT x FROM GIBTS_NICHT", "Ungültiger Objektname"},
+      {"SELECT gibtsnicht FROM PLZ_DA", "Ungültiger Spaltenname"},
+      {"SELEKT 1", "Falsche Syntax"},
+      {"INSERT INTO PLZ_DA (PLZ) VALUES ('1234567')", "abgeschnitten"},
+  };
+  for (const auto& k : cases) {
+    try {
+      c().Execute(k.sql);
+      ADD_FAILURE() << k.sql << " ran";
+    } catch (const Error& e) {
+      EXPECT_NE(e.description.find(k.german), std::string::npos) << e.description;
+    }
+  }
+  // The connection goes on after an error.
+  EXPECT_EQ(db_->count("PLZ_DA"), 1);
+}
+
+TEST_F(PgBackendTest, AStatementThatRunsTooLongIsStoppedAtTheCommandTimeout) {
+  c().CommandTimeout(1);
+  try {
+    c().Execute("SELECT pg_sleep(20)");
+    FAIL() << "no time-out";
+  } catch (const Error& e) {
+    EXPECT_EQ(e.number, err::kDbTimeout);
+    EXPECT_NE(e.description.find("Zeitüberschreitung"), std::string::npos) << e.description;
+  }
+  c().CommandTimeout(30);
+  EXPECT_EQ(db_->count("PLZ_DA"), 0);
+}
+
+TEST_F(PgBackendTest, AConnectionTheServerDroppedIsReportedAndThenOpenedAgain) {
+  const int32_t pid = c().Execute("SELECT pg_backend_pid() AS pid")->Field("pid").as_long();
+  ConnectionPtr admin = open_connection(db_->connection_string());
+  admin->Execute("SELECT pg_terminate_backend(" + std::to_string(pid) + ")");
+  try {
+    db_->count("PLZ_DA");
+    FAIL() << "a dropped connection answered";
+  } catch (const Error& e) {
+    EXPECT_NE(e.description.find("Verbindung"), std::string::npos) << e.description;
+  }
+  EXPECT_EQ(db_->count("PLZ_DA"), 0);  // the next statement connects again
+}
+
+TEST(PgConnect, AWrongLoginOrAnUnreachableServerGivesAGermanMessage) {
+  NOXPLZ_REQUIRE_POSTGRESQL();
+  const std::string server = testing::postgresql_test_server();
+  const struct {
+    std::string connection;
+    const char* german;
+  } cases[] = {
+      {with_wrong_password(server), "Kennwort"},
+      {server + ";Database=gibt_es_nicht", "gibt es auf dem PostgreSQL-Server"},
+      // A port nobody listens on: refused at once, no waiting.
+      {"Provider=PostgreSQL;Host=127.0.0.1;Port=1;Database=x;User ID=x;Password=x", "nicht erreichbar"},
+  };
+  for (const auto& k : cases) {
+    try {
+      open_connection(k.connection);
+      ADD_FAILURE() << k.connection << " opened";
+    } catch (const Error& e) {
+      EXPECT_EQ(e.number, err::kDbOpenFailed);
+      EXPECT_NE(e.description.find(k.german), std::string::npos) << e.description;
+    }
+  }
+}
+
+TEST(PgConnect, PropertiesBecomeLibpqParameters) {
+  auto params = postgres::libpq_parameters(parse_connection_string(
+      "Provider=PostgreSQL;Data Source=db.example;Initial Catalog=plz;UID=anna;PWD=a;b;Search Path=post daten"));
+  auto value = [&](const std::string& key) {
+    std::string v;
+    for (const auto& [k, val] : params)
+      if (k == key) v = val;
+    return v;
+  };
+  EXPECT_EQ(value("host"), "db.example");
+  EXPECT_EQ(value("dbname"), "plz");
+  EXPECT_EQ(value("user"), "anna");
+  EXPECT_EQ(value("password"), "a");
+  EXPECT_EQ(value("options"), "-c search_path=post\\ daten");
+  EXPECT_EQ(value("connect_timeout"), "10");
+  EXPECT_EQ(value("client_encoding"), "UTF8");
+
+  // A URI: expanded by libpq, the explicit properties after it win.
+  params = postgres::libpq_parameters(parse_connection_string("Uri=postgresql://u@h:5433/d;Connect Timeout=3"));
+  EXPECT_EQ(params.back().first, "client_encoding");
+  EXPECT_EQ(value("dbname"), "postgresql://u@h:5433/d");
+  EXPECT_EQ(value("connect_timeout"), "3");
+}
+
+TEST(PgConnect, AUriAloneNamesThePostgresqlProvider) {
+  NOXPLZ_REQUIRE_POSTGRESQL();
+  auto p = parse_connection_string(testing::postgresql_test_server());
+  const std::string uri = "postgresql://" + p["user id"] + ":" + p["password"] + "@" + p["host"] + ":" + p["port"] + "/" +
+                          p["database"];
+  ConnectionPtr c = open_connection(uri);
+  EXPECT_EQ(c->Execute("SELECT 1 + 1 AS n")->Field("n").as_long(), 2);
+}
+
+}  // namespace
+}  // namespace noxplz
