@@ -124,8 +124,8 @@ void Context::open_database() {
       throw Failure(kError, source_name() + " ist keine Postdatenbank: die Tabelle " + table +
                                 " fehlt oder ist nicht lesbar (" + format_error_number(e) +
                                 "). Geben Sie mit --db eine neue Datei an (noxplz legt sie mit den Posttabellen "
-                                "an) oder legen Sie die Tabellen mit schema/sqlite/postal_tables.sql bzw. "
-                                "schema/sqlserver/postal_tables.sql an.");
+                                "an) oder legen Sie die Tabellen in der Serverdatenbank mit „noxplz --connection … "
+                                "init“ bzw. den Skripten in schema/ an.");
     }
   }
   connection_string_ = connection_string;

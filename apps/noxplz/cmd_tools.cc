@@ -6,6 +6,7 @@
 
 #include "cli.h"
 #include "datafactory_gen.h"
+#include "noxplz/schema.h"
 #include "platform/ui/console/import_display.h"
 
 #ifdef NOXPLZ_CLI_WITH_QT
@@ -129,7 +130,60 @@ int run_import_dialog(const Globals& globals) {
 
 }  // namespace
 
+// The nine tables of a Datafactory delivery.
+constexpr const char* kTables[] = {"GROSS_DA", "KGS_DA", "ORG_DA", "ORT_DA", "OTL_DA",
+                                   "POFA_DA", "PLZ_DA", "STR_DA", "PRUEF_DA"};
+
+// Creates the postal tables: in a new database file (--db), or in an empty
+// server database (--connection). Tables that are there already are kept.
+int run_init(const Globals& globals) {
+  if (globals.connection.empty()) {
+    try {
+      create_postal_database(globals.db);
+    } catch (const Error& e) {
+      throw Failure(kError, "Die Datenbank „" + globals.db + "“ lässt sich nicht anlegen (" + format_error_number(e) +
+                                "). Prüfen Sie Pfad und Schreibrechte bei --db.");
+    }
+    std::cout << "Die Posttabellen sind in „" << globals.db << "“ angelegt.\n";
+    return kOk;
+  }
+  ConnectionPtr connection;
+  try {
+    connection = open_connection(globals.connection);
+  } catch (const Error& e) {
+    throw Failure(kError, "Die Datenbankverbindung lässt sich nicht öffnen (" + format_error_number(e) +
+                              "). Prüfen Sie die Verbindungszeichenfolge bei --connection.");
+  }
+  int present = 0;
+  for (const char* table : kTables) {
+    try {
+      connection->Execute(std::string("SELECT COUNT(*) AS Anzahl FROM ") + table + " WHERE 1 = 0");
+      ++present;
+    } catch (const Error&) {
+      // missing: created below
+    }
+  }
+  if (present == static_cast<int>(std::size(kTables))) {
+    std::cout << "Die neun Posttabellen sind in dieser Datenbank schon vorhanden; nichts geändert.\n";
+    return kOk;
+  }
+  try {
+    create_postal_tables(*connection);
+  } catch (const Error& e) {
+    throw Failure(kError, "Die Posttabellen lassen sich nicht anlegen (" + format_error_number(e) + ")." +
+                              (present > 0 ? " Ein Teil der Tabellen ist schon vorhanden: legen Sie die fehlenden mit "
+                                             "dem Skript aus schema/ selbst an."
+                                           : " Prüfen Sie die Rechte des Benutzers (CREATE in der Datenbank)."));
+  }
+  std::cout << "Die neun Posttabellen und ihre Indizes sind angelegt.\n";
+  return kOk;
+}
+
 void add_tool_commands(CLI::App& app, Globals& globals) {
+  auto* init = app.add_subcommand(
+      "init", "legt die neun Posttabellen mit ihren Indizes an (--db: neue Datei, --connection: Serverdatenbank)");
+  init->callback([&globals] { exit_code() = run_guarded([&] { return run_init(globals); }); });
+
   static GenerateCommand generate;
   auto* c = app.add_subcommand("generate", "erzeugt eine Beispieldatei im Datafactory-Postalcode-Format");
   c->add_option("-o,--out", generate.out, "Pfad der neuen Datei")->required();

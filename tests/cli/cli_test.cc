@@ -15,6 +15,7 @@
 
 #include "cli_runner.h"
 #include "datafactory_gen.h"
+#include "testing/temp_database.h"
 
 namespace noxplz::cli_test {
 namespace {
@@ -47,13 +48,23 @@ class CliTest : public ::testing::Test {
     fs::remove_all(dir_);
     fs::create_directories(dir_);
   }
-  void TearDown() override { fs::remove_all(dir_); }
+  void TearDown() override {
+    server_.reset();
+    fs::remove_all(dir_);
+  }
 
   std::string path(const std::string& name) const { return (dir_ / name).string(); }
 
-  // Runs noxplz on the test's database, in the test's directory, without colours.
+  // Runs noxplz on the test's database, in the test's directory, without
+  // colours: a new SQLite file, or, when the tests run on PostgreSQL, a
+  // schema of the test's own on the server (--connection).
   RunResult noxplz(std::vector<std::string> args, RunOptions options = {}) {
-    args.insert(args.begin(), {"--db", path("post.db")});
+    if (testing::test_backend() == testing::TestBackend::kPostgresql) {
+      if (!server_) server_ = std::make_unique<testing::TempDatabase>();
+      args.insert(args.begin(), {"--connection", server_->connection_string()});
+    } else {
+      args.insert(args.begin(), {"--db", path("post.db")});
+    }
     if (options.cwd.empty()) options.cwd = dir_.string();
     options.env["NO_COLOR"] = "1";
     return run(args, options);
@@ -96,6 +107,7 @@ class CliTest : public ::testing::Test {
   }
 
   fs::path dir_;
+  std::unique_ptr<testing::TempDatabase> server_;
 };
 
 TEST_F(CliTest, GeneratedFileImportedAndLookedUpConsistently) {

@@ -127,10 +127,21 @@ std::string odbc_value(const std::string& v) {
   return out + "}";
 }
 
+// A value written in ODBC's braces ({a;b}, "}}" for "}") without them.
+std::string unbraced(const std::string& v) {
+  if (v.size() < 2 || v.front() != '{' || v.back() != '}') return v;
+  std::string out;
+  for (size_t i = 1; i + 1 < v.size(); ++i) {
+    out += v[i];
+    if (v[i] == '}' && v[i + 1] == '}') ++i;
+  }
+  return out;
+}
+
 std::string property(const std::map<std::string, std::string>& p, std::initializer_list<const char*> keys) {
   for (const char* key : keys) {
     auto it = p.find(key);
-    if (it != p.end() && !it->second.empty()) return it->second;
+    if (it != p.end() && !it->second.empty()) return unbraced(it->second);
   }
   return {};
 }
@@ -365,10 +376,11 @@ std::string driver_connection_string(const std::map<std::string, std::string>& p
     // The caller names the driver: every other key goes to it unchanged.
     std::string out;
     for (const char* first : {"driver", "dsn"})
-      if (auto it = p.find(first); it != p.end()) out += std::string(first == std::string("driver") ? "Driver" : "DSN") +
-                                                         "=" + odbc_value(it->second) + ";";
+      if (auto it = p.find(first); it != p.end())
+        out += std::string(first == std::string("driver") ? "Driver" : "DSN") + "=" + odbc_value(unbraced(it->second)) +
+               ";";
     for (const auto& [key, value] : p)
-      if (key != "driver" && key != "dsn" && !own(key)) out += key + "=" + odbc_value(value) + ";";
+      if (key != "driver" && key != "dsn" && !own(key)) out += key + "=" + odbc_value(unbraced(value)) + ";";
     return out;
   }
 
