@@ -6,6 +6,7 @@
 
 #include "cli.h"
 #include "datafactory_gen.h"
+#include "noxplz/error.h"
 #include "noxplz/schema.h"
 #include "platform/ui/console/import_display.h"
 

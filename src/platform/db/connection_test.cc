@@ -75,8 +75,8 @@ TEST(Connection, OpensTheRegisteredProviderByName) {
 }
 
 TEST(Connection, UnknownOrMissingProvider) {
-  EXPECT_THAT([] { open_connection("Provider=SQLOLEDB;Data Source=server"); },
-              RaisesError(err::kDbProviderNotFound, "Der Provider \"SQLOLEDB\" ist nicht bekannt. Bekannt: ",
+  EXPECT_THAT([] { open_connection("Provider=OraOLEDB.Oracle;Data Source=server"); },
+              RaisesError(err::kDbProviderNotFound, "Der Provider \"OraOLEDB.Oracle\" ist nicht bekannt. Bekannt: ",
                           "SQLite"));
   EXPECT_THAT([] { open_connection("Data Source=/tmp/x.db"); }, RaisesError(err::kDbProviderNotFound, "Provider"));
 }
