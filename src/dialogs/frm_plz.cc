@@ -47,6 +47,16 @@ std::vector<std::string> street_lines(const VariantTable& strassen) {
   return distinct_street_lines(strassen, filled_rows(strassen), street_line, false);
 }
 
+namespace {
+
+// Fills `liste` with `lines`.
+void fill_lines(ListBox& liste, const std::vector<std::string>& lines) {
+  liste.Clear();
+  for (const std::string& line : lines) liste.AddItem(line);
+}
+
+}  // namespace
+
 bool keep_list_in_step(ListBox& liste, const std::vector<std::string>& lines) {
   if (liste.Items() == lines) return false;
   // The list filler and the lookup are two selections; should they disagree
@@ -143,9 +153,17 @@ void frmPlz::txt_Ort_Change() {
   txt_Plz.Text("");
   VariantTablePtr orte_ref = ort_tabelle();
   VariantTable& orte = *orte_ref;
+  // The place list shows the lines of the table's rows. Fill_OrtCombo would
+  // run the same selection a second time; it runs only after a failed
+  // lookup, so its own report appears as it always did.
+  const int64_t failures = lookup_failures_shown();
   Ermittle_Orte(name, orte);
-  Fill_OrtCombo(lst_Orte, name);
-  keep_list_in_step(lst_Orte, place_lines(orte));
+  if (lookup_failures_shown() == failures) {
+    fill_lines(lst_Orte, place_lines(orte));
+  } else {
+    Fill_OrtCombo(lst_Orte, name);
+    keep_list_in_step(lst_Orte, place_lines(orte));
+  }
   if (rows_found(orte) == 1) txt_Plz.Text(Ermittle_Plz(orte.Text(0, 2)));
 }
 
@@ -162,12 +180,9 @@ void frmPlz::lst_Orte_Click() {
   if (!readable_row(orte, i)) return;
   const std::string alort = orte.Text(i, 2);
 
-  Fill_StrCombo(lst_Strassen, alort, "", "");
   VariantTablePtr strassen_ref = str_tabelle();
   VariantTable& strassen = *strassen_ref;
-  std::string strasse, hausnummer;  // empty: all streets, no question
-  const bool hat_strassen = Ermittle_Strassen(alort, strassen, strasse, hausnummer);
-  keep_list_in_step(lst_Strassen, street_lines(strassen));
+  const bool hat_strassen = list_all_streets(alort, strassen);
 
   if (hat_strassen) {
     txt_Plz.Text(Ermittle_Plz(alort));
@@ -212,12 +227,31 @@ void frmPlz::txt_Strasse_Change() {
     return;
   }
   // An emptied field lists all streets of the place; txt_Plz stays.
-  Fill_StrCombo(lst_Strassen, alort, "", "");
   VariantTablePtr strassen_ref = str_tabelle();
-  VariantTable& strassen = *strassen_ref;
-  std::string strasse, hausnummer;
-  Ermittle_Strassen(alort, strassen, strasse, hausnummer);
-  keep_list_in_step(lst_Strassen, street_lines(strassen));
+  list_all_streets(alort, *strassen_ref);
+}
+
+bool frmPlz::list_all_streets(const std::string& alort, VariantTable& strassen) {
+  std::string strasse, hausnummer;  // empty: all streets, no question
+  // Fill_StrCombo and Ermittle_Strassen select the same rows; the list is
+  // made from the table's rows instead of a second selection. Where the
+  // selection fails, or the lookup reports a failure, both run as they
+  // always did, so every report appears in its usual order.
+  if (!street_list_selection_starts(alort)) {
+    Fill_StrCombo(lst_Strassen, alort, "", "");
+    const bool found = Ermittle_Strassen(alort, strassen, strasse, hausnummer);
+    keep_list_in_step(lst_Strassen, street_lines(strassen));
+    return found;
+  }
+  const int64_t failures = lookup_failures_shown();
+  const bool found = Ermittle_Strassen(alort, strassen, strasse, hausnummer);
+  if (lookup_failures_shown() == failures) {
+    fill_lines(lst_Strassen, street_lines(strassen));
+  } else {
+    Fill_StrCombo(lst_Strassen, alort, "", "");
+    keep_list_in_step(lst_Strassen, street_lines(strassen));
+  }
+  return found;
 }
 
 void frmPlz::Aktualisiere_Strassen() {
@@ -228,8 +262,7 @@ void frmPlz::Aktualisiere_Strassen() {
   std::string strasse = txt_Strasse.Text();  // receives the normalised text; the box keeps the typed one
   std::string hausnummer;
   const bool gefunden = Ermittle_Strassen(alort, strassen, strasse, hausnummer);
-  lst_Strassen.Clear();
-  for (const std::string& line : street_lines(strassen)) lst_Strassen.AddItem(line);
+  fill_lines(lst_Strassen, street_lines(strassen));
   txt_Plz.Text(gefunden ? text::trim(strassen.Text(0, 1)) : std::string());
 }
 

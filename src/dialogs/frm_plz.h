@@ -75,6 +75,9 @@ class frmPlz : public Form {
  private:
   // Narrows StrTabelle and lst_Strassen to the street typed so far.
   void Aktualisiere_Strassen();
+  // Fill_StrCombo and Ermittle_Strassen for all streets of a place; returns
+  // what Ermittle_Strassen returned.
+  bool list_all_streets(const std::string& alort, VariantTable& strassen);
 
   // The shared tables; recreated empty should a reset have released them.
   VariantTablePtr ort_tabelle();

@@ -59,6 +59,13 @@ bool Pruefe_Hausnummer(std::string& hausnummer, std::string& von, std::string& b
 bool Fill_OrtCombo(ListBox& liste, const std::string& name);
 bool Fill_StrCombo(ListBox& liste, const std::string& alort, const std::string& strasse,
                    const std::string& hausnummer);
+// Whether Fill_StrCombo's selection of all streets of a place starts without
+// an error (the statement is run and closed again at once; nothing is shown).
+bool street_list_selection_starts(const std::string& alort);
+// How many failures the lookups and list fillers of this thread have shown so
+// far: a caller compares the count before and after a lookup to learn whether
+// it reported one.
+int64_t lookup_failures_shown();
 // The display lines of the two fillers: "Name Zusatz" and "Name (von-bis)" or
 // "Name" (inputs are trimmed here).
 std::string place_list_line(std::string_view oname, std::string_view ozusatz);

@@ -36,14 +36,35 @@ bool Fill_OrtCombo(ListBox& liste, const std::string& name) {
   return result;
 }
 
+namespace {
+
+std::string all_streets_list_sql(const std::string& alort) {
+  return "SELECT HNRVon, name46, HNRBis FROM Str_DA WHERE Alort = '" + sql_quote(alort) + "' order by Name46";
+}
+
+}  // namespace
+
+bool street_list_selection_starts(const std::string& alort) {
+  try {
+    ScopedRecordset rs(run(all_streets_list_sql(alort)));
+    return true;
+  } catch (const std::exception&) {
+    return false;
+  }
+}
+
 bool Fill_StrCombo(ListBox& liste, const std::string& alort, const std::string& strasse,
                    const std::string& /*hausnummer*/) {
   bool result = false;
   try {
     liste.Clear();
-    std::string sql = "SELECT HNRVon, name46, HNRBis FROM Str_DA WHERE Alort = '" + sql_quote(alort) + "'";
-    if (!text::trim(strasse).empty()) sql += " and Name46 like '" + sql_quote(strasse) + "%'";
-    sql += " order by Name46";
+    std::string sql;
+    if (text::trim(strasse).empty()) {
+      sql = all_streets_list_sql(alort);
+    } else {
+      sql = "SELECT HNRVon, name46, HNRBis FROM Str_DA WHERE Alort = '" + sql_quote(alort) +
+            "' and Name46 like '" + sql_quote(strasse) + "%' order by Name46";
+    }
     ScopedRecordset rs(run(sql));
     for (; !rs->Eof(); rs->MoveNext()) {
       liste.AddItem(street_list_line(rs->Field("name46").as_text(), rs->Field("HNRVon").as_text(),

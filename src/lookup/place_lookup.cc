@@ -7,18 +7,57 @@
 namespace noxplz {
 
 namespace lookup {
+namespace {
+thread_local int64_t failures_shown = 0;
+}  // namespace
 
 void show_lookup_error(std::string_view fixed_text, const std::exception& e) {
+  ++failures_shown;
   msg_box(format_error_message(fixed_text, to_error(e)));
 }
 
 }  // namespace lookup
 
+int64_t lookup_failures_shown() { return lookup::failures_shown; }
+
 using lookup::run;
 using lookup::ScopedRecordset;
 using lookup::trimmed;
 
+namespace {
+
+// Ermittle_Orte in one statement: each place row brings the postal code that
+// Ermittle_Postleitzahl would find for it (the first row of PLZ_DA with that
+// key, read the same way) instead of one statement per place. Throws on any
+// failure; the caller then runs the classic form, which reports as it always did.
+bool places_with_first_postal_code(const std::string& name, VariantTable& tabelle) {
+  bool result = false;
+  tabelle.ReDim(0, 0, 0, 3);
+  ScopedRecordset rs(
+      run("SELECT ALORT_Neu, Oname, ozusatz, ALORT, (SELECT TOP 1 Plz FROM PLZ_DA WHERE Alort = ISNULL(o.ALORT, "
+          "'')) AS Erste_Plz FROM Ort_DA o WHERE OName like '" +
+          sql_quote(name) + "%' ORDER BY OName, OZusatz, ALORT"));
+  for (; !rs->Eof(); rs->MoveNext()) {
+    if (!text::trim(rs->Field("ALORT_Neu").as_text()).empty()) continue;  // replaced place
+    int32_t row = tabelle.UpperBound(1);
+    tabelle.Set(row, 0, trimmed(rs->Field("Oname")));
+    tabelle.Set(row, 1, trimmed(rs->Field("ozusatz")));
+    tabelle.Set(row, 2, rs->Field("ALORT").as_text());
+    tabelle.Set(row, 3, text::trim(rs->Field("Erste_Plz").as_text()));
+    tabelle.AppendRows(1);
+    result = true;
+  }
+  return result;
+}
+
+}  // namespace
+
 bool Ermittle_Orte(const std::string& name, VariantTable& tabelle) {
+  try {
+    return places_with_first_postal_code(name, tabelle);
+  } catch (const std::exception&) {
+    // The classic statements below fail the same way and report it.
+  }
   bool result = false;
   try {
     tabelle.ReDim(0, 0, 0, 3);

@@ -1,5 +1,7 @@
 // Street lookups and the house-number check: Ermittle_Strassen,
 // Pruefe_Strasse, Pruefe_Hausnummer.
+#include <map>
+
 #include "lookup/db_access.h"
 #include "lookup/global.h"
 #include "noxplz/ui.h"
@@ -27,14 +29,30 @@ bool Ermittle_Strassen(const std::string& alort, VariantTable& tabelle, std::str
     int32_t anzahl = 0;
     tabelle.ReDim(0, 0, 0, 5);
     strasse = normalize_street_name(strasse);
-    if (!strasse.empty()) anzahl = count_streets(alort);
 
     std::string sql = "SELECT name46, Plz, HNRVon, HNRBis, HNR_Typ, OTL_Schl FROM Str_DA WHERE Alort = '" +
                       sql_quote(alort) + "'";
     if (!strasse.empty()) sql += " and Name46 like '" + sql_quote(strasse) + "%'";
     sql += " order by Name46";
+    // The street count only decides the question when nothing matched, so it
+    // is taken after the list (a count over a large place costs as much as
+    // the narrowed list). Should the list not even start, the count is taken
+    // first as it always was, so a failure reports the same statement.
+    bool counted = false;
+    RecordsetPtr list;
+    if (!strasse.empty()) {
+      try {
+        list = run(sql);
+      } catch (const std::exception&) {
+        anzahl = count_streets(alort);
+        counted = true;
+      }
+    }
     {
-      ScopedRecordset rs(run(sql));
+      ScopedRecordset rs(list ? std::move(list) : run(sql));
+      // The district names of one place repeat from section to section: each
+      // key is looked up once per run (all rows are read from one snapshot).
+      std::map<std::string, std::string> ortsteile;
       for (; !rs->Eof(); rs->MoveNext()) {
         int32_t row = tabelle.UpperBound(1);
         tabelle.Set(row, 0, trimmed(rs->Field("name46")));
@@ -42,11 +60,25 @@ bool Ermittle_Strassen(const std::string& alort, VariantTable& tabelle, std::str
         tabelle.Set(row, 2, trimmed(rs->Field("HNRVon")));
         tabelle.Set(row, 3, trimmed(rs->Field("HNRBis")));
         tabelle.Set(row, 4, trimmed(rs->Field("HNR_Typ")));
-        tabelle.Set(row, 5, Ermittle_Ortsteil(alort, text::trim(rs->Field("OTL_Schl").as_text())));
+        std::string schl = text::trim(rs->Field("OTL_Schl").as_text());
+        std::string ortsteil;
+        if (session().MitOrtteiAnzeige) {
+          auto known = ortsteile.find(schl);
+          if (known != ortsteile.end()) {
+            ortsteil = known->second;
+          } else {
+            const int64_t failures = lookup_failures_shown();
+            ortsteil = Ermittle_Ortsteil(alort, schl);
+            // A failed lookup is asked again for the next row, so it reports again.
+            if (lookup_failures_shown() == failures) ortsteile.emplace(std::move(schl), ortsteil);
+          }
+        }
+        tabelle.Set(row, 5, std::move(ortsteil));
         tabelle.AppendRows(1);
         result = true;
       }
     }  // closed before a question is shown
+    if (!result && !strasse.empty() && !counted) anzahl = count_streets(alort);
 
     if (!result && anzahl > 0) {
       int answer = msg_box(

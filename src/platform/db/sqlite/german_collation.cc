@@ -61,6 +61,24 @@ inline int sign(char32_t a, char32_t b) { return a < b ? -1 : 1; }
 
 }  // namespace
 
+void append_utf8(std::string& out, char32_t c) {
+  if (c < 0x80) {
+    out += static_cast<char>(c);
+  } else if (c < 0x800) {
+    out += static_cast<char>(0xC0 | (c >> 6));
+    out += static_cast<char>(0x80 | (c & 0x3F));
+  } else if (c < 0x10000) {
+    out += static_cast<char>(0xE0 | (c >> 12));
+    out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+    out += static_cast<char>(0x80 | (c & 0x3F));
+  } else {
+    out += static_cast<char>(0xF0 | (c >> 18));
+    out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
+    out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+    out += static_cast<char>(0x80 | (c & 0x3F));
+  }
+}
+
 char32_t next_code_point(std::string_view s, size_t& pos) {
   auto byte = [&](size_t i) { return static_cast<unsigned char>(s[i]); };
   unsigned char lead = byte(pos);
@@ -183,21 +201,7 @@ int compare_chars(char32_t a, char32_t b) {
   if (a == ' ' || b == ' ') return sign(a, b);
   auto encode = [](char32_t c) {
     std::string s;
-    if (c < 0x80) {
-      s += static_cast<char>(c);
-    } else if (c < 0x800) {
-      s += static_cast<char>(0xC0 | (c >> 6));
-      s += static_cast<char>(0x80 | (c & 0x3F));
-    } else if (c < 0x10000) {
-      s += static_cast<char>(0xE0 | (c >> 12));
-      s += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-      s += static_cast<char>(0x80 | (c & 0x3F));
-    } else {
-      s += static_cast<char>(0xF0 | (c >> 18));
-      s += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-      s += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-      s += static_cast<char>(0x80 | (c & 0x3F));
-    }
+    append_utf8(s, c);
     return s;
   };
   return compare_ci(encode(a), encode(b));
@@ -280,27 +284,47 @@ bool LikePattern::TokenMatches(const Token& t, char32_t c) const {
   return false;
 }
 
-// Whether the pattern matches exactly the first `length` characters of value.
-// Every token but % stands for one character, so one backtracking point (the
-// last %) is enough.
-bool LikePattern::MatchPrefix(const std::u32string& value, size_t length) const {
+namespace {
+
+// The folded code point at value[pos], advancing pos; plain ASCII without the
+// general decoder (almost every byte of the postal tables).
+inline char32_t next_folded(std::string_view value, size_t& pos) {
+  const auto b = static_cast<unsigned char>(value[pos]);
+  if (b < 0x80) {
+    ++pos;
+    return (b >= 'A' && b <= 'Z') ? static_cast<char32_t>(b + 32) : b;
+  }
+  return fold_case(next_code_point(value, pos));
+}
+
+}  // namespace
+
+// Whether the pattern matches exactly the first `length` bytes of value
+// (a whole number of characters). Works on the UTF-8 text itself, one folded
+// code point at a time. Every token but % stands for one character, so one
+// backtracking point (the last %) is enough.
+bool LikePattern::MatchPrefix(std::string_view value, size_t length) const {
   const size_t n_tokens = tokens_.size();
   size_t p = 0, i = 0;
   size_t star = SIZE_MAX, star_i = 0;
   while (i < length) {
     if (p < n_tokens && tokens_[p].kind == Kind::kPercent) {
+      if (p + 1 == n_tokens) return true;  // a final % takes the rest
       star = p++;
       star_i = i;
       continue;
     }
-    if (p < n_tokens && TokenMatches(tokens_[p], value[i])) {
+    size_t next = i;
+    const char32_t c = next_folded(value, next);
+    if (p < n_tokens && TokenMatches(tokens_[p], c)) {
       ++p;
-      ++i;
+      i = next;
       continue;
     }
     if (star != SIZE_MAX) {
       p = star + 1;
-      i = ++star_i;
+      next_folded(value, star_i);  // the % takes one character more
+      i = star_i;
       continue;
     }
     return false;
@@ -310,24 +334,58 @@ bool LikePattern::MatchPrefix(const std::u32string& value, size_t length) const 
 }
 
 bool LikePattern::Matches(std::string_view value) const {
-  thread_local std::u32string folded;
-  folded.clear();
-  for (size_t pos = 0; pos < value.size();) folded += fold_case(next_code_point(value, pos));
-
-  // Trailing blanks of the value need not be matched by the pattern.
-  const size_t n = folded.size();
+  // Trailing blanks of the value need not be matched by the pattern: the
+  // pattern may end anywhere among them. Each blank is one byte.
+  const size_t n = value.size();
   size_t significant = n;
-  while (significant > 0 && folded[significant - 1] == U' ') --significant;
+  while (significant > 0 && value[significant - 1] == ' ') --significant;
 
-  if (ends_with_percent_ || significant == n) return MatchPrefix(folded, n);
+  if (ends_with_percent_ || significant == n) return MatchPrefix(value, n);
   if (!has_percent_) {
     // Without % the pattern covers exactly one character per token.
-    size_t k = tokens_.size();
-    return k >= significant && k <= n && MatchPrefix(folded, k);
+    size_t end = 0;
+    for (size_t k = 0; k < tokens_.size(); ++k) {
+      if (end >= n) return false;
+      next_code_point(value, end);
+    }
+    return end >= significant && MatchPrefix(value, end);
   }
   for (size_t k = n + 1; k-- > significant;)
-    if (MatchPrefix(folded, k)) return true;
+    if (MatchPrefix(value, k)) return true;
   return false;
+}
+
+std::string LikePattern::LiteralPrefix() const {
+  std::string prefix;
+  for (const Token& t : tokens_) {
+    if (t.kind != Kind::kLiteral) break;
+    append_utf8(prefix, t.literal);
+  }
+  return prefix;
+}
+
+bool is_primary_key(char32_t c) {
+  return c != kSharpS && fold_case(c) == c && base_letter(c) == c && (c < 0xD800 || c > 0xDFFF);
+}
+
+std::optional<std::string> primary_prefix_upper_bound(std::string_view prefix) {
+  std::u32string keys;
+  PrimaryCursor cursor(strip_trailing_blanks(prefix));
+  for (char32_t c = 0; cursor.Next(c);) keys += c;
+  // The last key that can grow: the bound is the prefix's keys up to it,
+  // with it replaced by the next code point that is a primary key itself.
+  while (!keys.empty()) {
+    char32_t c = keys.back() + 1;
+    while (c <= 0x10FFFF && !is_primary_key(c)) ++c;
+    if (c <= 0x10FFFF) {
+      keys.back() = c;
+      std::string bound;
+      for (char32_t k : keys) append_utf8(bound, k);
+      return bound;
+    }
+    keys.pop_back();
+  }
+  return std::nullopt;
 }
 
 }  // namespace noxplz::sqlite

@@ -14,6 +14,7 @@
 #pragma once
 
 #include <cstddef>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -29,6 +30,21 @@ char32_t fold_case(char32_t c);
 // Decodes the code point at s[pos] and advances pos.
 char32_t next_code_point(std::string_view s, size_t& pos);
 
+// Appends the UTF-8 bytes of one code point.
+void append_utf8(std::string& out, char32_t c);
+
+// Whether a code point is its own primary sort key (neither folded, nor an
+// accented letter, nor ß).
+bool is_primary_key(char32_t c);
+
+// A text that sorts after every text whose primary sort keys begin with those
+// of `prefix` (case folded, accents removed, ß as "ss"), and before none of
+// them: with `prefix` itself as lower bound, the range
+// [prefix, bound) holds every value that begins with `prefix` under this
+// collation (and under LIKE 'prefix%'), so an index can serve the LIKE.
+// Nullopt when no such text exists (nothing but the highest code points).
+std::optional<std::string> primary_prefix_upper_bound(std::string_view prefix);
+
 class LikePattern {
  public:
   // `escape` is 0 for none, else the code point that makes the next pattern
@@ -36,6 +52,10 @@ class LikePattern {
   explicit LikePattern(std::string_view pattern, char32_t escape = 0);
 
   bool Matches(std::string_view value) const;
+
+  // The characters (folded) before the first wildcard, set or %: every value
+  // the pattern matches begins with them.
+  std::string LiteralPrefix() const;
 
   const std::string& source() const { return source_; }
   char32_t escape() const { return escape_; }
@@ -53,7 +73,7 @@ class LikePattern {
   };
 
   bool TokenMatches(const Token& t, char32_t c) const;
-  bool MatchPrefix(const std::u32string& value, size_t length) const;
+  bool MatchPrefix(std::string_view value, size_t length) const;
 
   std::string source_;
   char32_t escape_;

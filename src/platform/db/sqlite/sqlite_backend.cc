@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <array>
 #include <atomic>
 #include <charconv>
 #include <chrono>
@@ -23,6 +24,8 @@
 
 #include "noxplz/error.h"
 #include "platform/db/sqlite/dialect_functions.h"
+#include "platform/db/sqlite/german_collation.h"
+#include "platform/db/sqlite/query_rewrite.h"
 #include "platform/db/sqlite/sql_rewrite.h"
 #include "platform/text.h"
 
@@ -36,6 +39,7 @@ constexpr int kDefaultCommitIntervalMs = 200;
 constexpr size_t kMaxBatchStatements = 20000;
 constexpr int kBulkRunLength = 1000;  // data changes in a row before they are grouped
 constexpr size_t kStatementCacheSize = 24;
+constexpr size_t kQueryCacheSize = 32;
 constexpr size_t kStatementCharsInMessage = 300;
 constexpr int kProgressInstructions = 1000;
 
@@ -64,8 +68,18 @@ Error closed_object_error() {
 
 class SqliteRecordset;
 
-// What a backend shares with the record sets it handed out: the handle and
-// the time limit of the statement being stepped.
+using ColumnNames = std::shared_ptr<const std::vector<std::string>>;
+
+// A prepared query kept for its next run with other values.
+struct CachedQuery {
+  std::string text;  // with ? for the lifted literals
+  sqlite3_stmt* statement = nullptr;
+  ColumnNames names;
+  bool in_use = false;  // a record set is reading it
+};
+
+// What a backend shares with the record sets it handed out: the handle, the
+// time limit of the statement being stepped and the prepared queries.
 struct Database {
   sqlite3* handle = nullptr;
   // Atomic: the committer thread's COMMIT may run the progress handler.
@@ -76,9 +90,18 @@ struct Database {
   // error, corruption); read by the replace unit.
   mutable std::atomic<bool> hard_failure = false;
   std::unordered_set<SqliteRecordset*> open_sets;
+  std::vector<CachedQuery> queries;  // most recently used first
 
   ~Database() { Close(); }
   void Close();
+
+  // A record set is done with a cached query: ready for its next run.
+  void ReturnQuery(sqlite3_stmt* st) {
+    sqlite3_reset(st);
+    sqlite3_clear_bindings(st);
+    for (CachedQuery& q : queries)
+      if (q.statement == st) q.in_use = false;
+  }
 
   // sqlite3_step under a time limit of `timeout_seconds` (0 = none).
   int Step(sqlite3_stmt* st, int32_t timeout_seconds) {
@@ -163,14 +186,29 @@ Variant column_value(sqlite3_stmt* st, int i) {
   }
 }
 
+// Field names compare without regard to case: plain ASCII directly, other
+// names as the text module compares them.
+bool same_field_name(std::string_view a, std::string_view b) {
+  for (std::string_view s : {a, b})
+    for (char c : s)
+      if (static_cast<unsigned char>(c) & 0x80) return text::equals_ci(a, b);
+  if (a.size() != b.size()) return false;
+  for (size_t i = 0; i < a.size(); ++i) {
+    const auto x = static_cast<unsigned char>(a[i]), y = static_cast<unsigned char>(b[i]);
+    if (x != y && ((x | 0x20) != (y | 0x20) || (x | 0x20) < 'a' || (x | 0x20) > 'z')) return false;
+  }
+  return true;
+}
+
 // A forward-only record set over a statement that is stepped as it is read.
-// The statement is released as soon as the last row has been passed.
+// The statement is released as soon as the last row has been passed: a
+// cached query goes back to the cache, any other is finalized.
 class SqliteRecordset final : public Recordset {
  public:
   // `st` is positioned on its first row, or null for a result without rows.
-  SqliteRecordset(std::shared_ptr<Database> db, sqlite3_stmt* st, std::vector<std::string> names,
-                  int32_t timeout_seconds, std::string_view sql)
-      : db_(std::move(db)), st_(st), names_(std::move(names)), timeout_(timeout_seconds) {
+  SqliteRecordset(std::shared_ptr<Database> db, sqlite3_stmt* st, ColumnNames names, int32_t timeout_seconds,
+                  std::string_view sql, bool cached = false)
+      : db_(std::move(db)), st_(st), names_(std::move(names)), timeout_(timeout_seconds), cached_(cached) {
     if (st_) {
       sql_ = std::string(sql);
       db_->open_sets.insert(this);
@@ -198,13 +236,10 @@ class SqliteRecordset final : public Recordset {
 
   Variant Field(std::string_view name) const override {
     CheckCurrentRow();
-    for (size_t i = 0; i < names_.size(); ++i)
-      if (text::equals_ci(names_[i], name)) return column_value(st_, static_cast<int>(i));
-    throw Error(err::kDbItemNotFound,
-                "Das Feld \"" + std::string(name) + "\" ist in der Datensatzgruppe nicht vorhanden.");
+    return column_value(st_, FieldIndex(name));
   }
 
-  std::vector<std::string> FieldNames() const override { return names_; }
+  std::vector<std::string> FieldNames() const override { return *names_; }
 
   void Close() override {
     Release();
@@ -215,6 +250,25 @@ class SqliteRecordset final : public Recordset {
   void Invalidate() { Close(); }
 
  private:
+  // The column of a field name. The lookups ask for the same few names row
+  // after row, mostly from the same string literals: a name is resolved once
+  // per record set and remembered by where its text lies (and checked again,
+  // since another text may later lie there).
+  int FieldIndex(std::string_view name) const {
+    const std::vector<std::string>& names = *names_;
+    for (const Memo& m : memo_)
+      if (m.data == name.data() && m.size == name.size() && m.index >= 0 &&
+          same_field_name(names[static_cast<size_t>(m.index)], name))
+        return m.index;
+    for (size_t i = 0; i < names.size(); ++i) {
+      if (!same_field_name(names[i], name)) continue;
+      memo_[memo_next_++ % memo_.size()] = {name.data(), name.size(), static_cast<int>(i)};
+      return static_cast<int>(i);
+    }
+    throw Error(err::kDbItemNotFound,
+                "Das Feld \"" + std::string(name) + "\" ist in der Datensatzgruppe nicht vorhanden.");
+  }
+
   void CheckCurrentRow() const {
     if (closed_) throw closed_object_error();
     if (!st_)
@@ -225,33 +279,45 @@ class SqliteRecordset final : public Recordset {
 
   void Release() {
     if (!st_) return;
-    sqlite3_finalize(st_);
+    if (cached_) db_->ReturnQuery(st_);
+    else sqlite3_finalize(st_);
     st_ = nullptr;
     db_->open_sets.erase(this);
   }
 
+  struct Memo {
+    const char* data = nullptr;
+    size_t size = 0;
+    int index = -1;
+  };
+
   std::shared_ptr<Database> db_;
   sqlite3_stmt* st_;
-  std::vector<std::string> names_;
+  ColumnNames names_;
   int32_t timeout_;
+  bool cached_;
   std::string sql_;
   bool closed_ = false;
+  mutable std::array<Memo, 8> memo_{};
+  mutable size_t memo_next_ = 0;
 };
 
 void Database::Close() {
   std::vector<SqliteRecordset*> sets(open_sets.begin(), open_sets.end());
   for (SqliteRecordset* rs : sets) rs->Invalidate();
+  for (CachedQuery& q : queries) sqlite3_finalize(q.statement);
+  queries.clear();
   if (handle) sqlite3_close_v2(handle);
   handle = nullptr;
 }
 
-std::vector<std::string> column_names(sqlite3_stmt* st) {
-  std::vector<std::string> names;
+ColumnNames column_names(sqlite3_stmt* st) {
+  auto names = std::make_shared<std::vector<std::string>>();
   int n = sqlite3_column_count(st);
-  names.reserve(static_cast<size_t>(n));
+  names->reserve(static_cast<size_t>(n));
   for (int i = 0; i < n; ++i) {
     const char* name = sqlite3_column_name(st, i);
-    names.emplace_back(name ? name : "");
+    names->emplace_back(name ? name : "");
   }
   return names;
 }
@@ -331,6 +397,16 @@ class SqliteReplaceUnit final : public ReplaceUnit {
   bool open_ = true;
 };
 
+bool contains_ci(std::string_view text, std::string_view word) {
+  if (word.size() > text.size()) return false;
+  for (size_t i = 0; i + word.size() <= text.size(); ++i) {
+    size_t k = 0;
+    while (k < word.size() && (text[i + k] | 0x20) == word[k]) ++k;
+    if (k == word.size()) return true;
+  }
+  return false;
+}
+
 class SqliteBackend final : public DbBackend {
  public:
   SqliteBackend(std::shared_ptr<Database> db, int commit_interval_ms, std::string path, int busy_timeout_ms)
@@ -378,6 +454,11 @@ class SqliteBackend final : public DbBackend {
 
     try {
       RecordsetPtr result;
+      if (rewritten_.kind == StatementKind::kQuery && !rewritten_.parameterized) {
+        PrepareQuery(rewritten_.text);
+        if (RunCachedQuery(sql, timeout_seconds, result)) return result;
+        return RunText(sql, rewritten_.text, rewritten_.kind, records_affected, timeout_seconds);
+      }
       if (!(dml && RunCachedInsert(sql, rewritten_, records_affected, timeout_seconds))) {
         if (rewritten_.parameterized) rewrite_sql_text(sql, rewritten_);
         result = RunText(sql, rewritten_.text, rewritten_.kind, records_affected, timeout_seconds);
@@ -444,6 +525,97 @@ class SqliteBackend final : public DbBackend {
       return result;
     }
     return nullptr;
+  }
+
+  // The SQLite form of a query: TOP as LIMIT, and an index range for each
+  // LIKE with a literal prefix on a column of the German collation.
+  void PrepareQuery(std::string& text) {
+    if (contains_ci(text, "top")) rewrite_top(text);
+    if (contains_ci(text, "like"))
+      rewrite_like_ranges(text, [this](std::string_view table, std::string_view column) {
+        return OrderedTextColumn(table, column);
+      });
+  }
+
+  // A column of TEXT affinity declared with the German collation: its
+  // comparisons with a text follow compare_ci, as the range needs.
+  bool OrderedTextColumn(std::string_view table, std::string_view column) const {
+    const char* type = nullptr;
+    const char* collation = nullptr;
+    const std::string t(table), c(column);
+    if (sqlite3_table_column_metadata(db_->handle, nullptr, t.c_str(), c.c_str(), &type, &collation, nullptr,
+                                      nullptr, nullptr) != SQLITE_OK ||
+        !collation || !text::equals_ci(collation, kCollationName))
+      return false;
+    // SQLite's affinity rules: INT first, then CHAR, CLOB or TEXT.
+    const std::string declared = text::ascii_upper(type ? type : "");
+    if (declared.find("INT") != std::string::npos) return false;
+    return declared.find("CHAR") != std::string::npos || declared.find("CLOB") != std::string::npos ||
+           declared.find("TEXT") != std::string::npos;
+  }
+
+  // Runs a single SELECT through a prepared statement that is kept for the
+  // next run with other literals. False when the query cannot be run that
+  // way (the caller then runs its text, which also reports any error).
+  bool RunCachedQuery(std::string_view original, int32_t timeout, RecordsetPtr& result) {
+    if (!lift_query_literals(rewritten_.text, lifted_)) return false;
+    CachedQuery* entry = nullptr;
+    for (size_t i = 0; i < db_->queries.size(); ++i) {
+      if (db_->queries[i].text != lifted_.text) continue;
+      if (db_->queries[i].in_use) break;  // read by an open record set: a statement of its own
+      if (i != 0)
+        std::rotate(db_->queries.begin(), db_->queries.begin() + static_cast<std::ptrdiff_t>(i),
+                    db_->queries.begin() + static_cast<std::ptrdiff_t>(i) + 1);
+      entry = &db_->queries.front();
+      break;
+    }
+    sqlite3_stmt* st = entry ? entry->statement : nullptr;
+    ColumnNames names = entry ? entry->names : nullptr;
+    if (!st) {
+      const char* tail = nullptr;
+      if (sqlite3_prepare_v3(db_->handle, lifted_.text.c_str(), static_cast<int>(lifted_.text.size()),
+                             SQLITE_PREPARE_PERSISTENT, &st, &tail) != SQLITE_OK ||
+          !st || !only_blanks_and_comments(tail ? std::string_view(tail) : std::string_view()) ||
+          sqlite3_bind_parameter_count(st) != static_cast<int>(lifted_.values.size())) {
+        sqlite3_finalize(st);
+        return false;
+      }
+      names = column_names(st);
+      bool busy_twin = false;
+      for (const CachedQuery& q : db_->queries) busy_twin = busy_twin || q.text == lifted_.text;
+      if (!busy_twin) {
+        // The least recently used statement that no record set reads makes room.
+        if (db_->queries.size() >= kQueryCacheSize) {
+          for (size_t i = db_->queries.size(); i-- > 0;) {
+            if (db_->queries[i].in_use) continue;
+            sqlite3_finalize(db_->queries[i].statement);
+            db_->queries.erase(db_->queries.begin() + static_cast<std::ptrdiff_t>(i));
+            break;
+          }
+        }
+        if (db_->queries.size() < kQueryCacheSize) {
+          db_->queries.insert(db_->queries.begin(), CachedQuery{lifted_.text, st, names, false});
+          entry = &db_->queries.front();
+        }
+      }
+    }
+    for (size_t i = 0; i < lifted_.values.size(); ++i) {
+      const std::string& v = lifted_.values[i];
+      sqlite3_bind_text(st, static_cast<int>(i + 1), v.data(), static_cast<int>(v.size()), SQLITE_TRANSIENT);
+    }
+    const bool cached = entry != nullptr;
+    if (cached) entry->in_use = true;
+    int rc = db_->Step(st, timeout);
+    if (rc == SQLITE_ROW) {
+      result = std::make_shared<SqliteRecordset>(db_, st, std::move(names), timeout, original, cached);
+      return true;
+    }
+    Error error = rc == SQLITE_DONE ? Error(0, "") : db_->MakeError(rc, original, timeout);
+    if (cached) db_->ReturnQuery(st);
+    else sqlite3_finalize(st);
+    if (rc != SQLITE_DONE) throw error;
+    result = std::make_shared<SqliteRecordset>(db_, nullptr, std::move(names), timeout, original);
+    return true;
   }
 
   // The reusable statement of an INSERT template; false when there is none
@@ -751,6 +923,7 @@ class SqliteBackend final : public DbBackend {
   const int busy_timeout_ms_;
   SqliteReplaceUnit* unit_ = nullptr;  // the open replace unit
   RewrittenSql rewritten_;
+  LiftedQuery lifted_;
   std::vector<std::pair<std::string, sqlite3_stmt*>> cache_;  // most recently used first
   bool wal_checked_ = false;  // the switch to the WAL journal was tried
   int dml_run_ = 0;  // data changes since the last other statement (up to kBulkRunLength)

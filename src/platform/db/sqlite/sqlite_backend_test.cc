@@ -275,5 +275,57 @@ TEST(SqliteBackend, AGroupThatCannotBeCommittedYetStaysOpen) {
   EXPECT_EQ(count_plz(*reader), 1500);
 }
 
+// A query's prepared statement serves the next run with other values, also
+// while a record set of the same query is still being read (the inner run
+// gets a statement of its own); TOP n is answered as in T-SQL.
+TEST(SqliteBackend, QueriesReuseTheirStatementsWithOtherValues) {
+  TempDatabase db;
+  for (const char* name : {"Berlin", "Bern", "Bonn", "Köln", "Kiel"}) add_place(db, name, std::string("0") + name[0]);
+  const ConnectionPtr& c = db.connection();
+  auto names = [&](const std::string& prefix) {
+    return column(c->Execute("SELECT ONAME FROM ORT_DA WHERE ONAME LIKE '" + sql_quote(prefix) + "%' ORDER BY ONAME"));
+  };
+  EXPECT_EQ(names("Ber"), (std::vector<std::string>{"Berlin", "Bern"}));
+  EXPECT_EQ(names("K"), (std::vector<std::string>{"Kiel", "Köln"}));
+  EXPECT_EQ(names("x"), std::vector<std::string>{});
+  EXPECT_EQ(names("ber"), (std::vector<std::string>{"Berlin", "Bern"}));
+
+  RecordsetPtr outer = c->Execute("SELECT ONAME FROM ORT_DA WHERE ONAME LIKE 'B%' ORDER BY ONAME");
+  std::vector<std::string> pairs;
+  for (; !outer->Eof(); outer->MoveNext()) {
+    const std::string o = column(c->Execute("SELECT ONAME FROM ORT_DA WHERE ONAME LIKE 'K%' ORDER BY ONAME")).front();
+    pairs.push_back(outer->Field("ONAME").as_text().substr(0, 4) + "/" + o);
+  }
+  EXPECT_EQ(pairs, (std::vector<std::string>{"Berl/Kiel", "Bern/Kiel", "Bonn/Kiel"}));
+  EXPECT_EQ(names("Bo"), std::vector<std::string>{"Bonn"});
+
+  EXPECT_EQ(column(c->Execute("SELECT TOP 2 ONAME FROM ORT_DA ORDER BY ONAME DESC")),
+            (std::vector<std::string>{"Köln", "Kiel"}));
+  EXPECT_EQ(column(c->Execute("SELECT ONAME, (SELECT TOP 1 ALORT FROM ORT_DA i WHERE i.ONAME > o.ONAME ORDER BY "
+                              "i.ONAME) AS n FROM ORT_DA o WHERE ONAME = 'Bern'")),
+            std::vector<std::string>{"Bern"});
+  // A failing query reports its own statement, also on a cached statement's turn.
+  EXPECT_THAT([&] { c->Execute("SELECT ONAME FROM ORT_DA WHERE ONAME LIKE 'B%' ESCAPE 'xy'"); },
+              RaisesError(err::kDbError, "ESCAPE"));
+  EXPECT_EQ(names("Ber").size(), 2u);
+}
+
+// Field names resolve without regard to case, once per record set; a name
+// read from a reused buffer is resolved again.
+TEST(SqliteBackend, FieldsByNameAnyCaseAlsoFromAReusedBuffer) {
+  TempDatabase db;
+  add_place(db, "Berlin", "11000000");
+  RecordsetPtr rs = db.connection()->Execute("SELECT ALORT, ONAME AS Stadt, STATUS FROM ORT_DA");
+  std::string name = "alort";
+  EXPECT_EQ(rs->Field(name).as_text(), "11000000");
+  name = "STADT";  // the same buffer and length, another name
+  EXPECT_EQ(rs->Field(name).as_text().substr(0, 6), "Berlin");
+  name = "Status";
+  EXPECT_EQ(rs->Field(name).as_text(), "G");
+  EXPECT_EQ(rs->Field("stadt").as_text().substr(0, 6), "Berlin");
+  EXPECT_EQ(rs->Field("ALORT").as_text(), "11000000");
+  EXPECT_THAT([&] { rs->Field("ONAME"); }, RaisesError(err::kDbItemNotFound, "\"ONAME\""));
+}
+
 }  // namespace
 }  // namespace noxplz

@@ -1,0 +1,445 @@
+// Lookup benchmark: the search dialog, the lookups and the address checks on
+// a full-size postal database (the generator's full delivery, imported with
+// clsPlzImport::Saetze_Einlesen).
+//
+//   lookup_bench [--db DATEI] [--json] [--runs N]
+//
+// Without --db the database is build/bench/full.db beside the program; it is
+// generated and imported on the first run and reused afterwards. Every
+// scenario runs at least --runs times (default 1000):
+//
+//  - keystrokes: the frmPlz model driven through its handlers as a typing
+//    user drives it (KeyPress, then the character lands and Change runs),
+//    letter by letter, over many different place and street names;
+//  - clicks: choosing a place in the place list (lst_Orte_Click);
+//  - Ermittle_Orte / Fill_OrtCombo with a one-letter prefix;
+//  - the place of a postal code (Ermittle_OrteZuPlz);
+//  - address checks: Suche_Plz through the built-in search provider on a mix
+//    of addresses drawn per street section, on one thread and on two threads
+//    with a session (and connection) each.
+//
+// Each figure is printed with the machine's load average at that moment.
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <memory>
+#include <random>
+#include <string>
+#include <string_view>
+#include <thread>
+#include <vector>
+
+#include "datafactory_gen.h"
+#include "dialogs/frm_plz.h"
+#include "dialogs/frm_plz_import.h"
+#include "lookup/global.h"
+#include "manager/session.h"
+#include "noxplz/db.h"
+#include "noxplz/plz_import.h"
+#include "noxplz/plz_manager.h"
+#include "noxplz/schema.h"
+#include "noxplz/ui.h"
+#include "platform/text.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+using noxplz::session;
+
+double ms_since(Clock::time_point start) {
+  return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
+}
+
+std::string load_average() {
+  std::ifstream in("/proc/loadavg");
+  std::string a, b, c;
+  in >> a >> b >> c;
+  return a + " " + b + " " + c;
+}
+
+// Answers questions with Yes (the deletion question of the import) and counts
+// every other message: a lookup that reports an error spoils the figures.
+class BenchToolkit : public noxplz::Toolkit {
+ public:
+  int MsgBox(std::string_view prompt, int style, std::string_view) override {
+    if ((style & 0xF) == noxplz::mb::kYesNo) {
+      ++questions;
+      return noxplz::mb::kYes;
+    }
+    std::fprintf(stderr, "Meldung: %.*s\n", static_cast<int>(prompt.size()), prompt.data());
+    ++messages;
+    return noxplz::mb::kOk;
+  }
+  void ShowModal(noxplz::Form&) override {}
+  void Hide(noxplz::Form& form) override { form.set_visible(false); }
+  void DoEvents() override {}
+  void SetMousePointer(int) override {}
+  std::optional<noxplz::FileChoice> OpenFile(const noxplz::FileDialogRequest&) override { return std::nullopt; }
+  void Repaint(noxplz::Control&) override {}
+  std::atomic<long> messages = 0;
+  std::atomic<long> questions = 0;
+};
+
+struct Stats {
+  std::vector<double> ms;
+  double percentile(double q) const {
+    if (ms.empty()) return 0;
+    std::vector<double> s = ms;
+    std::sort(s.begin(), s.end());
+    size_t k = static_cast<size_t>(q * static_cast<double>(s.size()));
+    if (k >= s.size()) k = s.size() - 1;
+    return s[k];
+  }
+  double max() const { return ms.empty() ? 0 : *std::max_element(ms.begin(), ms.end()); }
+};
+
+struct Figure {
+  std::string key;
+  double value;
+};
+std::vector<Figure> g_figures;
+bool g_json = false;
+
+void report(const std::string& key, const std::string& what, const Stats& s) {
+  const std::string load = load_average();
+  if (!g_json)
+    std::printf("%-52s n=%5zu  p50 %8.3f ms  p99 %8.3f ms  max %8.3f ms  (Last %s)\n", what.c_str(), s.ms.size(),
+                s.percentile(0.5), s.percentile(0.99), s.max(), load.c_str());
+  g_figures.push_back({key + "_p99_ms", s.percentile(0.99)});
+  g_figures.push_back({key + "_p50_ms", s.percentile(0.5)});
+  std::fflush(stdout);
+}
+
+void report_rate(const std::string& key, const std::string& what, double per_second, long n) {
+  const std::string load = load_average();
+  if (!g_json)
+    std::printf("%-52s n=%5ld  %10.0f Prüfungen/s  (Last %s)\n", what.c_str(), n, per_second, load.c_str());
+  g_figures.push_back({key, per_second});
+  std::fflush(stdout);
+}
+
+std::vector<std::string> code_points(std::string_view s) {
+  std::vector<std::string> out;
+  for (size_t i = 0; i < s.size();) {
+    size_t n = 1;
+    const auto c = static_cast<unsigned char>(s[i]);
+    if (c >= 0xF0) n = 4;
+    else if (c >= 0xE0) n = 3;
+    else if (c >= 0xC0) n = 2;
+    out.emplace_back(s.substr(i, n));
+    i += n;
+  }
+  return out;
+}
+
+// --- the database ---------------------------------------------------------
+
+void create_database(const std::filesystem::path& db_path) {
+  namespace fs = std::filesystem;
+  const fs::path dir = db_path.parent_path().empty() ? fs::path(".") : db_path.parent_path();
+  fs::create_directories(dir);
+  const std::string data = (dir / "lookup_bench_full.dat").string();
+  const std::string partial = db_path.string() + ".partial";
+  fs::remove(partial);
+  std::fprintf(stderr, "Erzeuge die volle Lieferung (datafactory-gen --full) ...\n");
+  noxplz::datafactory::generate_file(data, noxplz::datafactory::GenOptions::Full());
+  std::fprintf(stderr, "Importiere sie nach %s ...\n", db_path.string().c_str());
+  const auto start = Clock::now();
+  bool green = false;
+  {
+    noxplz::clsPlzManager manager;
+    manager.Init(nullptr, "", noxplz::create_postal_database(partial));
+    noxplz::frmPlzImport frm;
+    frm.raise_load();
+    noxplz::clsPlzImport import;
+    import.Saetze_Einlesen(data, frm);
+    green = frm.cmd_Importieren.Caption() == "&Beenden";
+  }
+  fs::remove(data);
+  if (!green) {
+    std::fprintf(stderr, "Der Import wurde nicht vollständig geprüft; Abbruch.\n");
+    std::exit(1);
+  }
+  // Rename only a complete database, with its WAL folded in.
+  {
+    noxplz::ConnectionPtr c = noxplz::open_connection(noxplz::sqlite_connection_string(partial));
+    c->Execute("PRAGMA wal_checkpoint(TRUNCATE)");
+  }
+  fs::rename(partial, db_path);
+  fs::remove(partial + "-wal");
+  fs::remove(partial + "-shm");
+  std::fprintf(stderr, "Datenbank fertig in %.1f s.\n", ms_since(start) / 1000.0);
+}
+
+noxplz::ConnectionPtr open_db(const std::string& path) {
+  return noxplz::open_connection(noxplz::sqlite_connection_string(path));
+}
+
+std::vector<std::vector<std::string>> query(const noxplz::ConnectionPtr& c, const std::string& sql, size_t cols) {
+  std::vector<std::vector<std::string>> rows;
+  noxplz::RecordsetPtr rs = c->Execute(sql);
+  const std::vector<std::string> names = rs->FieldNames();
+  for (; !rs->Eof(); rs->MoveNext()) {
+    std::vector<std::string> row;
+    for (size_t i = 0; i < cols; ++i) row.push_back(noxplz::text::trim(rs->Field(names[i]).as_text()));
+    rows.push_back(std::move(row));
+  }
+  rs->Close();
+  return rows;
+}
+
+struct Place {
+  std::string alort, name;
+  long sections = 0;
+};
+
+// --- scenarios ---------------------------------------------------------------
+
+// A fresh dialog model on the thread's session (not loaded: its own manager
+// would end the session when it unloads).
+std::unique_ptr<noxplz::frmPlz> new_dialog() {
+  session().OrtTabelle = std::make_shared<noxplz::VariantTable>();
+  session().StrTabelle = std::make_shared<noxplz::VariantTable>();
+  return std::make_unique<noxplz::frmPlz>();
+}
+
+Stats type_places(const std::vector<std::string>& names, size_t min_keys) {
+  auto frm = new_dialog();
+  Stats s;
+  for (size_t i = 0; s.ms.size() < min_keys; ++i) {
+    frm->txt_Ort.Text("");
+    for (const std::string& cp : code_points(names[i % names.size()])) {
+      const auto t = Clock::now();
+      frm->txt_Ort.TypeKey(cp);
+      s.ms.push_back(ms_since(t));
+    }
+  }
+  return s;
+}
+
+// The row of `alort` in the place list after typing the place's name.
+int32_t select_place_row(noxplz::frmPlz& frm, const Place& p) {
+  frm.txt_Ort.Text(p.name);
+  const noxplz::VariantTable& orte = *session().OrtTabelle;
+  for (int32_t r = 0; r < orte.UpperBound(1); ++r)
+    if (noxplz::text::trim(orte.Text(r, 2)) == p.alort) return r;
+  std::fprintf(stderr, "Ort %s (%s) nicht in der Liste\n", p.name.c_str(), p.alort.c_str());
+  std::exit(1);
+}
+
+Stats click_place(const Place& p, size_t runs) {
+  auto frm = new_dialog();
+  const int32_t row = select_place_row(*frm, p);
+  Stats s;
+  for (size_t i = 0; i < runs; ++i) {
+    frm->txt_Ort.Text(p.name);  // a new place search: the list is filled anew, nothing selected
+    const auto t = Clock::now();
+    frm->lst_Orte.ListIndex(row);
+    s.ms.push_back(ms_since(t));
+  }
+  if (frm->txt_Ort.Tag() != p.alort) {
+    std::fprintf(stderr, "Klick auf %s hat den Ort nicht gewählt\n", p.name.c_str());
+    std::exit(1);
+  }
+  return s;
+}
+
+Stats type_streets(const Place& p, const std::vector<std::string>& streets, size_t min_keys) {
+  auto frm = new_dialog();
+  frm->lst_Orte.ListIndex(select_place_row(*frm, p));
+  Stats s;
+  for (size_t i = 0; s.ms.size() < min_keys; ++i) {
+    frm->txt_Strasse.Text("");
+    for (const std::string& cp : code_points(streets[i % streets.size()])) {
+      const auto t = Clock::now();
+      frm->txt_Strasse.TypeKey(cp);
+      s.ms.push_back(ms_since(t));
+    }
+  }
+  return s;
+}
+
+void orte_prefix1(size_t runs, Stats& ermittle, Stats& fill, Stats& both) {
+  static const char* kLetters[] = {"A", "B", "D", "E", "F", "G", "H", "K", "L", "M", "N", "O",
+                                   "R", "S", "T", "U", "W", "Z", "Ö", "Ü", "ü", "b", "s", "h"};
+  auto frm = new_dialog();
+  noxplz::VariantTable t;
+  for (size_t i = 0; i < runs; ++i) {
+    const std::string letter = kLetters[i % std::size(kLetters)];
+    auto t0 = Clock::now();
+    noxplz::Ermittle_Orte(letter, t);
+    ermittle.ms.push_back(ms_since(t0));
+    auto t1 = Clock::now();
+    noxplz::Fill_OrtCombo(frm->lst_Orte, letter);
+    fill.ms.push_back(ms_since(t1));
+    both.ms.push_back(ermittle.ms.back());
+    both.ms.push_back(fill.ms.back());
+  }
+}
+
+Stats ort_of_plz(const std::vector<std::string>& codes, size_t runs) {
+  noxplz::VariantTable t;
+  Stats s;
+  for (size_t i = 0; i < runs; ++i) {
+    const auto t0 = Clock::now();
+    noxplz::Ermittle_OrteZuPlz(codes[i % codes.size()], t);
+    s.ms.push_back(ms_since(t0));
+    if (t.UpperBound(1) < 1) {
+      std::fprintf(stderr, "Kein Ort zur Plz %s\n", codes[i % codes.size()].c_str());
+      std::exit(1);
+    }
+  }
+  return s;
+}
+
+struct Address {
+  std::string plz, ort, strasse, hausnummer;
+};
+
+// Runs the checks on this thread with its own connection; returns how many were verified.
+long run_checks(const std::string& db, const std::vector<Address>& mix, size_t from, size_t count,
+                std::shared_ptr<BenchToolkit> tk, double& seconds) {
+  noxplz::ScopedToolkit use(tk);
+  noxplz::clsPlzManager manager;
+  manager.Init(nullptr, noxplz::sqlite_connection_string(db));
+  long verified = 0;
+  const auto t = Clock::now();
+  for (size_t i = 0; i < count; ++i) {
+    const Address& a = mix[(from + i) % mix.size()];
+    manager.Suche_Plz(a.plz, a.ort, a.strasse, a.hausnummer);
+    if (manager.Geprueft() == -1) ++verified;
+  }
+  seconds = ms_since(t) / 1000.0;
+  return verified;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  namespace fs = std::filesystem;
+  fs::path db = fs::path(argv[0]).parent_path() / "full.db";
+  size_t runs = 1000;
+  for (int i = 1; i < argc; ++i) {
+    const std::string_view a = argv[i];
+    if (a == "--db" && i + 1 < argc) {
+      db = argv[++i];
+    } else if (a == "--json") {
+      g_json = true;
+    } else if (a == "--runs" && i + 1 < argc) {
+      runs = static_cast<size_t>(std::stoul(argv[++i]));
+    } else {
+      std::fprintf(stderr, "Aufruf: lookup_bench [--db DATEI] [--json] [--runs N]\n");
+      return 2;
+    }
+  }
+  auto tk = std::make_shared<BenchToolkit>();
+  noxplz::ScopedToolkit use(tk);
+  if (!fs::exists(db)) create_database(db);
+
+  const std::string path = db.string();
+  session() = noxplz::Session{};
+  session().connection = open_db(path);
+  const noxplz::ConnectionPtr& c = session().connection;
+
+  // The material: current places, their street sections, postal codes.
+  std::vector<Place> places;
+  {
+    std::map<std::string, long> sections;
+    for (auto& r : query(c, "SELECT ALORT, COUNT(*) AS n FROM STR_DA GROUP BY ALORT", 2))
+      sections[r[0]] = std::stol(r[1]);
+    for (auto& r : query(c, "SELECT ALORT, ONAME, ALORT_NEU FROM ORT_DA", 3)) {
+      if (!r[2].empty()) continue;
+      places.push_back({r[0], r[1], sections.count(r[0]) ? sections[r[0]] : 0});
+    }
+  }
+  std::mt19937_64 rng(14);
+  std::shuffle(places.begin(), places.end(), rng);
+  auto by_size = places;
+  std::sort(by_size.begin(), by_size.end(), [](const Place& a, const Place& b) { return a.sections > b.sections; });
+  const Place largest = by_size.front();
+  Place berlin = by_size.front();
+  for (const Place& p : by_size)
+    if (std::abs(p.sections - 9500) < std::abs(berlin.sections - 9500)) berlin = p;
+  auto streets_of = [&](const Place& p) {
+    std::vector<std::string> names;
+    for (auto& r : query(c, "SELECT DISTINCT Name46 FROM STR_DA WHERE ALORT = '" + noxplz::sql_quote(p.alort) + "'", 1))
+      if (!r[0].empty()) names.push_back(r[0]);
+    std::shuffle(names.begin(), names.end(), rng);
+    return names;
+  };
+  std::vector<std::string> place_names;
+  for (const Place& p : places) place_names.push_back(p.name);
+  std::vector<std::string> codes;
+  for (auto& r : query(c, "SELECT DISTINCT PLZ FROM PLZ_DA", 1)) codes.push_back(r[0]);
+  std::shuffle(codes.begin(), codes.end(), rng);
+
+  if (!g_json)
+    std::printf("Datenbank %s: %zu aktuelle Orte; größter Ort %s (%ld Abschnitte), Ort in Berliner Größe %s (%ld)\n",
+                path.c_str(), places.size(), largest.name.c_str(), largest.sections, berlin.name.c_str(),
+                berlin.sections);
+
+  report("place_keystroke", "Tastendruck Ortsname", type_places(place_names, runs));
+  report("street_keystroke_berlin", "Tastendruck Straße, Ort in Berliner Größe",
+         type_streets(berlin, streets_of(berlin), runs));
+  report("street_keystroke_largest", "Tastendruck Straße, größter Ort", type_streets(largest, streets_of(largest), runs));
+  report("place_click_berlin", "Klick auf den Ort in Berliner Größe", click_place(berlin, runs));
+  report("place_click_largest", "Klick auf den größten Ort", click_place(largest, runs));
+  {
+    Stats ermittle, fill, both;
+    orte_prefix1(runs, ermittle, fill, both);
+    report("orte_prefix1", "Ermittle_Orte / Fill_OrtCombo, ein Buchstabe", both);
+    report("ermittle_orte_prefix1", "  davon Ermittle_Orte", ermittle);
+    report("fill_ortcombo_prefix1", "  davon Fill_OrtCombo", fill);
+  }
+  report("ort_of_plz", "Orte zur Plz (Ermittle_OrteZuPlz)", ort_of_plz(codes, std::max<size_t>(runs, 10000)));
+
+  // Address checks: one street section drawn at random per address, so a
+  // place weighs with its number of sections.
+  std::vector<Address> mix;
+  {
+    std::map<std::string, std::string> name_of;
+    for (const Place& p : places) name_of[p.alort] = p.name;
+    auto sections = query(c, "SELECT ALORT, Name46, PLZ, HNRVON, HNRBIS, HNR_TYP FROM STR_DA", 6);
+    std::uniform_int_distribution<size_t> pick(0, sections.size() - 1);
+    while (mix.size() < 20000) {
+      const auto& s = sections[pick(rng)];
+      auto it = name_of.find(s[0]);
+      if (it == name_of.end() || s[1].empty()) continue;
+      std::string hnr = s[3].empty() ? "1" : std::to_string(std::max(1L, std::atol(s[3].c_str())));
+      // Half of the checks know the postal code, half only the place.
+      mix.push_back({mix.size() % 2 ? s[2] : std::string(), it->second, s[1], hnr});
+    }
+  }
+  session() = noxplz::Session{};
+  {
+    const size_t n = std::max<size_t>(runs, 2000);
+    double seconds = 0;
+    long verified = run_checks(path, mix, 0, n, tk, seconds);
+    const double one = static_cast<double>(n) / seconds;
+    report_rate("checks_per_s_1_thread", "Suche_Plz (eingebauter Anbieter), 1 Thread", one, static_cast<long>(n));
+    g_figures.push_back({"checks_verified_share", static_cast<double>(verified) / static_cast<double>(n)});
+
+    double s1 = 0, s2 = 0;
+    std::thread a([&] { run_checks(path, mix, 0, n, tk, s1); });
+    std::thread b([&] { run_checks(path, mix, n, n, tk, s2); });
+    a.join();
+    b.join();
+    const double two = static_cast<double>(2 * n) / std::max(s1, s2);
+    report_rate("checks_per_s_2_threads", "Suche_Plz, 2 Threads mit je eigener Sitzung", two, static_cast<long>(2 * n));
+    g_figures.push_back({"checks_2_threads_speedup", two / one});
+  }
+
+  if (tk->messages > 0) std::fprintf(stderr, "%ld Meldungen während der Messung\n", tk->messages.load());
+  if (g_json) {
+    std::printf("{\n");
+    for (const Figure& f : g_figures) std::printf("  \"%s\": %.4f,\n", f.key.c_str(), f.value);
+    std::printf("  \"load_average\": \"%s\",\n  \"questions\": %ld,\n  \"messages\": %ld\n}\n",
+                load_average().c_str(), tk->questions.load(), tk->messages.load());
+  }
+  return tk->messages > 0 ? 1 : 0;
+}

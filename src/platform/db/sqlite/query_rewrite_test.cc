@@ -1,0 +1,168 @@
+#include "platform/db/sqlite/query_rewrite.h"
+
+#include <gtest/gtest.h>
+#include <sqlite3.h>
+
+#include <string>
+#include <vector>
+
+#include "platform/db/sqlite/dialect_functions.h"
+#include "platform/db/sqlite/german_collation.h"
+
+namespace noxplz::sqlite {
+namespace {
+
+TEST(SqliteQueryRewrite, TopBecomesLimitAtTheEndOfItsSelect) {
+  const struct {
+    const char* sql;
+    const char* expected;  // nullptr: unchanged
+  } cases[] = {
+      {"SELECT TOP 1 Plz FROM PLZ_DA WHERE Alort = 'x'", "SELECT  Plz FROM PLZ_DA WHERE Alort = 'x' LIMIT 1"},
+      {"select top 5 a from t order by a -- the first five\n", "select  a from t order by a LIMIT 5 -- the first five\n"},
+      {"SELECT a, (SELECT TOP 1 b FROM u WHERE u.k = t.k) AS b FROM t ORDER BY a",
+       "SELECT a, (SELECT  b FROM u WHERE u.k = t.k LIMIT 1) AS b FROM t ORDER BY a"},
+      {"SELECT TOP 2 a FROM (SELECT TOP 3 a FROM t) x; SELECT 1",
+       "SELECT  a FROM (SELECT  a FROM t LIMIT 3) x LIMIT 2; SELECT 1"},
+      {"SELECT TOP 10 PERCENT a FROM t", nullptr},
+      {"SELECT TOP 1 WITH TIES a FROM t ORDER BY a", nullptr},
+      {"SELECT TOP (1) a FROM t", nullptr},
+      {"SELECT TOP 1 a FROM t UNION SELECT b FROM u", nullptr},  // LIMIT would cut the whole compound
+      {"SELECT 'TOP 1' FROM t", nullptr},
+      {"SELECT [TOP] FROM t", nullptr},
+  };
+  for (const auto& c : cases) {
+    std::string sql = c.sql;
+    EXPECT_EQ(rewrite_top(sql), c.expected != nullptr) << c.sql;
+    EXPECT_EQ(sql, c.expected ? c.expected : c.sql);
+  }
+}
+
+// Only a LIKE with a literal prefix on an ordered text column of the one
+// table gets a range; the LIKE itself always stays as the final filter.
+TEST(SqliteQueryRewrite, LikeGetsAnIndexRangeOnlyWhereItMeansTheSame) {
+  const auto ordered = [](std::string_view table, std::string_view column) {
+    return (table == "Ort_DA" || table == "STR_DA") && column != "Nummer";
+  };
+  const struct {
+    const char* sql;
+    const char* expected;  // nullptr: unchanged
+  } cases[] = {
+      {"SELECT a FROM Ort_DA WHERE OName like 'Ber%' ORDER BY OName",
+       "SELECT a FROM Ort_DA WHERE (OName >= 'ber' AND OName < 'bes' AND OName like 'Ber%') ORDER BY OName"},
+      {"SELECT a FROM STR_DA WHERE Alort = '1' and Name46 like 'Stra_e%' order by Name46",
+       "SELECT a FROM STR_DA WHERE Alort = '1' and (Name46 >= 'stra' AND Name46 < 'strb' AND Name46 like "
+       "'Stra_e%') order by Name46"},
+      // Umlauts and ß: the bound follows the primary keys (ä as a, ß as ss).
+      {"SELECT a FROM Ort_DA WHERE OName like 'Mü%'",
+       "SELECT a FROM Ort_DA WHERE (OName >= 'mü' AND OName < 'mv' AND OName like 'Mü%')"},
+      {"SELECT a FROM Ort_DA WHERE OName like 'Groß%'",
+       "SELECT a FROM Ort_DA WHERE (OName >= 'groß' AND OName < 'grost' AND OName like 'Groß%')"},
+      // A quote in the prefix stays doubled; an alias may qualify the column.
+      {"SELECT a FROM Ort_DA o WHERE o.OName like 'D''O%'",
+       "SELECT a FROM Ort_DA o WHERE (o.OName >= 'd''o' AND o.OName < 'd''p' AND o.OName like 'D''O%')"},
+      {"SELECT a FROM Ort_DA WHERE NOT [OName] like 'B%'",
+       "SELECT a FROM Ort_DA WHERE NOT ([OName] >= 'b' AND [OName] < 'c' AND [OName] like 'B%')"},
+      // Trailing blanks of the prefix do not narrow the range.
+      {"SELECT a FROM Ort_DA WHERE OName like 'Bad %'",
+       "SELECT a FROM Ort_DA WHERE (OName >= 'bad' AND OName < 'bae' AND OName like 'Bad %')"},
+      {"SELECT a FROM Ort_DA WHERE OName like '%ber%'", nullptr},  // no literal prefix
+      {"SELECT a FROM Ort_DA WHERE OName like '_er%'", nullptr},
+      {"SELECT a FROM Ort_DA WHERE OName like '[BH]aus%'", nullptr},
+      {"SELECT a FROM Ort_DA WHERE OName like '   %'", nullptr},
+      {"SELECT a FROM Ort_DA WHERE OName NOT like 'B%'", nullptr},
+      {"SELECT a FROM Ort_DA WHERE OName like 'B%' ESCAPE '!'", nullptr},
+      {"SELECT a FROM Ort_DA WHERE OName like 'B%' || 'x'", nullptr},
+      {"SELECT a FROM Ort_DA WHERE x || OName like 'B%'", nullptr},
+      {"SELECT a FROM Ort_DA WHERE (OName) like 'B%'", nullptr},
+      {"SELECT a FROM Ort_DA WHERE Nummer like '1%'", nullptr},  // not an ordered text column
+      {"SELECT a FROM PLZ_DA WHERE OName like 'B%'", nullptr},
+      {"SELECT a FROM Ort_DA WHERE u.OName like 'B%'", nullptr},
+      {"SELECT a FROM Ort_DA, STR_DA WHERE OName like 'B%'", nullptr},
+      {"SELECT a FROM Ort_DA JOIN STR_DA ON 1 WHERE OName like 'B%'", nullptr},
+      {"SELECT a FROM Ort_DA WHERE k IN (SELECT k FROM STR_DA WHERE Name46 like 'B%')", nullptr},
+      {"SELECT a FROM Ort_DA WHERE OName like 'B%' UNION SELECT a FROM STR_DA", nullptr},
+      {"SELECT a FROM Ort_DA WHERE x BETWEEN 1 AND OName like 'B%'", nullptr},
+      {"SELECT a FROM Ort_DA WHERE OName = 'x LIKE ''B%'''", nullptr},
+      {"UPDATE Ort_DA SET a = 1 WHERE OName like 'B%'", nullptr},
+  };
+  for (const auto& c : cases) {
+    std::string sql = c.sql;
+    EXPECT_EQ(rewrite_like_ranges(sql, ordered), c.expected != nullptr) << c.sql;
+    EXPECT_EQ(sql, c.expected ? c.expected : c.sql);
+  }
+}
+
+TEST(SqliteQueryRewrite, LiftsTheLiteralsAfterFrom) {
+  LiftedQuery q;
+  ASSERT_TRUE(lift_query_literals("SELECT 'x' AS k, a FROM t WHERE b = 'it''s' AND c LIKE N /* 'no' */ 'B%' -- 'c'",
+                                  q));
+  EXPECT_EQ(q.text, "SELECT 'x' AS k, a FROM t WHERE b = ? AND c LIKE N /* 'no' */ ? -- 'c'");
+  EXPECT_EQ(q.values, (std::vector<std::string>{"it's", "B%"}));
+
+  ASSERT_TRUE(lift_query_literals("SELECT (SELECT x FROM u WHERE y = '1') FROM t WHERE z = '2';", q));
+  EXPECT_EQ(q.text, "SELECT (SELECT x FROM u WHERE y = '1') FROM t WHERE z = ?;");
+  EXPECT_EQ(q.values, std::vector<std::string>{"2"});
+
+  EXPECT_FALSE(lift_query_literals("SELECT a FROM t WHERE b = X'00'", q));
+  EXPECT_FALSE(lift_query_literals("SELECT a FROM t WHERE b = 'x'; DELETE FROM t", q));
+  EXPECT_FALSE(lift_query_literals("DELETE FROM t WHERE b = 'x'", q));
+}
+
+// Every value that LIKE 'prefix%' matches lies in [prefix, bound) under the
+// collation, for prefixes that end next to the collation's boundaries: ASCII
+// punctuation around the letters, the Latin-1 letters that fold or lose their
+// accent, ß, and the highest code points.
+TEST(SqliteLikeRange, HoldsEveryMatchForPrefixesAtCollationBoundaries) {
+  const std::vector<std::string> chars = {
+      "a", "A", "z", "Z", "@", "[", "`", "{", "~", "0", "9", " ", "_", "%", "ä", "Ä", "á", "ß", "s", "S", "ÿ",
+      "Ÿ", "þ", "Þ", "÷", "×", "\xC2\xBF" /* ¿ */, "À", "à", "æ", "Æ", "ı", "İ", "ł", "Ł", "\xEF\xBF\xBF",
+      "\xF4\x8F\xBF\xBF" /* U+10FFFF */, "\xC3" /* stray byte */};
+  std::vector<std::string> values;
+  for (const auto& a : chars)
+    for (const auto& b : chars) {
+      values.push_back(a + b);
+      for (const auto& c : {"", "x", "ss", " ", "  "}) values.push_back(a + b + c);
+    }
+  for (const auto& a : chars) {
+    for (const auto& b : chars) {
+      const std::string pattern = a + b + "%";
+      LikePattern like(pattern);
+      std::string prefix = like.LiteralPrefix();
+      while (!prefix.empty() && prefix.back() == ' ') prefix.pop_back();
+      if (prefix.empty()) continue;
+      const auto bound = primary_prefix_upper_bound(prefix);
+      for (const auto& v : values) {
+        if (!like.Matches(v)) continue;
+        ASSERT_GE(compare_ci(v, prefix), 0) << "'" << v << "' LIKE '" << pattern << "'";
+        if (bound) ASSERT_LT(compare_ci(v, *bound), 0) << "'" << v << "' LIKE '" << pattern << "' bound " << *bound;
+      }
+    }
+  }
+  EXPECT_EQ(primary_prefix_upper_bound("\xF4\x8F\xBF\xBF"), std::nullopt);
+  EXPECT_EQ(primary_prefix_upper_bound("z\xF4\x8F\xBF\xBF"), "{");
+}
+
+// SQLite walks the index of a German-collated column for the range.
+TEST(SqliteLikeRange, IsAnsweredFromTheIndex) {
+  sqlite3* db = nullptr;
+  ASSERT_EQ(sqlite3_open(":memory:", &db), SQLITE_OK);
+  ASSERT_EQ(register_dialect_functions(db), SQLITE_OK);
+  ASSERT_EQ(sqlite3_exec(db,
+                         "CREATE TABLE ORT_DA (ONAME VARCHAR(40) COLLATE NOXPLZ_CI, OZUSATZ VARCHAR(30) COLLATE "
+                         "NOXPLZ_CI, ALORT VARCHAR(8) COLLATE NOXPLZ_CI);"
+                         "CREATE INDEX IX_ORT_DA_ONAME ON ORT_DA (ONAME);",
+                         nullptr, nullptr, nullptr),
+            SQLITE_OK);
+  std::string sql = "SELECT ONAME FROM ORT_DA WHERE OName like 'Ber%' ORDER BY OName, OZusatz, ALORT";
+  ASSERT_TRUE(rewrite_like_ranges(sql, [](std::string_view, std::string_view) { return true; }));
+  sqlite3_stmt* st = nullptr;
+  ASSERT_EQ(sqlite3_prepare_v2(db, ("EXPLAIN QUERY PLAN " + sql).c_str(), -1, &st, nullptr), SQLITE_OK);
+  std::string plan;
+  while (sqlite3_step(st) == SQLITE_ROW) plan += reinterpret_cast<const char*>(sqlite3_column_text(st, 3)) + std::string("\n");
+  sqlite3_finalize(st);
+  sqlite3_close(db);
+  EXPECT_NE(plan.find("USING INDEX IX_ORT_DA_ONAME (ONAME>? AND ONAME<?)"), std::string::npos) << plan;
+}
+
+}  // namespace
+}  // namespace noxplz::sqlite
