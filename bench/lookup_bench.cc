@@ -237,7 +237,10 @@ Stats click_place(const Place& p, size_t runs) {
   const int32_t row = select_place_row(*frm, p);
   Stats s;
   for (size_t i = 0; i < runs; ++i) {
-    frm->txt_Ort.Text(p.name);  // a new place search: the list is filled anew, nothing selected
+    // The place typed anew (the street list is emptied, so nothing the
+    // dialog kept of the last click is used): every click is a first one.
+    frm->txt_Ort.Text("");
+    frm->txt_Ort.Text(p.name);
     const auto t = Clock::now();
     frm->lst_Orte.ListIndex(row);
     s.ms.push_back(ms_since(t));

@@ -1,13 +1,14 @@
 #include "platform/db/sqlite/query_rewrite.h"
 
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
-#include <sqlite3.h>
 
 #include <string>
 #include <vector>
 
-#include "platform/db/sqlite/dialect_functions.h"
+#include "noxplz/db.h"
 #include "platform/db/sqlite/german_collation.h"
+#include "testing/temp_database.h"
 
 namespace noxplz::sqlite {
 namespace {
@@ -142,26 +143,20 @@ TEST(SqliteLikeRange, HoldsEveryMatchForPrefixesAtCollationBoundaries) {
   EXPECT_EQ(primary_prefix_upper_bound("z\xF4\x8F\xBF\xBF"), "{");
 }
 
-// SQLite walks the index of a German-collated column for the range.
-TEST(SqliteLikeRange, IsAnsweredFromTheIndex) {
-  sqlite3* db = nullptr;
-  ASSERT_EQ(sqlite3_open(":memory:", &db), SQLITE_OK);
-  ASSERT_EQ(register_dialect_functions(db), SQLITE_OK);
-  ASSERT_EQ(sqlite3_exec(db,
-                         "CREATE TABLE ORT_DA (ONAME VARCHAR(40) COLLATE NOXPLZ_CI, OZUSATZ VARCHAR(30) COLLATE "
-                         "NOXPLZ_CI, ALORT VARCHAR(8) COLLATE NOXPLZ_CI);"
-                         "CREATE INDEX IX_ORT_DA_ONAME ON ORT_DA (ONAME);",
-                         nullptr, nullptr, nullptr),
-            SQLITE_OK);
-  std::string sql = "SELECT ONAME FROM ORT_DA WHERE OName like 'Ber%' ORDER BY OName, OZusatz, ALORT";
-  ASSERT_TRUE(rewrite_like_ranges(sql, [](std::string_view, std::string_view) { return true; }));
-  sqlite3_stmt* st = nullptr;
-  ASSERT_EQ(sqlite3_prepare_v2(db, ("EXPLAIN QUERY PLAN " + sql).c_str(), -1, &st, nullptr), SQLITE_OK);
-  std::string plan;
-  while (sqlite3_step(st) == SQLITE_ROW) plan += reinterpret_cast<const char*>(sqlite3_column_text(st, 3)) + std::string("\n");
-  sqlite3_finalize(st);
-  sqlite3_close(db);
-  EXPECT_NE(plan.find("USING INDEX IX_ORT_DA_ONAME (ONAME>? AND ONAME<?)"), std::string::npos) << plan;
+// SQLite walks the indexes of the postal tables for the ranges.
+TEST(SqliteLikeRange, IsAnsweredFromTheIndexes) {
+  testing::TempDatabase db;
+  const auto plan = [&](std::string sql) {
+    EXPECT_TRUE(rewrite_like_ranges(sql, [](std::string_view, std::string_view) { return true; })) << sql;
+    std::string details;
+    for (RecordsetPtr rs = db.connection()->Execute("EXPLAIN QUERY PLAN " + sql); !rs->Eof(); rs->MoveNext())
+      details += rs->Field("detail").as_text() + "\n";
+    return details;
+  };
+  EXPECT_THAT(plan("SELECT ALORT_Neu, Oname FROM Ort_DA WHERE OName like 'Ber%' ORDER BY OName, OZusatz, ALORT"),
+              ::testing::HasSubstr("USING INDEX IX_ORT_DA_ONAME (ONAME>? AND ONAME<?)"));
+  EXPECT_THAT(plan("SELECT name46, Plz FROM Str_DA WHERE Alort = '1' and Name46 like 'Haupt%' order by Name46"),
+              ::testing::HasSubstr("USING INDEX IX_STR_DA_ALORT_NAME46 (ALORT=? AND Name46>? AND Name46<?)"));
 }
 
 }  // namespace
