@@ -2,7 +2,7 @@
 // a full-size postal database (the generator's full delivery, imported with
 // clsPlzImport::Saetze_Einlesen).
 //
-//   lookup_bench [--db DATEI] [--json] [--runs N]
+//   lookup_bench [--db DATEI] [--json] [--runs N] [--nur SZENARIO]
 //
 // Without --db the database is build/bench/full.db beside the program; it is
 // generated and imported on the first run and reused afterwards. Every
@@ -104,6 +104,9 @@ struct Figure {
 };
 std::vector<Figure> g_figures;
 bool g_json = false;
+std::string g_only;  // --nur: only the scenarios whose key starts with it
+
+bool wanted(std::string_view key) { return g_only.empty() || key.starts_with(g_only); }
 
 void report(const std::string& key, const std::string& what, const Stats& s) {
   const std::string load = load_average();
@@ -335,8 +338,10 @@ int main(int argc, char** argv) {
       g_json = true;
     } else if (a == "--runs" && i + 1 < argc) {
       runs = static_cast<size_t>(std::stoul(argv[++i]));
+    } else if (a == "--nur" && i + 1 < argc) {
+      g_only = argv[++i];
     } else {
-      std::fprintf(stderr, "Aufruf: lookup_bench [--db DATEI] [--json] [--runs N]\n");
+      std::fprintf(stderr, "Aufruf: lookup_bench [--db DATEI] [--json] [--runs N] [--nur SZENARIO]\n");
       return 2;
     }
   }
@@ -386,20 +391,20 @@ int main(int argc, char** argv) {
                 path.c_str(), places.size(), largest.name.c_str(), largest.sections, berlin.name.c_str(),
                 berlin.sections);
 
-  report("place_keystroke", "Tastendruck Ortsname", type_places(place_names, runs));
-  report("street_keystroke_berlin", "Tastendruck Straße, Ort in Berliner Größe",
+  if (wanted("place_keystroke")) report("place_keystroke", "Tastendruck Ortsname", type_places(place_names, runs));
+  if (wanted("street_keystroke_berlin")) report("street_keystroke_berlin", "Tastendruck Straße, Ort in Berliner Größe",
          type_streets(berlin, streets_of(berlin), runs));
-  report("street_keystroke_largest", "Tastendruck Straße, größter Ort", type_streets(largest, streets_of(largest), runs));
-  report("place_click_berlin", "Klick auf den Ort in Berliner Größe", click_place(berlin, runs));
-  report("place_click_largest", "Klick auf den größten Ort", click_place(largest, runs));
-  {
+  if (wanted("street_keystroke_largest")) report("street_keystroke_largest", "Tastendruck Straße, größter Ort", type_streets(largest, streets_of(largest), runs));
+  if (wanted("place_click_berlin")) report("place_click_berlin", "Klick auf den Ort in Berliner Größe", click_place(berlin, runs));
+  if (wanted("place_click_largest")) report("place_click_largest", "Klick auf den größten Ort", click_place(largest, runs));
+  if (wanted("orte_prefix1")) {
     Stats ermittle, fill, both;
     orte_prefix1(runs, ermittle, fill, both);
     report("orte_prefix1", "Ermittle_Orte / Fill_OrtCombo, ein Buchstabe", both);
     report("ermittle_orte_prefix1", "  davon Ermittle_Orte", ermittle);
     report("fill_ortcombo_prefix1", "  davon Fill_OrtCombo", fill);
   }
-  report("ort_of_plz", "Orte zur Plz (Ermittle_OrteZuPlz)", ort_of_plz(codes, std::max<size_t>(runs, 10000)));
+  if (wanted("ort_of_plz")) report("ort_of_plz", "Orte zur Plz (Ermittle_OrteZuPlz)", ort_of_plz(codes, std::max<size_t>(runs, 10000)));
 
   // Address checks: one street section drawn at random per address, so a
   // place weighs with its number of sections.
@@ -419,7 +424,7 @@ int main(int argc, char** argv) {
     }
   }
   session() = noxplz::Session{};
-  {
+  if (wanted("checks")) {
     const size_t n = std::max<size_t>(runs, 2000);
     double seconds = 0;
     long verified = run_checks(path, mix, 0, n, tk, seconds);
