@@ -45,12 +45,35 @@ using RecordsetPtr = std::shared_ptr<Recordset>;
 class RowInserter {
  public:
   virtual ~RowInserter() = default;
+  // Insert's answer for a row that a backend loading in batches holds for
+  // later: its outcome comes from TakeOutcomes.
+  static constexpr int32_t kPending = -1;
+
   // Inserts one row; `values` in the order of the columns named when the
   // inserter was made, each as the text an INSERT statement would hold
   // between its quotes (unquoted). Returns the rows inserted (1), or raises
   // noxplz::Error exactly as Execute would for the same INSERT statement (a
-  // duplicate key with kDuplicateKeyText in its description).
+  // duplicate key with kDuplicateKeyText in its description). A backend
+  // that loads in batches returns kPending instead and raises only when it
+  // cannot send rows at all (the unit is then Broken()).
   virtual int32_t Insert(std::span<const std::string_view> values) = 0;
+
+  // What became of pending rows: how many went in, how many a unique key
+  // left out, and the error of every row refused for another reason (as
+  // Execute would raise it for that row).
+  struct Outcomes {
+    int64_t inserted = 0;
+    int64_t duplicates = 0;
+    std::vector<Error> refused;
+  };
+  // The outcomes known so far, each reported once. With `all`, the rows
+  // still held are sent first, so every pending row has its outcome; any
+  // other statement on the connection and Commit send them too. Raises
+  // noxplz::Error when rows cannot be sent (the unit is then Broken()).
+  virtual Outcomes TakeOutcomes(bool all) {
+    (void)all;
+    return {};
+  }
 };
 
 // The replacement of the contents of a set of tables as one unit: the import

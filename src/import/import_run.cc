@@ -122,6 +122,8 @@ RunReport Run::Execute(const std::string& path, const ConnectionPtr& connection)
         observer_.AfterLine(++lines, reader.bytes_read());
       }
     }
+    // Rows a backend still holds are sent and counted before the counts are shown.
+    if (!stopped_) CollectOutcomes(true);
     reading = false;
     observer_.ReadingEnded();
     observer_.Idle();
@@ -247,6 +249,11 @@ bool Run::ImportRecord(int typ, const std::string& zeile, bool check_only) {
         if (e.description.find(kDuplicateKeyText) == std::string::npos) throw;
         affected = 0;
       }
+      if (affected == RowInserter::kPending) {
+        // A backend loading in batches tells later what became of the row.
+        CollectOutcomes(false);
+        return ergebnis;
+      }
     } else {
       values_text_.clear();
       if (!build_values(layout, zeile, values_text_)) {
@@ -266,26 +273,51 @@ bool Run::ImportRecord(int typ, const std::string& zeile, bool check_only) {
       }
     }
 
-    if (affected > 0 && layout.counter) {
-      int32_t& zaehler = session().counters.*layout.counter;
-      ++zaehler;
-      observer_.Counted(typ, zaehler);
-    }
+    if (affected > 0) Count(typ);
   } catch (const std::exception& e) {
-    const Error error = to_error(e);
-    if (!check_only && unit_ && unit_->Broken()) {
-      // The database cannot go on (a full disk, say): one message, and the
-      // reading stops; the old data stays.
-      stopped_ = true;
-      observer_.Message(format_error_message(layout.error_message(), error) + "\nDer Import wurde abgebrochen. " +
-                        std::string(kOldDataKept));
-      return ergebnis;
-    }
-    observer_.Message(format_error_message(layout.error_message(), error));
+    if (!check_only && StopIfBroken(typ, e)) return ergebnis;
+    observer_.Message(format_error_message(layout.error_message(), to_error(e)));
     // A line that cannot even be read is no sound first record.
     if (check_only) ergebnis = false;
   }
   return ergebnis;
+}
+
+void Run::Count(int typ) {
+  const RecordLayout& layout = record_layouts()[typ];
+  if (!layout.counter) return;
+  int32_t& zaehler = session().counters.*layout.counter;
+  ++zaehler;
+  observer_.Counted(typ, zaehler);
+}
+
+bool Run::StopIfBroken(int typ, const std::exception& e) {
+  if (!unit_ || !unit_->Broken()) return false;
+  // The database cannot go on (a full disk, a lost server): one message,
+  // and the reading stops; the old data stays.
+  stopped_ = true;
+  observer_.Message(format_error_message(record_layouts()[typ].error_message(), to_error(e)) +
+                    "\nDer Import wurde abgebrochen. " + std::string(kOldDataKept));
+  return true;
+}
+
+void Run::CollectOutcomes(bool all) {
+  for (int typ = 0; typ < kRecordTypes && !stopped_; ++typ) {
+    RowInserter* inserter = inserters_[typ].get();
+    if (!inserter) continue;
+    RowInserter::Outcomes outcomes;
+    try {
+      outcomes = inserter->TakeOutcomes(all);
+    } catch (const std::exception& e) {
+      if (!StopIfBroken(typ, e))
+        observer_.Message(format_error_message(record_layouts()[typ].error_message(), to_error(e)));
+      continue;
+    }
+    // Duplicates are skipped without a word, as with a row-by-row insert.
+    for (const Error& error : outcomes.refused)
+      observer_.Message(format_error_message(record_layouts()[typ].error_message(), error));
+    for (int64_t i = 0; i < outcomes.inserted; ++i) Count(typ);
+  }
 }
 
 std::optional<Verdict> Run::Verify(const ConnectionPtr& connection, bool cancelled) {

@@ -7,6 +7,7 @@
 
 #include <array>
 #include <cstdint>
+#include <exception>
 #include <memory>
 #include <optional>
 #include <string>
@@ -109,6 +110,12 @@ class Run {
   // The record routine of `type`; false: wrong end mark (or, check-only, no sound record).
   bool ImportRecord(int type, const std::string& line, bool check_only);
   bool Dispatch(const std::string& line, bool check_only);
+  // One more accepted record of `type`: its counter and the display.
+  void Count(int type);
+  // Counts and reports what became of the rows the inserters held.
+  void CollectOutcomes(bool all);
+  // When the unit is spoilt: the one message, and the reading stops (true).
+  bool StopIfBroken(int type, const std::exception& e);
   void EndUnit(RunReport& report, bool commit);
 
   RunObserver& observer_;

@@ -11,6 +11,7 @@
 
 #include "noxplz/error.h"
 #include "platform/db/postgres/pg_connection.h"
+#include "platform/db/postgres/pg_replace_unit.h"
 #include "platform/db/postgres/pg_rewrite.h"
 #include "platform/db/server_errors.h"
 #include "platform/text.h"
@@ -106,10 +107,16 @@ bool changes_rows(const PGresult* res) {
 
 class PgBackend final : public DbBackend {
  public:
-  explicit PgBackend(std::unique_ptr<PgConnection> connection) : pg_(std::move(connection)) {}
+  PgBackend(std::unique_ptr<PgConnection> connection, int lock_wait_ms)
+      : pg_(std::move(connection)), lock_wait_ms_(lock_wait_ms) {}
+  ~PgBackend() override {
+    if (unit_) unit_->Detach();
+  }
 
   RecordsetPtr Execute(std::string_view sql, int32_t& records_affected, int32_t timeout_seconds) override {
     records_affected = -1;
+    // Rows the import still holds go in first: the statement must see them.
+    if (unit_) unit_->SendAll();
     pg_->ReopenIfLost();
     const std::string text = rewrite_sql(sql);
     ResultPtr res = pg_->Run(text, sql, timeout_seconds);
@@ -127,8 +134,15 @@ class PgBackend final : public DbBackend {
     }
   }
 
+  std::unique_ptr<ReplaceUnit> BeginReplace(std::span<const std::string_view> tables) override {
+    if (unit_) throw import_running_error();
+    return PgReplaceUnit::Begin(*pg_, tables, lock_wait_ms_, &unit_);
+  }
+
  private:
   std::unique_ptr<PgConnection> pg_;
+  const int lock_wait_ms_;
+  PgReplaceUnit* unit_ = nullptr;  // the open replace unit
 };
 
 std::string property(const std::map<std::string, std::string>& p, std::initializer_list<const char*> keys) {
@@ -188,7 +202,14 @@ std::vector<std::pair<std::string, std::string>> libpq_parameters(const std::map
 }
 
 std::unique_ptr<DbBackend> open_backend(const std::map<std::string, std::string>& properties) {
-  return std::make_unique<PgBackend>(PgConnection::Open(libpq_parameters(properties)));
+  // How long an import waits for other writers (ms), as on SQLite.
+  int lock_wait_ms = 5000;
+  if (std::string v = property(properties, {"busy timeout"}); !v.empty()) {
+    int ms = 0;
+    auto r = std::from_chars(v.data(), v.data() + v.size(), ms);
+    if (r.ec == std::errc() && ms >= 0) lock_wait_ms = ms;
+  }
+  return std::make_unique<PgBackend>(PgConnection::Open(libpq_parameters(properties)), lock_wait_ms);
 }
 
 }  // namespace noxplz::postgres

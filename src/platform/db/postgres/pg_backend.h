@@ -13,13 +13,15 @@
 //                                     (PostgreSQL's search_path), e.g. "plz"
 //   uri                               a libpq URI (postgresql://…); other
 //                                     properties override its parts
+//   busy timeout                      ms an import waits for other writers
+//                                     of the postal tables (default 5000)
 // A connection string that is itself a libpq URI ("postgresql://…" or
 // "postgres://…") names this provider too.
 //
 // Statements are SQL Server text, rewritten by pg_rewrite.h. Record sets are
 // read completely into memory (client-side cursor). A connection that the
 // server dropped is opened again at the next statement outside a replace
-// unit.
+// unit. The replace unit: pg_replace_unit.h.
 #pragma once
 
 #include <map>

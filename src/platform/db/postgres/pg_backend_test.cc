@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -162,6 +163,112 @@ TEST_F(PgBackendTest, AConnectionTheServerDroppedIsReportedAndThenOpenedAgain) {
     EXPECT_NE(e.description.find("Verbindung"), std::string::npos) << e.description;
   }
   EXPECT_EQ(db_->count("PLZ_DA"), 0);  // the next statement connects again
+}
+
+// The value without the blanks CHAR(n) pads it with.
+std::string unpadded(std::string s) {
+  while (!s.empty() && s.back() == ' ') s.pop_back();
+  return s;
+}
+
+std::vector<std::string> names(Connection& c, const std::string& sql) {
+  std::vector<std::string> values;
+  for (auto rs = c.Execute(sql); !rs->Eof(); rs->MoveNext()) values.push_back(unpadded(rs->Field("v").as_text()));
+  return values;
+}
+
+std::unique_ptr<RowInserter> inserter(ReplaceUnit& unit, std::string_view table, std::string_view column) {
+  const std::string_view columns[] = {column};
+  return unit.PrepareInsert(table, columns);
+}
+
+int32_t insert(RowInserter& ins, std::string_view value) {
+  const std::string_view values[] = {value};
+  return ins.Insert(values);
+}
+
+TEST_F(PgBackendTest, TheReplaceUnitLoadsEveryValueAsGivenAndShowsItOnlyAfterCommit) {
+  db_->insert("ORT_DA", {{"ONAME", "Alt"}});
+  ConnectionPtr other = open_connection(db_->connection_string());
+  const std::string_view tables[] = {"ORT_DA"};
+  auto unit = c().BeginReplace(tables);
+  ASSERT_NE(unit, nullptr);
+  c().Execute("DELETE FROM ORT_DA");
+  auto ins = inserter(*unit, "ORT_DA", "ONAME");
+  // What COPY's text format treats specially must arrive as it was given.
+  const std::vector<std::string> values = {"Tab\there", "Back\\slash", "Zeile\nzwei", "Wagen\rrücklauf",
+                                           "\\N", "\\.", "O'Brien \"Ä\""};
+  for (const std::string& v : values) EXPECT_EQ(insert(*ins, v), RowInserter::kPending);
+  // This connection sees its rows (they are sent first), the other one the old data.
+  EXPECT_EQ(names(c(), "SELECT ONAME AS v FROM ORT_DA ORDER BY ONAME COLLATE \"C\"").size(), values.size());
+  EXPECT_EQ(names(*other, "SELECT ONAME AS v FROM ORT_DA"), std::vector<std::string>{"Alt"});
+  const RowInserter::Outcomes outcomes = ins->TakeOutcomes(true);
+  EXPECT_EQ(outcomes.inserted, static_cast<int64_t>(values.size()));
+  EXPECT_TRUE(outcomes.refused.empty());
+  EXPECT_EQ(ins->TakeOutcomes(true).inserted, 0);  // each outcome once
+
+  // A second import is refused at once, on this connection and on another.
+  for (Connection* conn : {&c(), other.get()}) {
+    try {
+      conn->BeginReplace(tables);
+      ADD_FAILURE() << "second import began";
+    } catch (const Error& e) {
+      EXPECT_EQ(e.number, kErrImportRunning) << e.description;
+    }
+  }
+  EXPECT_FALSE(unit->Broken());
+  unit->Commit();
+  std::vector<std::string> expected = values;
+  std::sort(expected.begin(), expected.end());
+  EXPECT_EQ(names(*other, "SELECT ONAME AS v FROM ORT_DA ORDER BY ONAME COLLATE \"C\""), expected);
+  EXPECT_THROW(insert(*ins, "zu spät"), Error);
+  // The next import may begin.
+  EXPECT_NE(other->BeginReplace(tables), nullptr);
+}
+
+TEST_F(PgBackendTest, ARefusedRowIsReportedAloneDuplicatesAreCountedTheOtherRowsGoIn) {
+  db_->exec("ALTER TABLE ORT_DA ADD CONSTRAINT kein_nein CHECK (ONAME <> 'Nein')");
+  db_->exec("CREATE UNIQUE INDEX ux_plz ON PLZ_DA (PLZ)");
+  db_->insert("ORT_DA", {{"ONAME", "Alt"}});
+  const std::string_view tables[] = {"ORT_DA", "PLZ_DA"};
+  auto unit = c().BeginReplace(tables);
+  c().Execute("DELETE FROM ORT_DA");
+  auto orte = inserter(*unit, "ORT_DA", "ONAME");
+  auto plz = inserter(*unit, "PLZ_DA", "PLZ");
+  // Rows of two tables in turn: each table's COPY ends when the other's begins.
+  for (const char* v : {"Ja", "Nein", "Auch ja"}) insert(*orte, v);
+  for (const char* v : {"10115", "10115", "1234567", "10117"}) insert(*plz, v);
+  insert(*orte, "Nein");
+  insert(*orte, "Zuletzt");
+
+  RowInserter::Outcomes o = orte->TakeOutcomes(true);
+  EXPECT_EQ(o.inserted, 3);
+  EXPECT_EQ(o.duplicates, 0);
+  ASSERT_EQ(o.refused.size(), 2u);
+  EXPECT_NE(o.refused[0].description.find("kein_nein"), std::string::npos) << o.refused[0].description;
+  RowInserter::Outcomes p = plz->TakeOutcomes(true);
+  EXPECT_EQ(p.inserted, 2);
+  EXPECT_EQ(p.duplicates, 1);
+  ASSERT_EQ(p.refused.size(), 1u);
+  EXPECT_NE(p.refused[0].description.find("abgeschnitten"), std::string::npos) << p.refused[0].description;
+  EXPECT_FALSE(unit->Broken());
+  unit->Commit();
+  EXPECT_EQ(names(c(), "SELECT ONAME AS v FROM ORT_DA ORDER BY ONAME"),
+            (std::vector<std::string>{"Auch ja", "Ja", "Zuletzt"}));
+  EXPECT_EQ(names(c(), "SELECT PLZ AS v FROM PLZ_DA ORDER BY PLZ"), (std::vector<std::string>{"10115", "10117"}));
+}
+
+TEST_F(PgBackendTest, RowsHeldByAnInserterThatGoesAwaySpoilTheUnitAndTheOldDataStays) {
+  db_->insert("ORT_DA", {{"ONAME", "Alt"}});
+  const std::string_view tables[] = {"ORT_DA"};
+  auto unit = c().BeginReplace(tables);
+  c().Execute("DELETE FROM ORT_DA");
+  auto ins = inserter(*unit, "ORT_DA", "ONAME");
+  insert(*ins, "Neu");
+  ins.reset();
+  EXPECT_TRUE(unit->Broken());
+  EXPECT_THROW(unit->Commit(), Error);
+  EXPECT_EQ(names(c(), "SELECT ONAME AS v FROM ORT_DA"), std::vector<std::string>{"Alt"});
 }
 
 TEST(PgConnect, AWrongLoginOrAnUnreachableServerGivesAGermanMessage) {

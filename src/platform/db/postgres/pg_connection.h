@@ -45,6 +45,9 @@ class PgConnection {
   void ReopenIfLost();
   bool Lost() const { return !conn_ || PQstatus(conn_) != CONNECTION_OK; }
 
+  // Forgets what the session was set to (after a rollback took SET back).
+  void ForgetSessionSettings() { statement_timeout_ = -1; }
+
   // Set while a replace unit owns the transaction.
   bool in_unit = false;
 
