@@ -425,7 +425,9 @@ int main(int argc, char** argv) {
   }
   session() = noxplz::Session{};
   if (wanted("checks")) {
-    const size_t n = std::max<size_t>(runs, 2000);
+    // As many checks as the mix holds addresses: each drawn once, as a list
+    // of that length would be checked.
+    const size_t n = std::max(runs, mix.size());
     double seconds = 0;
     long verified = run_checks(path, mix, 0, n, tk, seconds);
     const double one = static_cast<double>(n) / seconds;

@@ -13,6 +13,7 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -133,6 +134,20 @@ class DbBackend {
     (void)tables;
     return nullptr;
   }
+
+  // A number that changes whenever the data this connection reads may have
+  // changed, through this connection or another one; nullopt when the
+  // backend cannot tell. Lets callers keep what they derived from the data
+  // (a name index, a list) for as long as it is the same.
+  virtual std::optional<uint64_t> DataVersion() { return std::nullopt; }
+};
+
+// A state of the data as one open connection reads it: two equal stamps
+// mean nothing changed in between.
+struct DataStamp {
+  uint64_t opened = 0;   // which opening of which connection; unique in the process
+  uint64_t version = 0;  // the backend's DataVersion()
+  bool operator==(const DataStamp&) const = default;
 };
 
 // The refusal of a second import on a database while one runs. Every
@@ -184,8 +199,13 @@ class Connection {
   // nullptr when the backend has none. Raises error 3709 when not open.
   std::unique_ptr<ReplaceUnit> BeginReplace(std::span<const std::string_view> tables);
 
+  // The current state of the data (see DataStamp); nullopt when the
+  // connection is closed or its backend cannot tell.
+  std::optional<noxplz::DataStamp> DataStamp();
+
  private:
   std::string connection_string_;
+  uint64_t opened_ = 0;
   int32_t cursor_location_ = kAdUseServer;
   int32_t command_timeout_ = 30;
   std::unique_ptr<DbBackend> backend_;

@@ -17,6 +17,8 @@ struct RecordCounters {
   int32_t GE = 0, KG = 0, OE = 0, OR = 0, OT = 0, PF = 0, PL = 0, ST = 0;
 };
 
+struct AddressCheckCache;
+
 struct Session {
   ConnectionPtr connection;
   std::string connectionstring;
@@ -33,6 +35,9 @@ struct Session {
   std::string AktuellerAlort;
   VariantTablePtr OrtTabelle;
   VariantTablePtr StrTabelle;
+  // What the address check read from this session's connection, kept while
+  // the data stays the same.
+  std::shared_ptr<AddressCheckCache> check_cache;
 
   RecordCounters counters;
 };

@@ -1,6 +1,8 @@
 #include "provider/address_check.h"
 
 #include <algorithm>
+#include <optional>
+#include <unordered_map>
 
 #include "lookup/global.h"
 #include "manager/session.h"
@@ -11,7 +13,82 @@
 namespace noxplz {
 namespace {
 
+struct Place {
+  std::string alort, name, zusatz;
+};
+
+struct PlaceCodes {
+  std::vector<std::string> all, delivery;  // delivery: kind '6'
+};
+
+struct Section {
+  std::string name, plz, von, bis, typ, otl;
+};
+
+template <class V>
+using TextMap = std::unordered_map<std::string, V>;
+
+}  // namespace
+
+// What the checks of one session read, kept for as long as its connection
+// reports the same data (Connection::DataStamp); any change in the database
+// empties it. A backend that cannot tell keeps nothing: every check then
+// reads afresh. Place names and postal codes recur from address to address,
+// and a list check asks for the same places again and again.
+struct AddressCheckCache {
+  std::optional<DataStamp> stamp;
+  size_t entries = 0;
+  TextMap<std::vector<Place>> places_named, places_with_code;
+  TextMap<std::pair<bool, std::string>> current;  // alort -> (no successor, OZusatz)
+  TextMap<PlaceCodes> codes;
+  TextMap<std::string> districts;  // alort '|' OTL key -> name
+  // Per place: whether it has streets, and its distinct street names by key.
+  TextMap<std::pair<bool, TextMap<std::vector<std::string>>>> street_names;
+  TextMap<std::vector<Section>> exact_sections;  // alort '|' street as given
+
+  void Clear() { *this = AddressCheckCache{}; }
+};
+
+namespace {
+
 using text::trim;
+
+// Enough for the place data of the full delivery several times over; beyond
+// it the cache starts again, so a long-running host does not grow without bound.
+constexpr size_t kMaxCacheEntries = 400'000;
+
+// The calling session's cache, brought up to date with its connection;
+// nullptr when nothing may be kept.
+AddressCheckCache* check_cache() {
+  Session& s = session();
+  if (!s.connection) return nullptr;
+  const std::optional<DataStamp> stamp = s.connection->DataStamp();
+  if (!stamp) {
+    s.check_cache.reset();
+    return nullptr;
+  }
+  if (!s.check_cache) s.check_cache = std::make_shared<AddressCheckCache>();
+  AddressCheckCache& c = *s.check_cache;
+  if (c.stamp != stamp || c.entries > kMaxCacheEntries) {
+    c.Clear();
+    c.stamp = stamp;
+  }
+  return &c;
+}
+
+// The value under `key`, read by `load` on first use; without a cache
+// (`map` null) always read.
+template <class V, class F>
+V remembered(AddressCheckCache* cache, TextMap<V> AddressCheckCache::*member, const std::string& key, F&& load) {
+  if (!cache) return load();
+  TextMap<V>& map = cache->*member;
+  auto found = map.find(key);
+  if (found != map.end()) return found->second;
+  V value = load();
+  ++cache->entries;
+  map.emplace(key, value);
+  return value;
+}
 
 RecordsetPtr run(const std::string& sql) {
   const ConnectionPtr& connection = session().connection;
@@ -54,10 +131,6 @@ std::string with_addition(const std::string& name, const std::string& zusatz) {
   return zusatz.empty() ? name : name + " " + zusatz;
 }
 
-struct Place {
-  std::string alort, name, zusatz;
-};
-
 void add_place(std::vector<Place>& places, Place p) {
   for (const Place& q : places)
     if (q.alort == p.alort) return;
@@ -66,82 +139,138 @@ void add_place(std::vector<Place>& places, Place p) {
 
 // Current places (no successor key) of that name; the database compares
 // names without regard to case.
-std::vector<Place> places_named(const std::string& ort) {
-  std::vector<Place> places;
-  for_each_row("SELECT ALORT, OName, OZusatz, ALORT_Neu FROM Ort_DA WHERE OName = " + quoted(ort) +
-                   " ORDER BY OName, OZusatz, ALORT",
-               [&](Recordset& rs) {
-                 if (cell(rs, "ALORT_Neu").empty())
-                   add_place(places, {cell(rs, "ALORT"), cell(rs, "OName"), cell(rs, "OZusatz")});
-               });
-  return places;
+std::vector<Place> places_named(AddressCheckCache* cache, const std::string& ort) {
+  return remembered(cache, &AddressCheckCache::places_named, ort, [&] {
+    std::vector<Place> places;
+    for_each_row("SELECT ALORT, OName, OZusatz, ALORT_Neu FROM Ort_DA WHERE OName = " + quoted(ort) +
+                     " ORDER BY OName, OZusatz, ALORT",
+                 [&](Recordset& rs) {
+                   if (cell(rs, "ALORT_Neu").empty())
+                     add_place(places, {cell(rs, "ALORT"), cell(rs, "OName"), cell(rs, "OZusatz")});
+                 });
+    return places;
+  });
 }
 
-// Whether a place key has no successor (a key missing from Ort_DA counts as current).
-bool is_current(const std::string& alort, std::string* zusatz) {
-  bool current = true;
-  for_each_row("SELECT ALORT_Neu, OZusatz FROM Ort_DA WHERE ALORT = " + quoted(alort), [&](Recordset& rs) {
-    if (!cell(rs, "ALORT_Neu").empty()) current = false;
-    *zusatz = cell(rs, "OZusatz");
+// Whether a place key has no successor (a key missing from Ort_DA counts as
+// current), and its OZusatz.
+std::pair<bool, std::string> current_place(AddressCheckCache* cache, const std::string& alort) {
+  return remembered(cache, &AddressCheckCache::current, alort, [&] {
+    std::pair<bool, std::string> r{true, ""};
+    for_each_row("SELECT ALORT_Neu, OZusatz FROM Ort_DA WHERE ALORT = " + quoted(alort), [&](Recordset& rs) {
+      if (!cell(rs, "ALORT_Neu").empty()) r.first = false;
+      r.second = cell(rs, "OZusatz");
+    });
+    return r;
   });
-  return current;
 }
 
 // Current places that carry the postal code.
-std::vector<Place> places_with_code(const std::string& plz) {
-  std::vector<Place> places;
-  for_each_row("SELECT ALORT, OName FROM Plz_DA WHERE Plz = " + quoted(plz) + " ORDER BY OName, ALORT",
-               [&](Recordset& rs) { add_place(places, {cell(rs, "ALORT"), cell(rs, "OName"), ""}); });
-  std::erase_if(places, [](Place& p) { return !is_current(p.alort, &p.zusatz); });
-  return places;
+std::vector<Place> places_with_code(AddressCheckCache* cache, const std::string& plz) {
+  return remembered(cache, &AddressCheckCache::places_with_code, plz, [&] {
+    std::vector<Place> places;
+    for_each_row("SELECT ALORT, OName FROM Plz_DA WHERE Plz = " + quoted(plz) + " ORDER BY OName, ALORT",
+                 [&](Recordset& rs) { add_place(places, {cell(rs, "ALORT"), cell(rs, "OName"), ""}); });
+    std::erase_if(places, [&](Place& p) {
+      auto [current, zusatz] = current_place(cache, p.alort);
+      p.zusatz = std::move(zusatz);
+      return !current;
+    });
+    return places;
+  });
 }
 
-struct PlaceCodes {
-  std::vector<std::string> all, delivery;  // delivery: kind '6'
-};
-PlaceCodes codes_of(const std::string& alort) {
-  PlaceCodes codes;
-  for_each_row("SELECT Plz, ART_Auslieferung FROM Plz_DA WHERE Alort = " + quoted(alort) + " ORDER BY Plz",
-               [&](Recordset& rs) {
-                 std::string plz = cell(rs, "Plz");
-                 add_unique(codes.all, plz);
-                 if (cell(rs, "ART_Auslieferung") == "6") add_unique(codes.delivery, plz);
-               });
-  if (codes.delivery.empty()) codes.delivery = codes.all;
-  return codes;
+PlaceCodes codes_of(AddressCheckCache* cache, const std::string& alort) {
+  return remembered(cache, &AddressCheckCache::codes, alort, [&] {
+    PlaceCodes codes;
+    for_each_row("SELECT Plz, ART_Auslieferung FROM Plz_DA WHERE Alort = " + quoted(alort) + " ORDER BY Plz",
+                 [&](Recordset& rs) {
+                   std::string plz = cell(rs, "Plz");
+                   add_unique(codes.all, plz);
+                   if (cell(rs, "ART_Auslieferung") == "6") add_unique(codes.delivery, plz);
+                 });
+    if (codes.delivery.empty()) codes.delivery = codes.all;
+    return codes;
+  });
 }
 
-struct Section {
-  std::string name, plz, von, bis, typ, otl;
-};
-
+// The key two street names share when they name the same street: lower
+// case, full stops removed, "straße" and "strasse" written "str".
 std::string street_key(std::string_view name) { return normalize_street_name(text::lower(trim(name))); }
+
+const std::string kSectionColumns =
+    "SELECT name46, Plz, HNRVon, HNRBis, HNR_Typ, OTL_Schl FROM Str_DA WHERE Alort = ";
+
+Section read_section(Recordset& rs) {
+  return Section{cell(rs, "name46"), cell(rs, "Plz"),     cell(rs, "HNRVon"),
+                 cell(rs, "HNRBis"), cell(rs, "HNR_Typ"), cell(rs, "OTL_Schl")};
+}
+
+// The street sections of exactly that name (as the database compares).
+std::vector<Section> exact_sections(AddressCheckCache* cache, const std::string& alort, const std::string& strasse) {
+  return remembered(cache, &AddressCheckCache::exact_sections, alort + '|' + strasse, [&] {
+    std::vector<Section> exact;
+    for_each_row(kSectionColumns + quoted(alort) + " AND Name46 = " + quoted(strasse) + " ORDER BY Name46, Plz",
+                 [&](Recordset& rs) { exact.push_back(read_section(rs)); });
+    return exact;
+  });
+}
+
+// The street sections of a place whose name has `key`. With a cache the
+// place's distinct names are read once and grouped by key, and only the
+// sections of the matching names are read; without one every section of the
+// place is read and compared here.
+std::vector<Section> sections_with_key(AddressCheckCache* cache, const std::string& alort, const std::string& key,
+                                       bool& streets) {
+  std::vector<Section> by_key;
+  if (!cache) {
+    for_each_row(kSectionColumns + quoted(alort) + " ORDER BY Name46, Plz", [&](Recordset& rs) {
+      streets = true;
+      std::string name = cell(rs, "name46");
+      if (street_key(name) == key) by_key.push_back(read_section(rs));
+    });
+    return by_key;
+  }
+  auto found = cache->street_names.find(alort);
+  if (found == cache->street_names.end()) {
+    std::pair<bool, TextMap<std::vector<std::string>>> place;
+    for_each_row("SELECT Name46 FROM Str_DA WHERE Alort = " + quoted(alort) + " ORDER BY Name46", [&](Recordset& rs) {
+      place.first = true;
+      std::string name = cell(rs, "Name46");
+      std::vector<std::string>& same = place.second[street_key(name)];
+      if (std::find(same.begin(), same.end(), name) == same.end()) {
+        same.push_back(std::move(name));
+        ++cache->entries;
+      }
+    });
+    found = cache->street_names.emplace(alort, std::move(place)).first;
+  }
+  streets = found->second.first;
+  auto names = found->second.second.find(key);
+  if (names == found->second.second.end()) return by_key;
+  std::string in;
+  for (const std::string& name : names->second) in += (in.empty() ? "" : ", ") + quoted(name);
+  for_each_row(kSectionColumns + quoted(alort) + " AND Name46 IN (" + in + ") ORDER BY Name46, Plz",
+               [&](Recordset& rs) {
+                 Section section = read_section(rs);
+                 if (street_key(section.name) == key) by_key.push_back(std::move(section));
+               });
+  return by_key;
+}
 
 // The street's sections in the place: the rows of exactly that name (as the
 // database compares), else those whose name normalises to the same key
 // ("Hauptstraße" finds "Hauptstr."). `streets` tells whether the place has
 // any street at all.
-std::vector<Section> sections_of(const std::string& alort, const std::string& strasse, bool& streets) {
-  std::vector<Section> exact, by_key;
-  const std::string key = street_key(strasse);
+std::vector<Section> sections_of(AddressCheckCache* cache, const std::string& alort, const std::string& strasse,
+                                 bool& streets) {
   streets = false;
-  auto read = [](Recordset& rs) {
-    return Section{cell(rs, "name46"), cell(rs, "Plz"),     cell(rs, "HNRVon"),
-                   cell(rs, "HNRBis"), cell(rs, "HNR_Typ"), cell(rs, "OTL_Schl")};
-  };
-  const std::string columns = "SELECT name46, Plz, HNRVon, HNRBis, HNR_Typ, OTL_Schl FROM Str_DA WHERE Alort = ";
-  for_each_row(columns + quoted(alort) + " AND Name46 = " + quoted(strasse) + " ORDER BY Name46, Plz",
-               [&](Recordset& rs) { exact.push_back(read(rs)); });
+  std::vector<Section> exact = exact_sections(cache, alort, strasse);
   if (!exact.empty()) {
     streets = true;
     return exact;
   }
-  for_each_row(columns + quoted(alort) + " ORDER BY Name46, Plz", [&](Recordset& rs) {
-    streets = true;
-    std::string name = cell(rs, "name46");
-    if (street_key(name) == key) by_key.push_back(read(rs));
-  });
-  return by_key;
+  return sections_with_key(cache, alort, street_key(strasse), streets);
 }
 
 bool admits(const Section& s, const std::string& hausnummer) {
@@ -151,24 +280,27 @@ bool admits(const Section& s, const std::string& hausnummer) {
   return Pruefe_Hausnummer(hnr, von, bis, s.typ);
 }
 
-std::string district(const std::string& alort, const std::string& otl) {
+std::string district(AddressCheckCache* cache, const std::string& alort, const std::string& otl) {
   if (otl.empty()) return {};
-  std::string name;
-  for_each_row("SELECT Name FROM OTL_DA WHERE ALORT = " + quoted(alort) + " AND Schl = " + quoted(otl),
-               [&](Recordset& rs) {
-                 if (name.empty()) name = cell(rs, "Name");
-               });
-  return name;
+  return remembered(cache, &AddressCheckCache::districts, alort + '|' + otl, [&] {
+    std::string name;
+    for_each_row("SELECT Name FROM OTL_DA WHERE ALORT = " + quoted(alort) + " AND Schl = " + quoted(otl),
+                 [&](Recordset& rs) {
+                   if (name.empty()) name = cell(rs, "Name");
+                 });
+    return name;
+  });
 }
 
-AddressCandidate candidate(const Place& place, const Section& s) {
-  return {s.plz, place.name, place.zusatz, s.name, district(place.alort, s.otl), s.von, s.bis, s.typ};
+AddressCandidate candidate(AddressCheckCache* cache, const Place& place, const Section& s) {
+  return {s.plz, place.name, place.zusatz, s.name, district(cache, place.alort, s.otl), s.von, s.bis, s.typ};
 }
 
 // The check for one place, once the place is settled.
 struct Query {
   std::string plz, ort, strasse, hausnummer;
   bool ort_unknown = false;  // the given place name is unknown; `place` is the postal code's
+  AddressCheckCache* cache = nullptr;
 };
 
 AddressCheck check_in_place(const Query& q, const Place& place) {
@@ -193,11 +325,11 @@ AddressCheck check_in_place(const Query& q, const Place& place) {
 
   bool has_streets = false;
   std::vector<Section> sections;
-  if (!q.strasse.empty()) sections = sections_of(place.alort, q.strasse, has_streets);
+  if (!q.strasse.empty()) sections = sections_of(q.cache, place.alort, q.strasse, has_streets);
 
   if (q.strasse.empty() || (!has_streets && sections.empty())) {
     // Without a street (or in a place without a street directory) the place's postal codes decide.
-    const PlaceCodes codes = codes_of(place.alort);
+    const PlaceCodes codes = codes_of(q.cache, place.alort);
     const std::string ohne = q.strasse.empty() ? "ohne Straße" : "ohne Straßenverzeichnis";
     if (!q.plz.empty() && contains(codes.all, q.plz)) {
       if (codes.all.size() == 1) return confirmed("Die Postleitzahl " + q.plz + " gilt für ganz " + ort + ".");
@@ -239,7 +371,7 @@ AddressCheck check_in_place(const Query& q, const Place& place) {
     if (street_codes.size() == 1) {  // a street with one postal code decides alone
       for (const Section& s : sections) admitted.push_back(&s);
     } else {
-      for (const Section& s : sections) r.kandidaten.push_back(candidate(place, s));
+      for (const Section& s : sections) r.kandidaten.push_back(candidate(q.cache, place, s));
       return set(CheckOutcome::Unknown, "hausnummer_ausserhalb",
                  "Die Hausnummer " + q.hausnummer + " liegt in keinem Abschnitt von " + name + " in " + ort + ".");
     }
@@ -255,7 +387,7 @@ AddressCheck check_in_place(const Query& q, const Place& place) {
     return set(CheckOutcome::Corrected, "plz_passt_nicht_zur_strasse",
                "Die Postleitzahl " + q.plz + " passt nicht zu " + adresse + "; richtig ist " + r.plz + ".");
   }
-  for (const Section* s : admitted) r.kandidaten.push_back(candidate(place, *s));
+  for (const Section* s : admitted) r.kandidaten.push_back(candidate(q.cache, place, *s));
   if (q.hausnummer.empty())
     return set(CheckOutcome::Ambiguous, "hausnummer_fehlt",
                name + " in " + ort + " hat mehrere Postleitzahlen (" + joined(codes) +
@@ -311,26 +443,27 @@ AddressCheck check_address(const AddressInput& input) {
   if (q.plz.empty() && q.ort.empty())
     return fail(CheckOutcome::Unknown, "eingabe_fehlt", "Geben Sie eine Postleitzahl oder einen Ort an.");
 
+  q.cache = check_cache();
   std::vector<Place> places;
   if (!q.ort.empty()) {
-    places = places_named(q.ort);
+    places = places_named(q.cache, q.ort);
     if (places.empty()) {
       if (q.plz.empty()) return fail(CheckOutcome::Unknown, "ort_unbekannt", "Den Ort „" + q.ort + "“ gibt es nicht.");
-      places = places_with_code(q.plz);
+      places = places_with_code(q.cache, q.plz);
       if (places.empty())
         return fail(CheckOutcome::Unknown, "ort_unbekannt",
                     "Weder die Postleitzahl " + q.plz + " noch den Ort „" + q.ort + "“ gibt es.");
       q.ort_unknown = true;
     } else if (places.size() > 1 && !q.plz.empty()) {
       // Several places of that name: the postal code picks among them.
-      std::vector<Place> with_code = places_with_code(q.plz), kept;
+      std::vector<Place> with_code = places_with_code(q.cache, q.plz), kept;
       for (const Place& p : places)
         for (const Place& c : with_code)
           if (c.alort == p.alort) kept.push_back(p);
       if (!kept.empty()) places = kept;
     }
   } else {
-    places = places_with_code(q.plz);
+    places = places_with_code(q.cache, q.plz);
     if (places.empty()) return fail(CheckOutcome::Unknown, "plz_unbekannt", "Die Postleitzahl " + q.plz + " gibt es nicht.");
   }
 
@@ -339,14 +472,14 @@ AddressCheck check_address(const AddressInput& input) {
     std::vector<Place> kept;
     for (const Place& p : places) {
       bool streets = false;
-      if (!sections_of(p.alort, q.strasse, streets).empty()) kept.push_back(p);
+      if (!sections_of(q.cache, p.alort, q.strasse, streets).empty()) kept.push_back(p);
     }
     if (kept.size() == 1) places = kept;
   }
   if (places.size() == 1) return check_in_place(q, places.front());
 
   for (const Place& p : places) {
-    const PlaceCodes codes = codes_of(p.alort);
+    const PlaceCodes codes = codes_of(q.cache, p.alort);
     r.kandidaten.push_back({codes.delivery.size() == 1 ? codes.delivery.front() : "", p.name, p.zusatz, "", "", "",
                             "", ""});
   }

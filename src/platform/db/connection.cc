@@ -1,6 +1,7 @@
 // Connection, Command, the provider registry and the connection-string
 // parser: the provider-neutral half of the database seam.
 #include <algorithm>
+#include <atomic>
 #include <cctype>
 #include <mutex>
 
@@ -183,9 +184,18 @@ void Connection::Open(std::string_view connection_string, std::string_view user,
   if (!backend)
     throw Error(err::kDbOpenFailed, "Der Provider \"" + provider_name + "\" hat keine Verbindung geöffnet.");
   backend_ = std::move(backend);
+  static std::atomic<uint64_t> openings{0};
+  opened_ = ++openings;
 }
 
 void Connection::Close() { backend_.reset(); }
+
+std::optional<DataStamp> Connection::DataStamp() {
+  if (!backend_) return std::nullopt;
+  const std::optional<uint64_t> version = backend_->DataVersion();
+  if (!version) return std::nullopt;
+  return noxplz::DataStamp{opened_, *version};
+}
 
 RecordsetPtr Connection::Execute(std::string_view sql, int32_t* records_affected, int32_t /*options*/) {
   if (!backend_)
