@@ -6,10 +6,26 @@
 // indexes created after the load. Both in the same run, wall and CPU time.
 //
 //   import_bench [--small] [--part N] [--file DATEI] [--dir VERZEICHNIS]
+//                [--connection VERBINDUNG [--rounds N]]
 //
 // --part N generates 1/N of the full delivery (memory must not grow with it).
+// --connection imports into that PostgreSQL database instead (in a schema of
+// its own, dropped at the end), twice (into empty tables, then over the
+// first import), and puts the server's own COPY of the same rows into the
+// same schema beside it: the floor there; N rounds of the three (default 3)
+// and their medians, since a shared machine's load moves. The load average
+// goes with every figure.
 #include <sqlite3.h>
 #include <sys/resource.h>
+
+#ifdef NOXPLZ_BENCH_POSTGRESQL
+#include <libpq-fe.h>
+
+#include <fstream>
+
+#include "platform/db/postgres/pg_backend.h"
+#include "platform/db/postgres/pg_replace_unit.h"
+#endif
 
 #include <algorithm>
 #include <array>
@@ -165,12 +181,200 @@ long load_floor(const std::string& file, const std::string& db_path) {
   return rows;
 }
 
+// The load average of the last minute.
+double load_average() {
+  double load[1] = {0};
+  return getloadavg(load, 1) == 1 ? load[0] : -1;
+}
+
+struct ImportRun {
+  long records = 0;
+  bool green = false;
+  double seconds = 0, cpu = 0, load_before = 0, load_after = 0;
+};
+
+// One import with clsPlzImport::Saetze_Einlesen, as the dialog runs it.
+ImportRun run_import(const std::string& file, const noxplz::ConnectionPtr& connection) {
+  ImportRun run;
+  noxplz::clsPlzManager manager;
+  manager.Init(nullptr, "", connection);
+  noxplz::frmPlzImport frm;
+  frm.raise_load();
+  noxplz::clsPlzImport import;
+  run.load_before = load_average();
+  const double cpu_start = cpu_seconds();
+  const auto start = Clock::now();
+  import.Saetze_Einlesen(file, frm);
+  run.seconds = seconds_since(start);
+  run.cpu = cpu_seconds() - cpu_start;
+  run.load_after = load_average();
+  const auto& c = noxplz::session().counters;
+  run.records = static_cast<long>(c.GE) + c.KG + c.OE + c.OR + c.OT + c.PF + c.PL + c.ST;
+  run.green = frm.cmd_Importieren.Caption() == "&Beenden";
+  return run;
+}
+
+#ifdef NOXPLZ_BENCH_POSTGRESQL
+
+void die(const std::string& what) {
+  std::fprintf(stderr, "%s\n", what.c_str());
+  std::exit(1);
+}
+
+// The connection string with the postal tables in `schema`.
+std::string in_schema(const std::string& connection, const std::string& schema) {
+  const bool uri = connection.rfind("postgres", 0) == 0 && connection.find("://") != std::string::npos;
+  return (uri ? "Provider=PostgreSQL;Uri=" + connection : connection) + ";Search Path=" + schema;
+}
+
+// A fresh schema holding the nine postal tables and their indexes.
+noxplz::ConnectionPtr fresh_schema(const noxplz::ConnectionPtr& admin, const std::string& connection,
+                                   const std::string& schema) {
+  admin->Execute("DROP SCHEMA IF EXISTS " + schema + " CASCADE");
+  admin->Execute("CREATE SCHEMA " + schema);
+  noxplz::ConnectionPtr c = noxplz::open_connection(in_schema(connection, schema));
+  noxplz::create_postal_tables(*c);
+  return c;
+}
+
+// The rows of `file` as COPY text, one file per table, made the way the
+// import cuts and converts them (untimed: the floor is the server's COPY).
+std::array<std::string, noxplz::import::kRecordTypes> write_copy_files(const std::string& file,
+                                                                       const std::filesystem::path& dir, long& rows) {
+  using namespace noxplz::import;
+  std::array<std::string, kRecordTypes> paths;
+  std::array<std::ofstream, kRecordTypes> out;
+  for (int t = 0; t < kRecordTypes; ++t) {
+    paths[t] = (dir / ("copy_" + std::string(record_layouts()[t].table) + ".txt")).string();
+    out[t].open(paths[t], std::ios::binary);
+  }
+  LineReader reader(file);
+  std::string line, text;
+  std::vector<std::string> values;
+  rows = 0;
+  while (reader.next(line)) {
+    const int t = record_type_of(line);
+    if (t < 0 || !cut_values(record_layouts()[t], line, values)) continue;
+    text.clear();
+    for (size_t i = 0; i < values.size(); ++i) {
+      if (i) text += '\t';
+      noxplz::postgres::append_copy_value(text, values[i]);
+    }
+    text += '\n';
+    out[t] << text;
+    ++rows;
+  }
+  return paths;
+}
+
+// PostgreSQL's own COPY of the prepared rows into the schema, in one
+// transaction, the bytes streamed from the files.
+double copy_floor(const std::string& connection, const std::array<std::string, noxplz::import::kRecordTypes>& paths) {
+  using namespace noxplz::import;
+  std::vector<std::string> keys, values;
+  for (auto& [k, v] : noxplz::postgres::libpq_parameters(noxplz::parse_connection_string(connection))) {
+    keys.push_back(k);
+    values.push_back(v);
+  }
+  std::vector<const char*> k, v;
+  for (size_t i = 0; i < keys.size(); ++i) {
+    k.push_back(keys[i].c_str());
+    v.push_back(values[i].c_str());
+  }
+  k.push_back(nullptr);
+  v.push_back(nullptr);
+  PGconn* conn = PQconnectdbParams(k.data(), v.data(), 1);
+  if (PQstatus(conn) != CONNECTION_OK) die(PQerrorMessage(conn));
+  auto exec = [&](const std::string& sql, ExecStatusType expected) {
+    PGresult* r = PQexec(conn, sql.c_str());
+    if (PQresultStatus(r) != expected) die(sql + ": " + PQerrorMessage(conn));
+    PQclear(r);
+  };
+  std::vector<char> buffer(1 << 20);
+  const auto start = Clock::now();
+  exec("BEGIN", PGRES_COMMAND_OK);
+  for (int t = 0; t < kRecordTypes; ++t) {
+    std::string cols;
+    for (const Field& f : record_layouts()[t].fields) cols += (cols.empty() ? "" : ", ") + std::string(f.column);
+    exec("COPY " + std::string(record_layouts()[t].table) + " (" + cols + ") FROM STDIN", PGRES_COPY_IN);
+    std::ifstream in(paths[t], std::ios::binary);
+    while (in) {
+      in.read(buffer.data(), static_cast<std::streamsize>(buffer.size()));
+      if (in.gcount() > 0 && PQputCopyData(conn, buffer.data(), static_cast<int>(in.gcount())) != 1)
+        die(PQerrorMessage(conn));
+    }
+    if (PQputCopyEnd(conn, nullptr) != 1) die(PQerrorMessage(conn));
+    while (PGresult* r = PQgetResult(conn)) {
+      if (PQresultStatus(r) != PGRES_COMMAND_OK) die(PQerrorMessage(conn));
+      PQclear(r);
+    }
+  }
+  exec("COMMIT", PGRES_COMMAND_OK);
+  const double seconds = seconds_since(start);
+  PQfinish(conn);
+  return seconds;
+}
+
+double median(std::vector<double> v) {
+  std::sort(v.begin(), v.end());
+  return v.empty() ? 0 : v[v.size() / 2];
+}
+
+// `rounds` rounds of: the import into empty tables, the import over it, the
+// floor; each figure with its load, then the medians.
+int server_bench(const std::string& file, const std::filesystem::path& dir, const std::string& connection,
+                 int rounds) {
+  auto tk = std::make_shared<BenchToolkit>();
+  noxplz::ScopedToolkit use(tk);
+  noxplz::ConnectionPtr admin = noxplz::open_connection(in_schema(connection, "public"));
+  const std::string import_schema = "noxplz_bench_import", floor_schema = "noxplz_bench_copy";
+  long rows = 0;
+  const auto paths = write_copy_files(file, dir, rows);
+  std::vector<double> empty, over, floor;
+  bool green = true;
+  for (int round = 1; round <= rounds; ++round) {
+    noxplz::ConnectionPtr target = fresh_schema(admin, connection, import_schema);
+    const ImportRun first = run_import(file, target);
+    std::printf("Runde %d: Import in leere Tabellen (Saetze_Einlesen): %ld Datensätze in %.2f s (CPU des Programms "
+                "%.2f s), Prüfung %s, %ld Meldungen, Last %.2f → %.2f\n",
+                round, first.records, first.seconds, first.cpu, first.green ? "grün" : "NICHT grün", tk->messages,
+                first.load_before, first.load_after);
+    const ImportRun second = run_import(file, target);
+    std::printf("Runde %d: Import über den ersten (alte Zeilen löschen, neue laden): %.2f s (CPU %.2f s), Prüfung %s, "
+                "Last %.2f → %.2f\n",
+                round, second.seconds, second.cpu, second.green ? "grün" : "NICHT grün", second.load_before,
+                second.load_after);
+    fresh_schema(admin, connection, floor_schema);
+    const double load_before = load_average();
+    const double floor_seconds = copy_floor(in_schema(connection, floor_schema), paths);
+    std::printf("Runde %d: Untergrenze (COPY derselben %ld Zeilen in dasselbe Schema, eine Transaktion): %.2f s, "
+                "Last %.2f → %.2f\n",
+                round, rows, floor_seconds, load_before, load_average());
+    empty.push_back(first.seconds);
+    over.push_back(second.seconds);
+    floor.push_back(floor_seconds);
+    green = green && first.green && second.green;
+    std::fflush(stdout);
+  }
+  std::printf("Spitzenspeicher des Programms: %.1f MiB\n", peak_mib());
+  std::printf("Mediane über %d Runden: leere Tabellen %.2f s, über den ersten %.2f s, COPY %.2f s; import/COPY %.2f "
+              "(leere Tabellen), %.2f (über den ersten Import)\n",
+              rounds, median(empty), median(over), median(floor), median(empty) / median(floor),
+              median(over) / median(floor));
+  admin->Execute("DROP SCHEMA " + import_schema + " CASCADE");
+  admin->Execute("DROP SCHEMA " + floor_schema + " CASCADE");
+  std::filesystem::remove_all(dir);
+  return green ? 0 : 1;
+}
+
+#endif
+
 }  // namespace
 
 int main(int argc, char** argv) {
   bool small = false;
-  int part = 1;
-  std::string file;
+  int part = 1, rounds = 3;
+  std::string file, connection;
   std::filesystem::path dir = std::filesystem::temp_directory_path() / "noxplz-import-bench";
   for (int i = 1; i < argc; ++i) {
     const std::string_view a = argv[i];
@@ -182,8 +386,13 @@ int main(int argc, char** argv) {
       file = argv[++i];
     } else if (a == "--dir" && i + 1 < argc) {
       dir = argv[++i];
+    } else if (a == "--connection" && i + 1 < argc) {
+      connection = argv[++i];
+    } else if (a == "--rounds" && i + 1 < argc) {
+      rounds = std::max(1, std::atoi(argv[++i]));
     } else {
-      std::fprintf(stderr, "Aufruf: import_bench [--small] [--part N] [--file DATEI] [--dir VERZEICHNIS]\n");
+      std::fprintf(stderr, "Aufruf: import_bench [--small] [--part N] [--file DATEI] [--dir VERZEICHNIS] "
+                           "[--connection VERBINDUNG [--rounds N]]\n");
       return 2;
     }
   }
@@ -203,30 +412,24 @@ int main(int argc, char** argv) {
     std::printf("Datei erzeugt: %s, %lld Zeilen, %.1f MB in %.2f s\n", file.c_str(),
                 static_cast<long long>(s.lines), static_cast<double>(s.bytes) / 1e6, seconds_since(start));
   }
+  if (!connection.empty()) {
+#ifdef NOXPLZ_BENCH_POSTGRESQL
+    return server_bench(file, dir, connection, rounds);
+#else
+    std::fprintf(stderr, "Dieses Programm ist ohne PostgreSQL gebaut.\n");
+    return 2;
+#endif
+  }
   const double peak_before = peak_mib();
 
   // --- the import as the component runs it ---
   const std::string db_path = (dir / "import.db").string();
   auto tk = std::make_shared<BenchToolkit>();
   noxplz::ScopedToolkit use(tk);
-  long records = 0;
-  bool green = false;
-  double import_seconds = 0, import_cpu = 0;
-  {
-    noxplz::clsPlzManager manager;
-    manager.Init(nullptr, "", noxplz::create_postal_database(db_path));
-    noxplz::frmPlzImport frm;
-    frm.raise_load();
-    noxplz::clsPlzImport import;
-    const double cpu_start = cpu_seconds();
-    const auto start = Clock::now();
-    import.Saetze_Einlesen(file, frm);
-    import_seconds = seconds_since(start);
-    import_cpu = cpu_seconds() - cpu_start;
-    const auto& c = noxplz::session().counters;
-    records = static_cast<long>(c.GE) + c.KG + c.OE + c.OR + c.OT + c.PF + c.PL + c.ST;
-    green = frm.cmd_Importieren.Caption() == "&Beenden";
-  }
+  const ImportRun run = run_import(file, noxplz::create_postal_database(db_path));
+  const long records = run.records;
+  const bool green = run.green;
+  const double import_seconds = run.seconds, import_cpu = run.cpu;
   const double peak_import = peak_mib();
   std::printf("Import (Saetze_Einlesen): %ld Datensätze in %.2f s (CPU %.2f s) = %.0f Sätze/s, Prüfung %s, "
               "%ld Meldungen\n",

@@ -18,24 +18,19 @@ std::string field_text(const ScopedRecordset& rs, std::string_view name) {
   return v.is_null() ? std::string() : text::trim(v.as_text());
 }
 
-// First postal code of a place key, as Ermittle_Postleitzahl finds it.
-std::string first_postal_code(Connection& connection, const std::string& key) {
-  ScopedRecordset rs(connection.Execute("SELECT Plz FROM PLZ_DA WHERE Alort = '" + sql_quote(key) + "'"));
-  return rs->Eof() ? std::string() : field_text(rs, "Plz");
-}
-
-// Current places of a WHERE condition on ORT_DA, with their first postal code.
+// Current places of a WHERE condition on ORT_DA, with their first postal
+// code as Ermittle_Postleitzahl finds it. One statement, so an import
+// committed meanwhile cannot give places of the old data codes of the new.
 std::vector<Place> current_places(Connection& connection, const std::string& condition) {
   std::vector<Place> places;
-  {
-    ScopedRecordset rs(connection.Execute("SELECT ALORT_Neu, Oname, ozusatz, ALORT FROM Ort_DA WHERE " + condition +
-                                          " ORDER BY OName, OZusatz, ALORT"));
-    for (; !rs->Eof(); rs->MoveNext()) {
-      if (!field_text(rs, "ALORT_Neu").empty()) continue;  // replaced by a successor
-      places.push_back({field_text(rs, "Oname"), field_text(rs, "ozusatz"), field_text(rs, "ALORT"), {}});
-    }
-  }  // closed before the next statement runs
-  for (Place& place : places) place.plz = first_postal_code(connection, place.key);
+  ScopedRecordset rs(connection.Execute(
+      "SELECT ALORT_Neu, Oname, ozusatz, ALORT, (SELECT TOP 1 Plz FROM PLZ_DA WHERE PLZ_DA.Alort = Ort_DA.ALORT) AS "
+      "Plz FROM Ort_DA WHERE " + condition + " ORDER BY OName, OZusatz, ALORT"));
+  for (; !rs->Eof(); rs->MoveNext()) {
+    if (!field_text(rs, "ALORT_Neu").empty()) continue;  // replaced by a successor
+    places.push_back({field_text(rs, "Oname"), field_text(rs, "ozusatz"), field_text(rs, "ALORT"),
+                      field_text(rs, "Plz")});
+  }
   return places;
 }
 

@@ -186,7 +186,7 @@ std::unique_ptr<PgReplaceUnit> PgReplaceUnit::Begin(PgConnection& pg, std::span<
       }
       pg.Command("SET LOCAL lock_timeout = 0");
     }
-    std::unique_ptr<PgReplaceUnit> unit(new PgReplaceUnit(pg, std::move(existing), slot));
+    std::unique_ptr<PgReplaceUnit> unit(new PgReplaceUnit(pg, slot));
     *slot = unit.get();
     return unit;
   } catch (...) {
@@ -362,13 +362,6 @@ void PgReplaceUnit::Commit() {
     if (Broken())
       throw Error(err::kDbError, "Die Datenbank hat die Transaktion des Imports zurückgenommen; die bisherigen "
                                  "Postdaten bleiben unverändert erhalten.");
-    // Fresh statistics become visible together with the rows, so the first
-    // lookups after the import are planned for the new data.
-    if (!tables_.empty()) {
-      std::string list;
-      for (const std::string& t : tables_) list += (list.empty() ? "" : ", ") + quoted_name(t);
-      pg_->Command("ANALYZE " + list);
-    }
     ResultPtr r(PQexec(pg_->handle(), "COMMIT"));
     if (PQresultStatus(r.get()) != PGRES_COMMAND_OK) throw pg_->MakeError(r.get(), "COMMIT", 0);
     if (std::strcmp(PQcmdStatus(r.get()), "COMMIT") != 0)

@@ -46,8 +46,7 @@ class PgReplaceUnit final : public ReplaceUnit {
 
  private:
   friend class PgCopyInserter;
-  PgReplaceUnit(PgConnection& pg, std::vector<std::string> tables, PgReplaceUnit** slot)
-      : pg_(&pg), tables_(std::move(tables)), slot_(slot) {}
+  PgReplaceUnit(PgConnection& pg, PgReplaceUnit** slot) : pg_(&pg), slot_(slot) {}
 
   // Makes `inserter` the one whose COPY is open, ending another's first.
   void OpenCopy(PgCopyInserter& inserter);
@@ -68,7 +67,6 @@ class PgReplaceUnit final : public ReplaceUnit {
   [[noreturn]] void Fail(Error e);
 
   PgConnection* pg_;
-  std::vector<std::string> tables_;  // the existing tables of the unit, as named
   PgReplaceUnit** slot_;
   std::vector<PgCopyInserter*> inserters_;
   PgCopyInserter* copying_ = nullptr;  // whose COPY is open

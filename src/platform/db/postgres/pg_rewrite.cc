@@ -58,8 +58,8 @@ class Rewriter {
           break;
         case TokenKind::kPunct:
           if (is_punct(t, '(')) ++depth;
-          if (is_punct(t, ')')) --depth;
-          if (is_punct(t, ';') && depth == 0) CloseTop(i);
+          if (is_punct(t, ')')) CloseTop(i, depth--);
+          if (is_punct(t, ';') && depth == 0) CloseTop(i, 0);
           break;
         case TokenKind::kWord:
           i = Word(i, depth);
@@ -68,7 +68,7 @@ class Rewriter {
           break;
       }
     }
-    CloseTop(tokens_.size());
+    CloseTop(tokens_.size(), 0);
     std::string result;
     for (size_t i = 0; i < tokens_.size(); ++i) result += prefix_[i] + out_[i] + suffix_[i];
     return result;
@@ -183,10 +183,12 @@ class Rewriter {
         out_[i] = "char_length(rtrim";
         suffix_[close] += ")";
       }
-    } else if (is_keyword(t, "TOP") && depth == 0 && prev != std::string::npos &&
+    } else if (is_keyword(t, "TOP") && depth >= 0 && prev != std::string::npos &&
                (is_keyword(tokens_[prev], "SELECT") || is_keyword(tokens_[prev], "DISTINCT")) &&
-               next != std::string::npos && tokens_[next].kind == TokenKind::kNumber && top_.empty()) {
-      top_ = std::string(tokens_[next].text);
+               next != std::string::npos && tokens_[next].kind == TokenKind::kNumber &&
+               (top_.size() <= static_cast<size_t>(depth) || top_[depth].empty())) {
+      if (top_.size() <= static_cast<size_t>(depth)) top_.resize(static_cast<size_t>(depth) + 1);
+      top_[depth] = std::string(tokens_[next].text);
       out_[i].clear();
       out_[next].clear();
       return next;
@@ -240,17 +242,18 @@ class Rewriter {
     return last;
   }
 
-  // SELECT TOP n: the LIMIT goes at the end of the statement.
-  void CloseTop(size_t end) {
-    if (top_.empty()) return;
+  // SELECT TOP n: the LIMIT goes at the end of its statement, or of its
+  // subquery (before the parenthesis at `end` that closes `depth`).
+  void CloseTop(size_t end, int depth) {
+    if (depth < 0 || top_.size() <= static_cast<size_t>(depth) || top_[depth].empty()) return;
     size_t last = Prev(end);
-    if (last != std::string::npos) suffix_[last] += " LIMIT " + top_;
-    top_.clear();
+    if (last != std::string::npos) suffix_[last] += " LIMIT " + top_[depth];
+    top_[depth].clear();
   }
 
   std::vector<Token> tokens_;
   std::vector<std::string> out_, prefix_, suffix_;
-  std::string top_;
+  std::vector<std::string> top_;  // the pending TOP count per parenthesis depth
 };
 
 bool regex_special(char c) {

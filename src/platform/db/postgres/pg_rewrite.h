@@ -13,7 +13,7 @@
 //   N'text'             -> 'text'
 //   ISNULL(             -> COALESCE(
 //   LEN(x)              -> char_length(rtrim(x))  (trailing blanks not counted)
-//   SELECT TOP n …      -> SELECT … LIMIT n  (outermost statement only)
+//   SELECT TOP n …      -> SELECT … LIMIT n  (also in a subquery)
 //   a [NOT] LIKE 'p'    -> lower((a)::text COLLATE "und-x-icu") COLLATE "C"
 //                          [NOT] LIKE lower('p' COLLATE "und-x-icu") COLLATE "C"
 //

@@ -30,6 +30,8 @@ TEST(PgRewrite, TranslatesWhatPostgresqlSpellsDifferently) {
       {"SELECT ISNULL(a, ''), isnull (b, 0) FROM t", "SELECT COALESCE(a, ''), COALESCE (b, 0) FROM t"},
       {"SELECT LEN(RTRIM(a)) + LEN(b) FROM t", "SELECT char_length(rtrim(RTRIM(a))) + char_length(rtrim(b)) FROM t"},
       {"SELECT TOP 5 a FROM t ORDER BY a", "SELECT   a FROM t ORDER BY a LIMIT 5"},
+      {"SELECT a, (SELECT TOP 1 b FROM u WHERE u.k = LEN(t.k)) AS b FROM t; SELECT TOP 2 c FROM v",
+       "SELECT a, (SELECT   b FROM u WHERE u.k = char_length(rtrim(t.k)) LIMIT 1) AS b FROM t; SELECT   c FROM v LIMIT 2"},
       // Inside literals, quoted names and comments nothing changes.
       {"SELECT 'LEN(x) [a] N''b'' LIKE' -- LIKE [x]\nFROM t", "SELECT 'LEN(x) [a] N''b'' LIKE' -- LIKE [x]\nFROM t"},
       // A column called Left or Len after a dot stays a column.
