@@ -30,27 +30,49 @@ bool same_address(const ListAddress& given, const RowResult& right) {
          text::equals_ci(text::trim(given.hausnummer), text::trim(right.hausnummer));
 }
 
-// One address through the search provider's check: true when it is
-// verified, or when the provider's check names the one right address for a
-// wrong value (a postal code of another district), which the list then
-// shows as a correction.
-bool provider_check(clsPlzManager& m, const ListAddress& a, RowResult& r) {
-  m.Suche_Plz(a.plz, a.ort, a.strasse, a.hausnummer, false);
-  if (m.Geprueft() == -1) {
-    r.plz = m.Plz();
-    r.ort = m.Ort();
-    r.strasse = m.Strasse();
-    r.hausnummer = m.Hausnummer();
-    return true;
+std::string without_leading_zeros(const std::string& number) {
+  const size_t first = number.find_first_not_of('0');
+  return first == std::string::npos ? number : number.substr(first);
+}
+
+// A candidate as the Vorschlaege column shows it: "10115 Berlin, Lange Str.
+// 1-49 ungerade", or only the place where the street does not matter.
+std::string suggestion(const AddressCandidate& k) {
+  std::string text = text::trim(k.plz + " " + k.ort + (k.zusatz.empty() ? "" : " " + k.zusatz));
+  if (k.strasse.empty()) return text;
+  text += ", " + k.strasse;
+  if (!k.hnr_von.empty()) {
+    text += " " + without_leading_zeros(k.hnr_von) + "-" + without_leading_zeros(k.hnr_bis);
+    if (k.hnr_typ == "G") text += " gerade";
+    if (k.hnr_typ == "U") text += " ungerade";
   }
-  if (m.Grund().code == "eingabe_ungueltig") return false;
-  const AddressCheck c = check_address({a.plz, a.ort, a.strasse, a.hausnummer});
-  if (c.outcome != CheckOutcome::Corrected) return false;
-  r.plz = c.plz;
-  r.ort = c.ort;
-  r.strasse = c.strasse;
-  r.hausnummer = c.hausnummer;
-  return true;
+  if (!k.ortsteil.empty()) text += " (" + k.ortsteil + ")";
+  return text;
+}
+
+AddressCheck check(const ListAddress& a) { return check_address({a.plz, a.ort, a.strasse, a.hausnummer}); }
+
+// The list line of one answer of the address check: a right answer that
+// changes nothing the user wrote (spelling aside) is "geprueft", any other
+// right answer "korrigiert"; an undecided one lists its candidates.
+RowResult from_check(const AddressCheck& c, const ListAddress& given) {
+  RowResult r;
+  r.grund = c.grund.code;
+  if (c.outcome == CheckOutcome::Verified || c.outcome == CheckOutcome::Corrected) {
+    r.plz = c.plz;
+    r.ort = c.ort;
+    r.strasse = c.strasse;
+    r.hausnummer = c.hausnummer;
+    r.status = c.outcome == CheckOutcome::Verified && same_address(given, r) ? Status::Geprueft : Status::Korrigiert;
+    return r;
+  }
+  r.status = c.outcome == CheckOutcome::Ambiguous ? Status::Mehrdeutig : Status::Unbekannt;
+  for (const AddressCandidate& k : c.kandidaten) {
+    std::string line = suggestion(k);
+    if (std::find(r.vorschlaege.begin(), r.vorschlaege.end(), line) == r.vorschlaege.end())
+      r.vorschlaege.push_back(std::move(line));
+  }
+  return r;
 }
 
 }  // namespace
@@ -72,70 +94,67 @@ std::string join_suggestions(const std::vector<std::string>& suggestions) {
   return out;
 }
 
-RowResult check_list_address(clsPlzManager& manager, const ListAddress& address, SimilarNames& names) {
-  RowResult r;
-  if (address.plz.empty() && address.ort.empty()) {
-    r.status = Status::Unbekannt;
-    r.grund = "keine_adresse";
-    return r;
-  }
-  if (provider_check(manager, address, r)) {
-    r.status = same_address(address, r) ? Status::Geprueft : Status::Korrigiert;
-    r.grund = r.status == Status::Geprueft ? "bestaetigt" : "korrigiert";
-    return r;
-  }
-  auto result = [](Status status, const char* grund) {
-    RowResult x;
-    x.status = status;
-    x.grund = grund;
-    return x;
-  };
-  if (address.ort.empty()) return result(Status::Unbekannt, "nicht_gefunden");
+RowResult check_list_address(clsPlzManager& /*manager*/, const ListAddress& address, SimilarNames& names) {
+  AddressCheck c = check(address);
+  RowResult r = from_check(c, address);
+  if (c.outcome != CheckOutcome::Unknown) return r;
 
-  // The place: of that name (several places: the user has to say which), or
-  // the one clear name nearest to it.
+  // Typo tolerance, where the check knows neither the place nor the street:
+  // the one clear name nearest to the given one is tried instead; several
+  // equally near names are listed.
   ListAddress a = address;
-  std::vector<SimilarPlace> places = names.places(a.ort, a.plz);
-  if (places.empty() && !a.plz.empty()) places = names.places(a.ort);
-  if (places.empty()) return result(Status::Unbekannt, "ort_unbekannt");
-  const int place_distance = places.front().distance;
-  std::erase_if(places, [&](const SimilarPlace& p) { return p.distance != place_distance; });
-  std::vector<std::string> place_names;
-  for (const SimilarPlace& p : places)
-    if (std::find(place_names.begin(), place_names.end(), p.name) == place_names.end()) place_names.push_back(p.name);
-  if (places.size() > 1) {
-    RowResult x = result(Status::Mehrdeutig, place_distance > 0 ? "ort_unbekannt" : "ort_mehrdeutig");
+  if (c.grund.code == "ort_unbekannt" && !a.ort.empty()) {
+    std::vector<SimilarPlace> places = names.places(a.ort, a.plz);
+    if (places.empty() && !a.plz.empty()) places = names.places(a.ort);
+    if (places.empty()) return r;
+    const int distance = places.front().distance;
+    std::erase_if(places, [&](const SimilarPlace& p) { return p.distance != distance; });
+    std::vector<std::string> place_names;
     for (const SimilarPlace& p : places)
-      x.vorschlaege.push_back(text::trim(text::trim(Ermittle_Plz(p.alort)) + " " + p.name + " " + p.addition));
-    return x;
-  }
-  if (place_distance > 0) {
-    a.ort = places.front().name;
-    if (provider_check(manager, a, r)) {
+      if (std::find(place_names.begin(), place_names.end(), p.name) == place_names.end())
+        place_names.push_back(p.name);
+    if (place_names.size() > 1) {
+      RowResult x;
+      x.status = Status::Mehrdeutig;
+      x.grund = "ort_unbekannt";
+      for (const SimilarPlace& p : places)
+        x.vorschlaege.push_back(text::trim(text::trim(Ermittle_Plz(p.alort)) + " " + p.name + " " + p.addition));
+      return x;
+    }
+    a.ort = place_names.front();
+    c = check(a);
+    r = from_check(c, address);
+    if (c.outcome == CheckOutcome::Verified || c.outcome == CheckOutcome::Corrected) {
       r.status = Status::Korrigiert;
       r.grund = "ort_korrigiert";
-      return r;
     }
+    if (c.outcome != CheckOutcome::Unknown) return r;
   }
+  if (c.grund.code != "strasse_unbekannt" || a.strasse.empty()) return r;
 
-  // The street among the place's streets: the one clear name nearest to it.
-  if (a.strasse.empty()) return result(Status::Unbekannt, "nicht_gefunden");
-  std::vector<SimilarStreet> streets = names.streets(places.front().alort, a.strasse);
-  if (streets.empty()) return result(Status::Unbekannt, "strasse_unbekannt");
-  const int street_distance = streets.front().distance;
-  std::erase_if(streets, [&](const SimilarStreet& s) { return s.distance != street_distance; });
+  // The street among the streets of the place the check settled on.
+  std::vector<SimilarPlace> places = names.places(c.ort, a.plz);
+  if (places.empty()) places = names.places(c.ort);
+  std::erase_if(places, [](const SimilarPlace& p) { return p.distance != 0; });
+  if (places.size() != 1) return r;
+  std::vector<SimilarStreet> streets = names.streets(places.front().alort, c.strasse);
+  if (streets.empty()) return r;
+  const int distance = streets.front().distance;
+  std::erase_if(streets, [&](const SimilarStreet& s) { return s.distance != distance; });
   if (streets.size() > 1) {
-    RowResult x = result(Status::Mehrdeutig, "strasse_unbekannt");
+    RowResult x;
+    x.status = Status::Mehrdeutig;
+    x.grund = "strasse_unbekannt";
     for (const SimilarStreet& s : streets) x.vorschlaege.push_back(s.name);
     return x;
   }
+  a.ort = c.ort;
   a.strasse = streets.front().name;
-  if (provider_check(manager, a, r)) {
-    r.status = same_address(address, r) ? Status::Geprueft : Status::Korrigiert;
-    r.grund = r.status == Status::Geprueft ? "bestaetigt" : "strasse_korrigiert";
-    return r;
-  }
-  return result(Status::Unbekannt, "nicht_gefunden");
+  a.hausnummer = c.hausnummer;
+  const AddressCheck street = check(a);
+  RowResult x = from_check(street, address);
+  if (x.status == Status::Korrigiert && street.outcome == CheckOutcome::Verified) x.grund = "strasse_korrigiert";
+  return x.status == Status::Unbekannt ? r : x;
 }
 
 namespace {
