@@ -4,6 +4,7 @@
 #include <unordered_map>
 
 #include "fuzzy/folding.h"
+#include "lookup/db_access.h"
 #include "manager/session.h"
 #include "noxplz/db.h"
 #include "noxplz/error.h"
@@ -11,6 +12,9 @@
 
 namespace noxplz {
 namespace {
+
+using lookup::for_each_row;
+using lookup::quoted;
 
 using text::trim;
 
@@ -25,24 +29,6 @@ using StreetList = std::vector<StreetEntry>;
 // Streets of this many places are kept; beyond that the oldest half goes.
 constexpr size_t kStreetPlacesKept = 4096;
 
-std::string quoted(std::string_view value) { return "'" + sql_quote(value) + "'"; }
-
-template <class F>
-void for_each_row(const std::string& sql, F&& row) {
-  const ConnectionPtr& connection = session().connection;
-  if (!connection) throw Error(err::kObjectNotSet, "Objektvariable oder With-Blockvariable nicht festgelegt");
-  RecordsetPtr rs = connection->Execute(sql);
-  try {
-    for (; !rs->Eof(); rs->MoveNext()) row(*rs);
-  } catch (...) {
-    try {
-      rs->Close();
-    } catch (...) {
-    }
-    throw;
-  }
-  rs->Close();
-}
 
 std::vector<PlaceEntry> load_places() {
   std::vector<PlaceEntry> places;

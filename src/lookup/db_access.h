@@ -20,6 +20,26 @@ inline RecordsetPtr run(const std::string& sql) {
   return connection->Execute(sql);
 }
 
+// A text as an SQL string literal.
+inline std::string quoted(std::string_view value) { return "'" + sql_quote(value) + "'"; }
+
+// Calls `row` for every row of a statement on the thread's connection, then
+// closes the record set (also when `row` or a step fails).
+template <class F>
+void for_each_row(const std::string& sql, F&& row) {
+  RecordsetPtr rs = run(sql);
+  try {
+    for (; !rs->Eof(); rs->MoveNext()) row(*rs);
+  } catch (...) {
+    try {
+      rs->Close();
+    } catch (...) {
+    }
+    throw;
+  }
+  rs->Close();
+}
+
 // Holds a record set and closes it when it goes out of scope, ignoring any
 // error of the close.
 class ScopedRecordset {

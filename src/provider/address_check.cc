@@ -4,6 +4,7 @@
 #include <optional>
 #include <unordered_map>
 
+#include "lookup/db_access.h"
 #include "lookup/global.h"
 #include "manager/session.h"
 #include "noxplz/db.h"
@@ -12,6 +13,9 @@
 
 namespace noxplz {
 namespace {
+
+using lookup::for_each_row;
+using lookup::quoted;
 
 struct Place {
   std::string alort, name, zusatz;
@@ -90,29 +94,6 @@ V remembered(AddressCheckCache* cache, TextMap<V> AddressCheckCache::*member, co
   return value;
 }
 
-RecordsetPtr run(const std::string& sql) {
-  const ConnectionPtr& connection = session().connection;
-  if (!connection) throw Error(err::kObjectNotSet, "Objektvariable oder With-Blockvariable nicht festgelegt");
-  return connection->Execute(sql);
-}
-
-// Reads every row of a statement, closing the record set afterwards.
-template <class F>
-void for_each_row(const std::string& sql, F&& row) {
-  RecordsetPtr rs = run(sql);
-  try {
-    for (; !rs->Eof(); rs->MoveNext()) row(*rs);
-  } catch (...) {
-    try {
-      rs->Close();
-    } catch (...) {
-    }
-    throw;
-  }
-  rs->Close();
-}
-
-std::string quoted(std::string_view value) { return "'" + sql_quote(value) + "'"; }
 std::string cell(Recordset& rs, const char* name) { return trim(rs.Field(name).as_text()); }
 
 void add_unique(std::vector<std::string>& list, const std::string& value) {

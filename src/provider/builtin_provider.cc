@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <vector>
 
+#include "lookup/db_access.h"
 #include "manager/session.h"
 #include "noxplz/db.h"
 #include "noxplz/error.h"
@@ -13,13 +14,10 @@
 namespace noxplz {
 namespace {
 
+using lookup::run;
+
 using text::trim;
 
-RecordsetPtr run(const std::string& sql) {
-  const ConnectionPtr& connection = session().connection;
-  if (!connection) throw Error(err::kObjectNotSet, "Objektvariable oder With-Blockvariable nicht festgelegt");
-  return connection->Execute(sql);
-}
 
 std::string field(const std::vector<std::string>& f, size_t i) { return i < f.size() ? f[i] : std::string(); }
 
