@@ -10,8 +10,10 @@ bool ident_char(unsigned char c) { return ident_start(c) || (c >= '0' && c <= '9
 bool digit(unsigned char c) { return c >= '0' && c <= '9'; }
 bool blank(unsigned char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f' || c == '\v'; }
 
-// End of a token opened at `i` and closed by `close`; a doubled `close`
-// stands for itself.
+char lower(char c) { return lower_ascii(c); }
+
+}  // namespace
+
 size_t quoted_end(std::string_view s, size_t i, char close) {
   size_t j = i + 1;
   for (;;) {
@@ -25,9 +27,12 @@ size_t quoted_end(std::string_view s, size_t i, char close) {
   }
 }
 
-char lower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 32) : c; }
-
-}  // namespace
+bool iequals(std::string_view a, std::string_view b) {
+  if (a.size() != b.size()) return false;
+  for (size_t i = 0; i < a.size(); ++i)
+    if (lower_ascii(a[i]) != lower_ascii(b[i])) return false;
+  return true;
+}
 
 std::vector<Token> tokenize(std::string_view s) {
   std::vector<Token> tokens;

@@ -9,11 +9,21 @@
 // punctuation characters. Unterminated quotes and comments run to the end.
 #pragma once
 
+#include <cstddef>
 #include <string>
 #include <string_view>
 #include <vector>
 
 namespace noxplz::sql {
+
+// The end of a quoted token (a string literal or quoted name) that opens at
+// `i` and closes with `close`; a doubled `close` inside stands for itself.
+// Unterminated: the end of the text.
+size_t quoted_end(std::string_view s, size_t i, char close);
+
+// ASCII letters compared without regard to case (SQL keywords, names).
+bool iequals(std::string_view a, std::string_view b);
+inline char lower_ascii(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 32) : c; }
 
 enum class TokenKind { kWord, kQuotedName, kString, kNumber, kBlank, kComment, kPunct };
 

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <optional>
 
+#include "platform/db/sql_tokens.h"
 #include "platform/db/sqlite/german_collation.h"
 
 namespace noxplz::sqlite {
@@ -21,28 +22,9 @@ inline bool ident_start(char c) {
 }
 inline bool ident_char(char c) { return ident_start(c) || (c >= '0' && c <= '9') || c == '$'; }
 inline bool blank(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f' || c == '\v'; }
-inline char lower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 32) : c; }
-
-bool iequals(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (size_t i = 0; i < a.size(); ++i)
-    if (lower(a[i]) != lower(b[i])) return false;
-  return true;
-}
-
-// End of a token opened at `i` and closed by `close`; a doubled `close`
-// stands for itself. Unterminated: the end of the text.
-size_t quoted_end(std::string_view s, size_t i, char close) {
-  for (size_t j = i + 1;;) {
-    j = s.find(close, j);
-    if (j == std::string_view::npos) return s.size();
-    if (j + 1 < s.size() && s[j + 1] == close) {
-      j += 2;
-      continue;
-    }
-    return j + 1;
-  }
-}
+using sql::iequals;
+using sql::quoted_end;
+inline char lower(char c) { return sql::lower_ascii(c); }
 
 // The tokens of a statement, without blanks and comments.
 std::vector<Token> tokenize(std::string_view s) {

@@ -2,6 +2,8 @@
 
 #include <array>
 
+#include "platform/db/sql_tokens.h"
+
 namespace noxplz::sqlite {
 namespace {
 
@@ -30,29 +32,9 @@ constexpr std::array<unsigned char, 256> kClasses = make_classes();
 
 inline bool has(char c, unsigned char k) { return kClasses[static_cast<unsigned char>(c)] & k; }
 
-inline char lower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 32) : c; }
-
-bool iequals(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (size_t i = 0; i < a.size(); ++i)
-    if (lower(a[i]) != lower(b[i])) return false;
-  return true;
-}
-
-// End of a token that starts at `i` and ends with `close`; a doubled `close`
-// inside stands for itself. Unterminated: end of text.
-size_t quoted_end(std::string_view s, size_t i, char close) {
-  size_t j = i + 1;
-  for (;;) {
-    j = s.find(close, j);
-    if (j == std::string_view::npos) return s.size();
-    if (j + 1 < s.size() && s[j + 1] == close) {
-      j += 2;
-      continue;
-    }
-    return j + 1;
-  }
-}
+using sql::iequals;
+using sql::quoted_end;
+inline char lower(char c) { return sql::lower_ascii(c); }
 
 // End of a comment starting at `i`, or `i` when there is none.
 size_t comment_end(std::string_view s, size_t i) {
