@@ -87,6 +87,11 @@ std::string answer_of(Connection& connection, const ProbeLookup& lookup) {
       return streets_text(find_streets(connection, PlaceKey{lookup.argument.substr(0, bar)},
                                        lookup.argument.substr(bar + 1)));
     }
+    case ProbeLookup::Kind::kStreetsOfPlaceName: {
+      const size_t bar = lookup.argument.find('|');
+      return streets_text(find_streets(connection, PlaceName{lookup.argument.substr(0, bar)},
+                                       lookup.argument.substr(bar + 1), {.with_districts = true}));
+    }
   }
   return {};
 }
@@ -97,13 +102,28 @@ std::vector<ProbeLookup> pick_lookups(Connection& old_db, Connection& new_db, si
     candidates.push_back({ProbeLookup::Kind::kPlacesOfPostalCode, trimmed(row[0]), {}, {}});
   for (const auto& row : sample(old_db, "SELECT ONAME FROM ORT_DA ORDER BY ONAME", 1, n))
     candidates.push_back({ProbeLookup::Kind::kPlaces, text::left(trimmed(row[0]), 4), {}, {}});
-  for (const auto& row : sample(old_db, "SELECT ALORT, NAME46 FROM STR_DA ORDER BY ALORT, NAME46", 2, n))
-    candidates.push_back({ProbeLookup::Kind::kStreets, trimmed(row[0]) + "|" + text::left(trimmed(row[1]), 5), {}, {}});
+  for (const auto& row : sample(old_db, "SELECT ALORT, NAME46 FROM STR_DA ORDER BY ALORT, NAME46", 2, n)) {
+    const std::string prefix = text::left(trimmed(row[1]), 5);
+    candidates.push_back({ProbeLookup::Kind::kStreets, trimmed(row[0]) + "|" + prefix, {}, {}});
+    auto place = old_db.Execute("SELECT ONAME FROM ORT_DA WHERE ALORT = '" + sql_quote(trimmed(row[0])) + "'");
+    if (!place->Eof())
+      candidates.push_back(
+          {ProbeLookup::Kind::kStreetsOfPlaceName, trimmed(place->Field("ONAME").as_text()) + "|" + prefix, {}, {}});
+  }
   std::vector<ProbeLookup> picked;
-  for (ProbeLookup& l : candidates) {
+  // The kinds in turn, so each is among the first n.
+  std::vector<ProbeLookup> turns;
+  for (size_t i = 0; turns.size() < candidates.size(); ++i)
+    for (int kind = 0; kind < 4; ++kind) {
+      size_t seen = 0;
+      for (const ProbeLookup& l : candidates)
+        if (static_cast<int>(l.kind) == kind && seen++ == i) turns.push_back(l);
+    }
+  for (ProbeLookup& l : turns) {
+    if (picked.size() >= n) break;
     l.old_answer = answer_of(old_db, l);
     l.new_answer = answer_of(new_db, l);
-    if (l.old_answer != l.new_answer && picked.size() < n) picked.push_back(std::move(l));
+    if (l.old_answer != l.new_answer) picked.push_back(std::move(l));
   }
   return picked;
 }

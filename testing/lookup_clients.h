@@ -18,9 +18,10 @@ namespace noxplz::testing {
 // One lookup of the public lookup API with its answer on the old and on
 // the new data (each answer as one text).
 struct ProbeLookup {
-  enum class Kind { kPlacesOfPostalCode, kPlaces, kStreets };
+  enum class Kind { kPlacesOfPostalCode, kPlaces, kStreets, kStreetsOfPlaceName };
   Kind kind = Kind::kPlacesOfPostalCode;
-  std::string argument;  // postal code, name prefix or place key
+  // Postal code, name prefix, or place key (place name) "|" street prefix.
+  std::string argument;
   std::string old_answer;
   std::string new_answer;
 };
@@ -28,7 +29,8 @@ struct ProbeLookup {
 // The answer of `lookup` on `connection` as one text.
 std::string answer_of(Connection& connection, const ProbeLookup& lookup);
 
-// Up to `n` lookups (postal codes, place prefixes, streets of a place) taken
+// Up to `n` lookups (postal codes, place prefixes, streets of a place by key,
+// and by name with their districts) taken
 // from `old_db` whose answers differ on `new_db`, with both answers.
 std::vector<ProbeLookup> pick_lookups(Connection& old_db, Connection& new_db, size_t n);
 

@@ -5,6 +5,7 @@
 // bench/clients_bench.)
 #include <gtest/gtest.h>
 
+#include <set>
 #include <sstream>
 #include <string>
 
@@ -47,6 +48,9 @@ TEST(ManyClients, EightClientsLookingUpDuringAnImportSeeOldDataUntilTheCommitThe
   // Lookups whose answers tell the two deliveries apart.
   const auto lookups = testing::pick_lookups(*served.connection(), *reference.connection(), 30);
   ASSERT_GE(lookups.size(), 20u);
+  std::set<testing::ProbeLookup::Kind> kinds;
+  for (const auto& l : lookups) kinds.insert(l.kind);
+  ASSERT_EQ(kinds.size(), 4u);  // every kind of lookup is among them
 
   LookupClients clients(8, served.connection_string(), lookups);
   ASSERT_TRUE(clients.WaitForRounds(testing::kBefore, 2, 60));

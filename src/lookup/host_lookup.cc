@@ -1,6 +1,5 @@
 // The lookups of noxplz/lookup.h: the same statements as the module Global's
 // routines, run on the connection the host hands in, failures thrown.
-#include <map>
 #include <utility>
 
 #include "lookup/db_access.h"
@@ -40,40 +39,33 @@ HouseNumbers house_numbers_of(const std::string& type) {
   return HouseNumbers::all;
 }
 
-// Appends the street sections of one place key.
-void append_streets(Connection& connection, const std::string& key, const std::string& prefix,
-                    const StreetOptions& options, std::vector<Street>& streets) {
-  std::string sql = "SELECT name46, Plz, HNRVon, HNRBis, HNR_Typ, OTL_Schl FROM Str_DA WHERE Alort = '" +
-                    sql_quote(key) + "'";
-  if (!prefix.empty()) sql += " and Name46 like '" + sql_quote(prefix) + "%'";
-  sql += " order by Name46";
-  const size_t first = streets.size();
-  std::vector<std::string> district_keys;
-  {
-    ScopedRecordset rs(connection.Execute(sql));
-    for (; !rs->Eof(); rs->MoveNext()) {
-      Street street;
-      street.name = field_text(rs, "name46");
-      street.plz = field_text(rs, "Plz");
-      street.house_from = field_text(rs, "HNRVon");
-      street.house_to = field_text(rs, "HNRBis");
-      street.house_numbers = house_numbers_of(field_text(rs, "HNR_Typ"));
-      street.place_key = key;
-      streets.push_back(std::move(street));
-      district_keys.push_back(field_text(rs, "OTL_Schl"));
-    }
+// The street sections that `from_where` (FROM … WHERE … on Str_DA, with the
+// name prefix added here) selects, in `order`. One statement, the district
+// names as a subquery: an import committed meanwhile cannot mix its data
+// into the answer.
+std::vector<Street> streets(Connection& connection, const std::string& from_where, const std::string& prefix,
+                            const std::string& order, const StreetOptions& options) {
+  std::string sql = "SELECT Str_DA.name46, Str_DA.Plz, Str_DA.HNRVon, Str_DA.HNRBis, Str_DA.HNR_Typ, Str_DA.Alort";
+  if (options.with_districts)
+    sql += ", (SELECT TOP 1 Name FROM OTL_DA WHERE OTL_DA.Alort = Str_DA.Alort and OTL_DA.schl = Str_DA.OTL_Schl "
+           "order by Name) AS Ortsteil";
+  sql += " " + from_where;
+  if (!prefix.empty()) sql += " and Str_DA.Name46 like '" + sql_quote(prefix) + "%'";
+  sql += " order by " + order;
+  std::vector<Street> result;
+  ScopedRecordset rs(connection.Execute(sql));
+  for (; !rs->Eof(); rs->MoveNext()) {
+    Street street;
+    street.name = field_text(rs, "name46");
+    street.plz = field_text(rs, "Plz");
+    street.house_from = field_text(rs, "HNRVon");
+    street.house_to = field_text(rs, "HNRBis");
+    street.house_numbers = house_numbers_of(field_text(rs, "HNR_Typ"));
+    street.place_key = field_text(rs, "Alort");
+    if (options.with_districts) street.district = field_text(rs, "Ortsteil");
+    result.push_back(std::move(street));
   }
-  if (!options.with_districts) return;
-  std::map<std::string, std::string> names;  // district key -> name, one statement per key
-  for (size_t i = 0; i < district_keys.size(); ++i) {
-    auto [it, added] = names.try_emplace(district_keys[i]);
-    if (added) {
-      ScopedRecordset rs(connection.Execute("SELECT Name FROM OTL_DA WHERE Alort = '" + sql_quote(key) +
-                                            "' and schl = '" + sql_quote(district_keys[i]) + "' order by Name"));
-      if (!rs->Eof()) it->second = field_text(rs, "Name");
-    }
-    streets[first + i].district = it->second;
-  }
+  return result;
 }
 
 }  // namespace
@@ -97,18 +89,18 @@ std::vector<Place> places_of_postal_code(Connection& connection, std::string_vie
 
 std::vector<Street> find_streets(Connection& connection, const PlaceKey& place, std::string_view name_prefix,
                                  StreetOptions options) {
-  std::vector<Street> streets;
-  append_streets(connection, place.key, normalize_street_name(name_prefix), options, streets);
-  return streets;
+  return streets(connection, "FROM Str_DA WHERE Str_DA.Alort = '" + sql_quote(place.key) + "'",
+                 normalize_street_name(name_prefix), "Str_DA.Name46", options);
 }
 
 std::vector<Street> find_streets(Connection& connection, const PlaceName& place, std::string_view name_prefix,
                                  StreetOptions options) {
-  std::vector<Street> streets;
-  const std::string prefix = normalize_street_name(name_prefix);
-  for (const Place& p : current_places(connection, "OName = '" + sql_quote(place.name) + "'"))
-    append_streets(connection, p.key, prefix, options, streets);
-  return streets;
+  // The current places of that name in their order, each with its sections.
+  return streets(connection,
+                 "FROM Str_DA INNER JOIN Ort_DA ON Ort_DA.ALORT = Str_DA.Alort WHERE Ort_DA.OName = '" +
+                     sql_quote(place.name) + "' and (Ort_DA.ALORT_Neu IS NULL or Ort_DA.ALORT_Neu = '')",
+                 normalize_street_name(name_prefix), "Ort_DA.OName, Ort_DA.OZusatz, Ort_DA.ALORT, Str_DA.Name46",
+                 options);
 }
 
 }  // namespace noxplz
