@@ -100,7 +100,8 @@ int main(int argc, char** argv) {
     noxplz::ConnectionPtr reference = fresh_schema(*admin, connection, "noxplz_bench_reference");
     if (!import(old_file, served) || !import(new_file, reference)) return 1;
     const auto lookups = noxplz::testing::pick_lookups(*served, *reference, 40);
-    std::printf("%d Clients, %zu Abfragen je Runde (Orte zu Postleitzahl, Orte zu Namensanfang, Straßen eines Orts), "
+    std::printf("%d Clients, %zu Abfragen je Runde (Orte zu Postleitzahl, Orte zu Namensanfang, Straßen eines Orts "
+                "nach Schlüssel und nach Name mit Ortsteilen), "
                 "Datei 1/%d der vollen Lieferung\n",
                 clients, lookups.size(), part);
 
