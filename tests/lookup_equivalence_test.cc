@@ -199,7 +199,7 @@ TEST_F(LookupEquivalence, DialogListsShowTheLinesOfTheClassicRows) {
   frmPlz f;
   Form form("frmReferenz", "", {0, 0, 100, 100});
   ListBox reference(form, "lst_Referenz", {0, 0, 10, 10}, 0);
-  for (const std::string& p : {"Z", "Ze", "B", "Bad ", "Neu", "Ä", "[", "_a"}) {
+  for (const std::string p : {"Z", "Ze", "B", "Bad ", "Neu", "Ä", "[", "_a"}) {
     f.txt_Ort.Text(p);
     ASSERT_EQ(f.lst_Orte.Items(), place_lines(classic_places(db_->connection(), p))) << p;
     Fill_OrtCombo(reference, p);

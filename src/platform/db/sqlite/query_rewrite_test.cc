@@ -135,7 +135,9 @@ TEST(SqliteLikeRange, HoldsEveryMatchForPrefixesAtCollationBoundaries) {
       for (const auto& v : values) {
         if (!like.Matches(v)) continue;
         ASSERT_GE(compare_ci(v, prefix), 0) << "'" << v << "' LIKE '" << pattern << "'";
-        if (bound) ASSERT_LT(compare_ci(v, *bound), 0) << "'" << v << "' LIKE '" << pattern << "' bound " << *bound;
+        if (bound) {
+          ASSERT_LT(compare_ci(v, *bound), 0) << "'" << v << "' LIKE '" << pattern << "' bound " << *bound;
+        }
       }
     }
   }
