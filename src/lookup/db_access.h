@@ -66,7 +66,11 @@ class ScopedRecordset {
 // A field value trimmed; a null value stays null.
 inline Variant trimmed(const Variant& v) {
   if (v.is_null()) return v;
-  return Variant(text::trim(v.as_text()));
+  std::string s = v.as_text();  // trimmed in place: lists read this for every row
+  const size_t end = s.find_last_not_of(' ');
+  s.erase(end == std::string::npos ? 0 : end + 1);
+  s.erase(0, s.find_first_not_of(' ') == std::string::npos ? s.size() : s.find_first_not_of(' '));
+  return Variant(std::move(s));
 }
 
 // Shows "fixed\nNUMBER / description" for a caught exception.

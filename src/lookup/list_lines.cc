@@ -5,6 +5,8 @@
 // the same place or section.
 #include <functional>
 #include <map>
+#include <string_view>
+#include <unordered_map>
 
 #include "lookup/db_access.h"
 #include "lookup/global.h"
@@ -41,10 +43,15 @@ size_t distinct_count(const std::vector<std::string>& lines) {
 // tells most of them apart (no detail at all when none helps).
 std::vector<std::string> distinguish(const std::vector<int32_t>& rows, std::vector<std::string> lines,
                                      const std::vector<Detail>& levels) {
+  // Most lines are unique: only the repeated ones are grouped (a list may
+  // hold tens of thousands of sections).
+  std::unordered_map<std::string_view, uint32_t> seen;
+  seen.reserve(lines.size());
+  for (const std::string& l : lines) ++seen[l];
   std::map<std::string, std::vector<size_t>> groups;
-  for (size_t i = 0; i < lines.size(); ++i) groups[lines[i]].push_back(i);
+  for (size_t i = 0; i < lines.size(); ++i)
+    if (seen.find(lines[i])->second > 1) groups[lines[i]].push_back(i);
   for (const auto& [line, members] : groups) {
-    if (members.size() < 2) continue;
     std::vector<std::vector<std::string>> details(members.size());
     std::vector<std::string> best(members.size(), line);
     size_t best_count = 1;
