@@ -1,9 +1,13 @@
 // Lookups on the postal tables for a host: plain functions, plain results.
+// Places by name prefix, the places of a postal code, the streets of a place,
+// and the check of a whole address with its reason.
 //
 //   auto db = noxplz::open_connection("Provider=SQLite;Data Source=plz.db");
 //   for (const noxplz::Place& p : noxplz::find_places(*db, "Bad "))
 //     std::cout << p.name << ' ' << p.addition << ' ' << p.plz << '\n';
 //   auto streets = noxplz::find_streets(*db, noxplz::PlaceKey{"10000545"}, "Haupt");
+//   auto checked = noxplz::check_address(*db, {.plz = "10117", .place = "Berlin", .street = "Hauptstr. 5"});
+//   if (checked.verdict != noxplz::AddressVerdict::verified) std::cout << checked.reason.hinweis << '\n';
 //
 // Contract of every function here:
 // - It runs its statements on the connection it is given (an open
@@ -27,6 +31,7 @@
 #include <vector>
 
 #include "noxplz/db.h"
+#include "noxplz/reason.h"
 
 namespace noxplz {
 
@@ -91,5 +96,71 @@ std::vector<Street> find_streets(Connection& connection, const PlaceKey& place,
                                  std::string_view name_prefix = {}, StreetOptions options = {});
 std::vector<Street> find_streets(Connection& connection, const PlaceName& place,
                                  std::string_view name_prefix = {}, StreetOptions options = {});
+
+// An address as a user writes it, or as the check answers it.
+struct PostalAddress {
+  std::string plz;           // postal code; "" when not known
+  std::string place;         // place name (Ort), without its addition; "" when not known
+  std::string street;        // street; may end with the house number when house_number is ""
+  std::string house_number;  // e.g. "12a"
+};
+
+// What the data says about an address.
+enum class AddressVerdict {
+  verified,   // the data confirms it; what the input left empty is filled in
+  corrected,  // a given value is wrong and the data allows exactly one right address
+  ambiguous,  // the data allows several addresses: see candidates
+  unknown,    // the data knows no answer (unknown place or street, a house
+              // number in no section, no postal code and no place, text that is no UTF-8)
+};
+
+// One address the data allows. For a choice between places only plz (when
+// the place has exactly one delivery code), place and place_addition are set;
+// for a choice between postal codes of a place, plz, place and
+// place_addition; for a choice between street sections, all of them.
+struct CandidateAddress {
+  std::string plz;
+  std::string place;
+  std::string place_addition;  // e.g. "am Main"
+  std::string street;
+  std::string district;        // district (Ortsteil) of the section; "" when not known
+  std::string house_from;      // the section's house-number range; "" = the whole street
+  std::string house_to;
+  HouseNumbers house_numbers = HouseNumbers::all;
+};
+
+struct AddressCheckResult {
+  AddressVerdict verdict = AddressVerdict::unknown;
+  // Why: a stable code and a German sentence for the user (codes in
+  // noxplz/reason.h), e.g. {"plz_passt_nicht_zur_strasse", "Die Postleitzahl
+  // 10117 passt nicht zu Hauptstr. 5 in Berlin; richtig ist 10115."}.
+  Reason reason;
+  // verified and corrected: the right address in the tables' spelling
+  // ("Hauptstraße" answers "Hauptstr."). Otherwise the input, trimmed, with
+  // the house number split off the street.
+  PostalAddress address;
+  // ambiguous (and a house number in no section): the addresses the data allows.
+  std::vector<CandidateAddress> candidates;
+};
+
+// Checks one address against the postal tables without any dialog: the
+// place by name (the postal code picks among places of the same name) or,
+// without a name, by postal code; then the street, written as the tables
+// write it or differently ("Hauptstraße", "Hauptstrasse" for "Hauptstr."),
+// and the section whose house-number range holds the house number. A postal
+// code is verified only when the data confirms it for this address: a code
+// of another section of the same street is never verified. Without a street
+// only whether the code belongs to the place is checked, and the reason says so.
+//
+// Besides the contract above: what the checks read is kept for the calling
+// thread while the connection reports the same data (SQLite does; any change
+// to the tables, by whoever, is seen by the next check; on a backend that
+// cannot tell, every check reads afresh). This store is the thread's own and
+// separate from the session's.
+AddressCheckResult check_address(Connection& connection, const PostalAddress& address);
+
+// "verifiziert", "korrigiert", "mehrdeutig", "unbekannt": the verdict as the
+// CLI and the list check write it.
+std::string_view verdict_name(AddressVerdict verdict);
 
 }  // namespace noxplz

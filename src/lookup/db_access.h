@@ -4,6 +4,7 @@
 
 #include <string>
 #include <string_view>
+#include <utility>
 
 #include "manager/session.h"
 #include "noxplz/db.h"
@@ -23,11 +24,10 @@ inline RecordsetPtr run(const std::string& sql) {
 // A text as an SQL string literal.
 inline std::string quoted(std::string_view value) { return "'" + sql_quote(value) + "'"; }
 
-// Calls `row` for every row of a statement on the thread's connection, then
-// closes the record set (also when `row` or a step fails).
+// Calls `row` for every row of a record set, then closes it (also when
+// `row` or a step fails).
 template <class F>
-void for_each_row(const std::string& sql, F&& row) {
-  RecordsetPtr rs = run(sql);
+void for_each_row(RecordsetPtr rs, F&& row) {
   try {
     for (; !rs->Eof(); rs->MoveNext()) row(*rs);
   } catch (...) {
@@ -38,6 +38,16 @@ void for_each_row(const std::string& sql, F&& row) {
     throw;
   }
   rs->Close();
+}
+
+// The same for a statement on the thread's connection, or on `connection`.
+template <class F>
+void for_each_row(const std::string& sql, F&& row) {
+  for_each_row(run(sql), std::forward<F>(row));
+}
+template <class F>
+void for_each_row(Connection& connection, const std::string& sql, F&& row) {
+  for_each_row(connection.Execute(sql), std::forward<F>(row));
 }
 
 // Holds a record set and closes it when it goes out of scope, ignoring any

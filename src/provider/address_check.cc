@@ -61,18 +61,15 @@ using text::trim;
 // it the cache starts again, so a long-running host does not grow without bound.
 constexpr size_t kMaxCacheEntries = 400'000;
 
-// The calling session's cache, brought up to date with its connection;
-// nullptr when nothing may be kept.
-AddressCheckCache* check_cache() {
-  Session& s = session();
-  if (!s.connection) return nullptr;
-  const std::optional<DataStamp> stamp = s.connection->DataStamp();
+// `cache` brought up to date with the connection; nullptr when nothing may be kept.
+AddressCheckCache* usable_cache(Connection& connection, std::shared_ptr<AddressCheckCache>& cache) {
+  const std::optional<DataStamp> stamp = connection.DataStamp();
   if (!stamp) {
-    s.check_cache.reset();
+    cache.reset();
     return nullptr;
   }
-  if (!s.check_cache) s.check_cache = std::make_shared<AddressCheckCache>();
-  AddressCheckCache& c = *s.check_cache;
+  if (!cache) cache = std::make_shared<AddressCheckCache>();
+  AddressCheckCache& c = *cache;
   if (c.stamp != stamp || c.entries > kMaxCacheEntries) {
     c.Clear();
     c.stamp = stamp;
@@ -80,16 +77,21 @@ AddressCheckCache* check_cache() {
   return &c;
 }
 
-// The value under `key`, read by `load` on first use; without a cache
-// (`map` null) always read.
+// Where one check reads: its connection, and the cache when one may be kept.
+struct Source {
+  Connection& db;
+  AddressCheckCache* cache = nullptr;
+};
+
+// The value under `key`, read by `load` on first use; without a cache always read.
 template <class V, class F>
-V remembered(AddressCheckCache* cache, TextMap<V> AddressCheckCache::*member, const std::string& key, F&& load) {
-  if (!cache) return load();
-  TextMap<V>& map = cache->*member;
+V remembered(const Source& src, TextMap<V> AddressCheckCache::*member, const std::string& key, F&& load) {
+  if (!src.cache) return load();
+  TextMap<V>& map = src.cache->*member;
   auto found = map.find(key);
   if (found != map.end()) return found->second;
   V value = load();
-  ++cache->entries;
+  ++src.cache->entries;
   map.emplace(key, value);
   return value;
 }
@@ -120,11 +122,11 @@ void add_place(std::vector<Place>& places, Place p) {
 
 // Current places (no successor key) of that name; the database compares
 // names without regard to case.
-std::vector<Place> places_named(AddressCheckCache* cache, const std::string& ort) {
-  return remembered(cache, &AddressCheckCache::places_named, ort, [&] {
+std::vector<Place> places_named(const Source& src, const std::string& ort) {
+  return remembered(src, &AddressCheckCache::places_named, ort, [&] {
     std::vector<Place> places;
-    for_each_row("SELECT ALORT, OName, OZusatz, ALORT_Neu FROM Ort_DA WHERE OName = " + quoted(ort) +
-                     " ORDER BY OName, OZusatz, ALORT",
+    for_each_row(src.db, "SELECT ALORT, OName, OZusatz, ALORT_Neu FROM Ort_DA WHERE OName = " + quoted(ort) +
+                             " ORDER BY OName, OZusatz, ALORT",
                  [&](Recordset& rs) {
                    if (cell(rs, "ALORT_Neu").empty())
                      add_place(places, {cell(rs, "ALORT"), cell(rs, "OName"), cell(rs, "OZusatz")});
@@ -135,10 +137,10 @@ std::vector<Place> places_named(AddressCheckCache* cache, const std::string& ort
 
 // Whether a place key has no successor (a key missing from Ort_DA counts as
 // current), and its OZusatz.
-std::pair<bool, std::string> current_place(AddressCheckCache* cache, const std::string& alort) {
-  return remembered(cache, &AddressCheckCache::current, alort, [&] {
+std::pair<bool, std::string> current_place(const Source& src, const std::string& alort) {
+  return remembered(src, &AddressCheckCache::current, alort, [&] {
     std::pair<bool, std::string> r{true, ""};
-    for_each_row("SELECT ALORT_Neu, OZusatz FROM Ort_DA WHERE ALORT = " + quoted(alort), [&](Recordset& rs) {
+    for_each_row(src.db, "SELECT ALORT_Neu, OZusatz FROM Ort_DA WHERE ALORT = " + quoted(alort), [&](Recordset& rs) {
       if (!cell(rs, "ALORT_Neu").empty()) r.first = false;
       r.second = cell(rs, "OZusatz");
     });
@@ -147,13 +149,13 @@ std::pair<bool, std::string> current_place(AddressCheckCache* cache, const std::
 }
 
 // Current places that carry the postal code.
-std::vector<Place> places_with_code(AddressCheckCache* cache, const std::string& plz) {
-  return remembered(cache, &AddressCheckCache::places_with_code, plz, [&] {
+std::vector<Place> places_with_code(const Source& src, const std::string& plz) {
+  return remembered(src, &AddressCheckCache::places_with_code, plz, [&] {
     std::vector<Place> places;
-    for_each_row("SELECT ALORT, OName FROM Plz_DA WHERE Plz = " + quoted(plz) + " ORDER BY OName, ALORT",
+    for_each_row(src.db, "SELECT ALORT, OName FROM Plz_DA WHERE Plz = " + quoted(plz) + " ORDER BY OName, ALORT",
                  [&](Recordset& rs) { add_place(places, {cell(rs, "ALORT"), cell(rs, "OName"), ""}); });
     std::erase_if(places, [&](Place& p) {
-      auto [current, zusatz] = current_place(cache, p.alort);
+      auto [current, zusatz] = current_place(src, p.alort);
       p.zusatz = std::move(zusatz);
       return !current;
     });
@@ -161,10 +163,10 @@ std::vector<Place> places_with_code(AddressCheckCache* cache, const std::string&
   });
 }
 
-PlaceCodes codes_of(AddressCheckCache* cache, const std::string& alort) {
-  return remembered(cache, &AddressCheckCache::codes, alort, [&] {
+PlaceCodes codes_of(const Source& src, const std::string& alort) {
+  return remembered(src, &AddressCheckCache::codes, alort, [&] {
     PlaceCodes codes;
-    for_each_row("SELECT Plz, ART_Auslieferung FROM Plz_DA WHERE Alort = " + quoted(alort) + " ORDER BY Plz",
+    for_each_row(src.db, "SELECT Plz, ART_Auslieferung FROM Plz_DA WHERE Alort = " + quoted(alort) + " ORDER BY Plz",
                  [&](Recordset& rs) {
                    std::string plz = cell(rs, "Plz");
                    add_unique(codes.all, plz);
@@ -188,10 +190,10 @@ Section read_section(Recordset& rs) {
 }
 
 // The street sections of exactly that name (as the database compares).
-std::vector<Section> exact_sections(AddressCheckCache* cache, const std::string& alort, const std::string& strasse) {
-  return remembered(cache, &AddressCheckCache::exact_sections, alort + '|' + strasse, [&] {
+std::vector<Section> exact_sections(const Source& src, const std::string& alort, const std::string& strasse) {
+  return remembered(src, &AddressCheckCache::exact_sections, alort + '|' + strasse, [&] {
     std::vector<Section> exact;
-    for_each_row(kSectionColumns + quoted(alort) + " AND Name46 = " + quoted(strasse) + " ORDER BY Name46, Plz",
+    for_each_row(src.db, kSectionColumns + quoted(alort) + " AND Name46 = " + quoted(strasse) + " ORDER BY Name46, Plz",
                  [&](Recordset& rs) { exact.push_back(read_section(rs)); });
     return exact;
   });
@@ -201,37 +203,38 @@ std::vector<Section> exact_sections(AddressCheckCache* cache, const std::string&
 // place's distinct names are read once and grouped by key, and only the
 // sections of the matching names are read; without one every section of the
 // place is read and compared here.
-std::vector<Section> sections_with_key(AddressCheckCache* cache, const std::string& alort, const std::string& key,
+std::vector<Section> sections_with_key(const Source& src, const std::string& alort, const std::string& key,
                                        bool& streets) {
   std::vector<Section> by_key;
-  if (!cache) {
-    for_each_row(kSectionColumns + quoted(alort) + " ORDER BY Name46, Plz", [&](Recordset& rs) {
+  if (!src.cache) {
+    for_each_row(src.db, kSectionColumns + quoted(alort) + " ORDER BY Name46, Plz", [&](Recordset& rs) {
       streets = true;
       std::string name = cell(rs, "name46");
       if (street_key(name) == key) by_key.push_back(read_section(rs));
     });
     return by_key;
   }
-  auto found = cache->street_names.find(alort);
-  if (found == cache->street_names.end()) {
+  auto found = src.cache->street_names.find(alort);
+  if (found == src.cache->street_names.end()) {
     std::pair<bool, TextMap<std::vector<std::string>>> place;
-    for_each_row("SELECT Name46 FROM Str_DA WHERE Alort = " + quoted(alort) + " ORDER BY Name46", [&](Recordset& rs) {
-      place.first = true;
-      std::string name = cell(rs, "Name46");
-      std::vector<std::string>& same = place.second[street_key(name)];
-      if (std::find(same.begin(), same.end(), name) == same.end()) {
-        same.push_back(std::move(name));
-        ++cache->entries;
-      }
-    });
-    found = cache->street_names.emplace(alort, std::move(place)).first;
+    for_each_row(src.db, "SELECT Name46 FROM Str_DA WHERE Alort = " + quoted(alort) + " ORDER BY Name46",
+                 [&](Recordset& rs) {
+                   place.first = true;
+                   std::string name = cell(rs, "Name46");
+                   std::vector<std::string>& same = place.second[street_key(name)];
+                   if (std::find(same.begin(), same.end(), name) == same.end()) {
+                     same.push_back(std::move(name));
+                     ++src.cache->entries;
+                   }
+                 });
+    found = src.cache->street_names.emplace(alort, std::move(place)).first;
   }
   streets = found->second.first;
   auto names = found->second.second.find(key);
   if (names == found->second.second.end()) return by_key;
   std::string in;
   for (const std::string& name : names->second) in += (in.empty() ? "" : ", ") + quoted(name);
-  for_each_row(kSectionColumns + quoted(alort) + " AND Name46 IN (" + in + ") ORDER BY Name46, Plz",
+  for_each_row(src.db, kSectionColumns + quoted(alort) + " AND Name46 IN (" + in + ") ORDER BY Name46, Plz",
                [&](Recordset& rs) {
                  Section section = read_section(rs);
                  if (street_key(section.name) == key) by_key.push_back(std::move(section));
@@ -243,15 +246,15 @@ std::vector<Section> sections_with_key(AddressCheckCache* cache, const std::stri
 // database compares), else those whose name normalises to the same key
 // ("Hauptstraße" finds "Hauptstr."). `streets` tells whether the place has
 // any street at all.
-std::vector<Section> sections_of(AddressCheckCache* cache, const std::string& alort, const std::string& strasse,
+std::vector<Section> sections_of(const Source& src, const std::string& alort, const std::string& strasse,
                                  bool& streets) {
   streets = false;
-  std::vector<Section> exact = exact_sections(cache, alort, strasse);
+  std::vector<Section> exact = exact_sections(src, alort, strasse);
   if (!exact.empty()) {
     streets = true;
     return exact;
   }
-  return sections_with_key(cache, alort, street_key(strasse), streets);
+  return sections_with_key(src, alort, street_key(strasse), streets);
 }
 
 bool admits(const Section& s, const std::string& hausnummer) {
@@ -261,11 +264,11 @@ bool admits(const Section& s, const std::string& hausnummer) {
   return Pruefe_Hausnummer(hnr, von, bis, s.typ);
 }
 
-std::string district(AddressCheckCache* cache, const std::string& alort, const std::string& otl) {
+std::string district(const Source& src, const std::string& alort, const std::string& otl) {
   if (otl.empty()) return {};
-  return remembered(cache, &AddressCheckCache::districts, alort + '|' + otl, [&] {
+  return remembered(src, &AddressCheckCache::districts, alort + '|' + otl, [&] {
     std::string name;
-    for_each_row("SELECT Name FROM OTL_DA WHERE ALORT = " + quoted(alort) + " AND Schl = " + quoted(otl),
+    for_each_row(src.db, "SELECT Name FROM OTL_DA WHERE ALORT = " + quoted(alort) + " AND Schl = " + quoted(otl),
                  [&](Recordset& rs) {
                    if (name.empty()) name = cell(rs, "Name");
                  });
@@ -273,18 +276,17 @@ std::string district(AddressCheckCache* cache, const std::string& alort, const s
   });
 }
 
-AddressCandidate candidate(AddressCheckCache* cache, const Place& place, const Section& s) {
-  return {s.plz, place.name, place.zusatz, s.name, district(cache, place.alort, s.otl), s.von, s.bis, s.typ};
+AddressCandidate candidate(const Source& src, const Place& place, const Section& s) {
+  return {s.plz, place.name, place.zusatz, s.name, district(src, place.alort, s.otl), s.von, s.bis, s.typ};
 }
 
 // The check for one place, once the place is settled.
 struct Query {
   std::string plz, ort, strasse, hausnummer;
   bool ort_unknown = false;  // the given place name is unknown; `place` is the postal code's
-  AddressCheckCache* cache = nullptr;
 };
 
-AddressCheck check_in_place(const Query& q, const Place& place) {
+AddressCheck check_in_place(const Source& src, const Query& q, const Place& place) {
   AddressCheck r;
   r.plz = q.plz;
   r.ort = place.name;
@@ -306,11 +308,11 @@ AddressCheck check_in_place(const Query& q, const Place& place) {
 
   bool has_streets = false;
   std::vector<Section> sections;
-  if (!q.strasse.empty()) sections = sections_of(q.cache, place.alort, q.strasse, has_streets);
+  if (!q.strasse.empty()) sections = sections_of(src, place.alort, q.strasse, has_streets);
 
   if (q.strasse.empty() || (!has_streets && sections.empty())) {
     // Without a street (or in a place without a street directory) the place's postal codes decide.
-    const PlaceCodes codes = codes_of(q.cache, place.alort);
+    const PlaceCodes codes = codes_of(src, place.alort);
     const std::string ohne = q.strasse.empty() ? "ohne Straße" : "ohne Straßenverzeichnis";
     if (!q.plz.empty() && contains(codes.all, q.plz)) {
       if (codes.all.size() == 1) return confirmed("Die Postleitzahl " + q.plz + " gilt für ganz " + ort + ".");
@@ -352,7 +354,7 @@ AddressCheck check_in_place(const Query& q, const Place& place) {
     if (street_codes.size() == 1) {  // a street with one postal code decides alone
       for (const Section& s : sections) admitted.push_back(&s);
     } else {
-      for (const Section& s : sections) r.kandidaten.push_back(candidate(q.cache, place, s));
+      for (const Section& s : sections) r.kandidaten.push_back(candidate(src, place, s));
       return set(CheckOutcome::Unknown, "hausnummer_ausserhalb",
                  "Die Hausnummer " + q.hausnummer + " liegt in keinem Abschnitt von " + name + " in " + ort + ".");
     }
@@ -368,7 +370,7 @@ AddressCheck check_in_place(const Query& q, const Place& place) {
     return set(CheckOutcome::Corrected, "plz_passt_nicht_zur_strasse",
                "Die Postleitzahl " + q.plz + " passt nicht zu " + adresse + "; richtig ist " + r.plz + ".");
   }
-  for (const Section* s : admitted) r.kandidaten.push_back(candidate(q.cache, place, *s));
+  for (const Section* s : admitted) r.kandidaten.push_back(candidate(src, place, *s));
   if (q.hausnummer.empty())
     return set(CheckOutcome::Ambiguous, "hausnummer_fehlt",
                name + " in " + ort + " hat mehrere Postleitzahlen (" + joined(codes) +
@@ -394,6 +396,13 @@ std::string_view outcome_name(CheckOutcome outcome) {
 }
 
 AddressCheck check_address(const AddressInput& input) {
+  Session& s = session();
+  if (!s.connection) throw Error(err::kObjectNotSet, "Objektvariable oder With-Blockvariable nicht festgelegt");
+  return check_address(*s.connection, s.check_cache, input);
+}
+
+AddressCheck check_address(Connection& connection, std::shared_ptr<AddressCheckCache>& cache,
+                           const AddressInput& input) {
   Query q;
   q.plz = trim(input.plz);
   q.ort = trim(input.ort);
@@ -424,27 +433,27 @@ AddressCheck check_address(const AddressInput& input) {
   if (q.plz.empty() && q.ort.empty())
     return fail(CheckOutcome::Unknown, "eingabe_fehlt", "Geben Sie eine Postleitzahl oder einen Ort an.");
 
-  q.cache = check_cache();
+  const Source src{connection, usable_cache(connection, cache)};
   std::vector<Place> places;
   if (!q.ort.empty()) {
-    places = places_named(q.cache, q.ort);
+    places = places_named(src, q.ort);
     if (places.empty()) {
       if (q.plz.empty()) return fail(CheckOutcome::Unknown, "ort_unbekannt", "Den Ort „" + q.ort + "“ gibt es nicht.");
-      places = places_with_code(q.cache, q.plz);
+      places = places_with_code(src, q.plz);
       if (places.empty())
         return fail(CheckOutcome::Unknown, "ort_unbekannt",
                     "Weder die Postleitzahl " + q.plz + " noch den Ort „" + q.ort + "“ gibt es.");
       q.ort_unknown = true;
     } else if (places.size() > 1 && !q.plz.empty()) {
       // Several places of that name: the postal code picks among them.
-      std::vector<Place> with_code = places_with_code(q.cache, q.plz), kept;
+      std::vector<Place> with_code = places_with_code(src, q.plz), kept;
       for (const Place& p : places)
         for (const Place& c : with_code)
           if (c.alort == p.alort) kept.push_back(p);
       if (!kept.empty()) places = kept;
     }
   } else {
-    places = places_with_code(q.cache, q.plz);
+    places = places_with_code(src, q.plz);
     if (places.empty()) return fail(CheckOutcome::Unknown, "plz_unbekannt", "Die Postleitzahl " + q.plz + " gibt es nicht.");
   }
 
@@ -453,14 +462,14 @@ AddressCheck check_address(const AddressInput& input) {
     std::vector<Place> kept;
     for (const Place& p : places) {
       bool streets = false;
-      if (!sections_of(q.cache, p.alort, q.strasse, streets).empty()) kept.push_back(p);
+      if (!sections_of(src, p.alort, q.strasse, streets).empty()) kept.push_back(p);
     }
     if (kept.size() == 1) places = kept;
   }
-  if (places.size() == 1) return check_in_place(q, places.front());
+  if (places.size() == 1) return check_in_place(src, q, places.front());
 
   for (const Place& p : places) {
-    const PlaceCodes codes = codes_of(q.cache, p.alort);
+    const PlaceCodes codes = codes_of(src, p.alort);
     r.kandidaten.push_back({codes.delivery.size() == 1 ? codes.delivery.front() : "", p.name, p.zusatz, "", "", "",
                             "", ""});
   }

@@ -15,10 +15,12 @@
 // section (or, without a street, not one of the place's postal codes).
 #pragma once
 
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "noxplz/db.h"
 #include "noxplz/reason.h"
 
 namespace noxplz {
@@ -43,8 +45,18 @@ struct AddressCheck {
   std::vector<AddressCandidate> kandidaten;  // ambiguous: the answers the data allows
 };
 
-// Checks one address on the thread's shared connection. Raises database
-// errors (error 91 without a connection).
+// What the checks read, kept while the connection's data stays the same
+// (Connection::DataStamp); defined in address_check.cc.
+struct AddressCheckCache;
+
+// Checks one address on `connection`. `cache` keeps what the checks read
+// there: it is made, emptied when the data stamp changes, and dropped when
+// the backend reports no stamp. Raises database errors.
+AddressCheck check_address(Connection& connection, std::shared_ptr<AddressCheckCache>& cache,
+                           const AddressInput& input);
+
+// Checks one address on the thread's shared connection with the session's
+// cache. Raises database errors (error 91 without a connection).
 AddressCheck check_address(const AddressInput& input);
 
 // "verifiziert", "korrigiert", "mehrdeutig", "unbekannt".

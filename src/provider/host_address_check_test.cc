@@ -1,0 +1,152 @@
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "manager/session.h"
+#include "noxplz/error.h"
+#include "noxplz/lookup.h"
+#include "provider/address_check.h"
+#include "testing/postal_fixture.h"
+#include "testing/scripted_toolkit.h"
+#include "testing/temp_database.h"
+
+namespace noxplz {
+namespace {
+
+std::string kind(HouseNumbers h) {
+  switch (h) {
+    case HouseNumbers::all: return "N";
+    case HouseNumbers::even: return "G";
+    case HouseNumbers::odd: return "U";
+  }
+  return "?";
+}
+
+// verdict|plz|place|street|house number|reason code
+std::string line(const AddressCheckResult& r) {
+  return std::string(verdict_name(r.verdict)) + "|" + r.address.plz + "|" + r.address.place + "|" + r.address.street +
+         "|" + r.address.house_number + "|" + r.reason.code;
+}
+
+std::vector<std::string> candidate_lines(const AddressCheckResult& r) {
+  std::vector<std::string> out;
+  for (const CandidateAddress& c : r.candidates)
+    out.push_back(c.plz + "|" + c.place + "|" + c.place_addition + "|" + c.street + "|" + c.district + "|" +
+                  c.house_from + "-" + c.house_to + "|" + kind(c.house_numbers));
+  return out;
+}
+using Lines = std::vector<std::string>;
+
+// The fixture database on a connection of the test's own. Any dialog fails
+// the test; the thread's session is checked to stay as it was.
+class HostAddressCheckTest : public ::testing::Test {
+ protected:
+  HostAddressCheckTest() : toolkit_(std::make_shared<testing::ScriptedToolkit>()), use_(toolkit_) {
+    testing::fill_postal_fixture(db_);
+    session() = Session{};
+  }
+  ~HostAddressCheckTest() override {
+    EXPECT_EQ(toolkit_->log(), std::vector<std::string>{}) << "the address check shows nothing";
+    session() = Session{};
+  }
+  Connection& db() { return *db_.connection(); }
+
+  testing::TempDatabase db_;
+  std::shared_ptr<testing::ScriptedToolkit> toolkit_;
+  ScopedToolkit use_;
+};
+
+TEST_F(HostAddressCheckTest, VerdictReasonAddressAndCandidates) {
+  struct Case {
+    PostalAddress in;
+    std::string want;
+    Lines candidates;
+  };
+  const Case cases[] = {
+      // Confirmed, in the tables' spelling, the house number split off the street.
+      {{"", "berlin", "Hauptstraße 12", ""}, "verifiziert|10117|Berlin|Hauptstr.|12|bestaetigt", {}},
+      {{"10115", "Berlin", "Lindenweg", "3"}, "verifiziert|10115|Berlin|Lindenweg|3|bestaetigt", {}},
+      // The code of another section of the same street is corrected, never verified.
+      {{"10117", "Berlin", "Hauptstr.", "5"}, "korrigiert|10115|Berlin|Hauptstr.|5|plz_passt_nicht_zur_strasse", {}},
+      {{"60311", "Frankfurt", "Zeil 3", ""}, "korrigiert|60313|Frankfurt|Zeil|3|plz_passt_nicht_zur_strasse", {}},
+      // Several sections: the candidates carry range, parity and district.
+      {{"", "Berlin", "Hauptstr.", ""},
+       "mehrdeutig||Berlin|Hauptstr.||hausnummer_fehlt",
+       {"10115|Berlin||Hauptstr.|Mitte|0001-0009|N", "10117|Berlin||Hauptstr.|Tiergarten|0002-0020|G",
+        "10119|Berlin||Hauptstr.|Tiergarten|0011-0099|U"}},
+      // Two places of one name: the candidates tell them apart by their addition.
+      {{"", "Frankfurt", "", ""},
+       "mehrdeutig||Frankfurt|||ort_mehrdeutig",
+       {"15230|Frankfurt|(Oder)|||-|N", "60311|Frankfurt|am Main|||-|N"}},
+      // A house number in no section: unknown, with the street's sections.
+      {{"", "Berlin", "Hauptstr. 100", ""}, "unbekannt||Berlin|Hauptstr.|100|hausnummer_ausserhalb",
+       {"10115|Berlin||Hauptstr.|Mitte|0001-0009|N", "10117|Berlin||Hauptstr.|Tiergarten|0002-0020|G",
+        "10119|Berlin||Hauptstr.|Tiergarten|0011-0099|U"}},
+      {{"", "Xanten", "", ""}, "unbekannt||Xanten|||ort_unbekannt", {}},
+      {{"10115", "Berlin", "Gartenweg 3", ""}, "unbekannt|10115|Berlin|Gartenweg|3|strasse_unbekannt", {}},
+      {{"", "", "Hauptstr. 5", ""}, "unbekannt|||Hauptstr.|5|eingabe_fehlt", {}},
+      {{"10115", "Gro\xc3", "", ""}, "unbekannt|10115|Gro\xc3|||eingabe_ungueltig", {}},
+  };
+  // The second pass answers from what the first one kept.
+  for (int pass = 0; pass < 2; ++pass)
+    for (const Case& c : cases) {
+      SCOPED_TRACE(std::to_string(pass) + ": " + c.in.plz + "|" + c.in.place + "|" + c.in.street);
+      const AddressCheckResult r = check_address(db(), c.in);
+      EXPECT_EQ(line(r), c.want);
+      EXPECT_EQ(candidate_lines(r), c.candidates);
+      EXPECT_FALSE(r.reason.hinweis.empty());
+    }
+}
+
+// The host's connection is used, not the session's; the session's
+// connection and its own store of the checks stay as they were, and what
+// one connection's data gave is never answered for another.
+TEST_F(HostAddressCheckTest, UsesTheGivenConnectionAndLeavesTheSessionAlone) {
+  testing::TempDatabase other;  // the same places, Lindenweg with another postal code
+  testing::fill_postal_fixture(other);
+  other.exec("UPDATE STR_DA SET PLZ = '10117' WHERE NAME46 = 'Lindenweg'");
+  session().connection = other.connection();
+  const AddressInput lindenweg{"", "Berlin", "Lindenweg 3", ""};
+  EXPECT_EQ(check_address(lindenweg).plz, "10117");  // the session's check fills its store
+  const std::shared_ptr<AddressCheckCache> session_cache = session().check_cache;
+
+  const PostalAddress address{"", "Berlin", "Lindenweg 3", ""};
+  EXPECT_EQ(line(check_address(db(), address)), "verifiziert|10115|Berlin|Lindenweg|3|bestaetigt");
+  EXPECT_EQ(line(check_address(*other.connection(), address)), "verifiziert|10117|Berlin|Lindenweg|3|bestaetigt");
+  EXPECT_EQ(line(check_address(db(), address)), "verifiziert|10115|Berlin|Lindenweg|3|bestaetigt");
+
+  EXPECT_EQ(session().connection, other.connection());
+  EXPECT_EQ(session().check_cache, session_cache);
+  EXPECT_EQ(check_address(lindenweg).plz, "10117");
+}
+
+// A change of the data through another connection is seen by the next check.
+TEST_F(HostAddressCheckTest, SeesChangesOfTheData) {
+  const PostalAddress lindenweg{"", "Berlin", "Lindenweg", "3"};
+  EXPECT_EQ(line(check_address(db(), lindenweg)), "verifiziert|10115|Berlin|Lindenweg|3|bestaetigt");
+  ConnectionPtr writer = open_connection(db_.connection_string());
+  writer->Execute("UPDATE STR_DA SET PLZ = '10117' WHERE NAME46 = 'Lindenweg'");
+  EXPECT_EQ(line(check_address(db(), lindenweg)), "verifiziert|10117|Berlin|Lindenweg|3|bestaetigt");
+  writer->Execute("DELETE FROM STR_DA WHERE NAME46 = 'Lindenweg'");
+  EXPECT_EQ(line(check_address(db(), lindenweg)), "unbekannt||Berlin|Lindenweg|3|strasse_unbekannt");
+}
+
+TEST_F(HostAddressCheckTest, DatabaseFailuresAreThrownNotShown) {
+  testing::TempDatabase broken;
+  broken.exec("DROP TABLE ORT_DA");
+  EXPECT_THROW(check_address(*broken.connection(), {"", "Berlin", "", ""}), Error);
+  db().Close();
+  try {
+    check_address(db(), {"10115", "Berlin", "", ""});
+    ADD_FAILURE() << "no error";
+  } catch (const Error& e) {
+    EXPECT_EQ(e.number, err::kDbConnectionClosed);
+  }
+  // Without a connection the session's check raises error 91, as before.
+  EXPECT_THROW(check_address(AddressInput{"10115", "Berlin", "", ""}), Error);
+}
+
+}  // namespace
+}  // namespace noxplz
