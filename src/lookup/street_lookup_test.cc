@@ -61,6 +61,37 @@ TEST_F(StreetLookupTest, StreetErrorsShowTheirFixedTexts) {
   EXPECT_FALSE(Ermittle_Strassen("11000000", t, s, ""));
 }
 
+// The list of all streets of a place is kept between calls, but never past a
+// change of the data: by this connection, by another one, or of the schema.
+TEST_F(StreetLookupTest, AllStreetsOfAPlaceFollowEveryChangeOfTheData) {
+  auto all_streets = [] {
+    VariantTable t;
+    std::string alle;
+    Ermittle_Strassen("11000000", t, alle, "");
+    Rows found = rows(t);
+    return std::to_string(found.size()) + " " + (found.empty() ? "" : found.front());
+  };
+  const std::string before = all_streets();
+  ASSERT_EQ(all_streets(), before);
+  db_.exec("UPDATE STR_DA SET NAME46 = 'Aalweg' WHERE ALORT = '11000000' AND PLZ = '10119'");
+  const std::string renamed = all_streets();
+  EXPECT_NE(renamed, before);
+  EXPECT_EQ(renamed.substr(renamed.find(' ') + 1, 6), "Aalweg");
+
+  ConnectionPtr other = open_connection(db_.connection_string());
+  other->Execute("DELETE FROM STR_DA WHERE ALORT = '11000000' AND NAME46 = 'Aalweg'");
+  EXPECT_EQ(std::stoi(all_streets()), std::stoi(renamed) - 1);
+
+  session().MitOrtteiAnzeige = true;  // another list: with the district names
+  all_streets();
+  db_.exec("DROP TABLE STR_DA");
+  tk().ExpectMsgBox("Fehler bei der Ermittlung der Strassen\n" +
+                    db_.error_of("SELECT name46, Plz, HNRVon, HNRBis, HNR_Typ, OTL_Schl FROM Str_DA WHERE Alort = "
+                                 "'11000000' order by Name46"));
+  EXPECT_EQ(all_streets(), "0 ");
+  tk().Verify();
+}
+
 TEST(PruefeHausnummerTest, ComparesHouseNumbersAsNumbers) {
   struct Case {
     const char *hnr, *von, *bis, *typ;

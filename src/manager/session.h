@@ -18,6 +18,7 @@ struct RecordCounters {
 };
 
 struct AddressCheckCache;
+struct StreetListCache;
 
 struct Session {
   ConnectionPtr connection;
@@ -38,6 +39,8 @@ struct Session {
   // What the address check read from this session's connection, kept while
   // the data stays the same.
   std::shared_ptr<AddressCheckCache> check_cache;
+  // The last places' lists of all streets (Ermittle_Strassen), kept likewise.
+  std::shared_ptr<StreetListCache> street_lists;
 
   RecordCounters counters;
 };

@@ -434,20 +434,24 @@ class SqliteBackend final : public DbBackend {
     db_->Close();
   }
 
-  // PRAGMA data_version moves with every commit of another connection; this
-  // connection's own changes show in its change count.
+  // PRAGMA data_version moves with every commit of another connection, the
+  // schema cookie with every change of a table or index, and this
+  // connection's own row changes show in its change count; the three are
+  // mixed into one number.
   std::optional<uint64_t> DataVersion() override {
     std::lock_guard lock(mutex_);
     sqlite3* h = db_->handle;
     if (!h) return std::nullopt;
-    if (!data_version_ && sqlite3_prepare_v3(h, "PRAGMA data_version", -1, SQLITE_PREPARE_PERSISTENT,
-                                             &data_version_, nullptr) != SQLITE_OK)
+    if (!data_version_ && sqlite3_prepare_v3(h, "SELECT * FROM pragma_data_version, pragma_schema_version", -1,
+                                             SQLITE_PREPARE_PERSISTENT, &data_version_, nullptr) != SQLITE_OK)
       return std::nullopt;
     const int rc = sqlite3_step(data_version_);
     const uint64_t other = rc == SQLITE_ROW ? static_cast<uint64_t>(sqlite3_column_int64(data_version_, 0)) : 0;
+    const uint64_t schema = rc == SQLITE_ROW ? static_cast<uint64_t>(sqlite3_column_int64(data_version_, 1)) : 0;
     sqlite3_reset(data_version_);
     if (rc != SQLITE_ROW) return std::nullopt;
-    return (other << 40) ^ static_cast<uint64_t>(sqlite3_total_changes64(h));
+    return (other * 0x9E3779B97F4A7C15ULL) ^ (schema * 0xC2B2AE3D27D4EB4FULL) ^
+           static_cast<uint64_t>(sqlite3_total_changes64(h));
   }
 
   RecordsetPtr Execute(std::string_view sql, int32_t& records_affected, int32_t timeout_seconds) override {
@@ -942,7 +946,7 @@ class SqliteBackend final : public DbBackend {
   RewrittenSql rewritten_;
   LiftedQuery lifted_;
   std::vector<std::pair<std::string, sqlite3_stmt*>> cache_;  // most recently used first
-  sqlite3_stmt* data_version_ = nullptr;  // PRAGMA data_version, prepared on first use
+  sqlite3_stmt* data_version_ = nullptr;  // data and schema version, prepared on first use
   bool wal_checked_ = false;  // the switch to the WAL journal was tried
   int dml_run_ = 0;  // data changes since the last other statement (up to kBulkRunLength)
   bool batch_open_ = false;
