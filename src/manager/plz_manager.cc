@@ -63,6 +63,9 @@ void clsPlzManager::Reset() {
   s.connectionstring.clear();
   s.OrtTabelle.reset();
   s.StrTabelle.reset();
+  // What was kept of the connection's data goes with it.
+  s.check_cache.reset();
+  s.street_lists.reset();
   s.connection.reset();
 }
 
