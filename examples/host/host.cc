@@ -110,13 +110,14 @@ int main(int argc, char** argv) {
     //    a wrong postal code is corrected (or the choices are listed), never verified.
     const std::string street = section->name + " " + section->house_from;
     std::cout << "Prüfung ohne Postleitzahl:\n";
-    const noxplz::AddressCheckResult found = noxplz::check_address(*db, {"", place->name, street, ""});
+    const noxplz::AddressCheckResult found = noxplz::check_address(*db, {.place = place->name, .street = street});
     show(found);
     if (found.verdict != noxplz::AddressVerdict::verified || found.address.plz != section->plz)
       return fail("Die Adresse wurde nicht mit der Postleitzahl " + section->plz + " bestätigt.");
 
     std::cout << "Prüfung mit falscher Postleitzahl 00000:\n";
-    const noxplz::AddressCheckResult wrong = noxplz::check_address(*db, {"00000", place->name, street, ""});
+    const noxplz::AddressCheckResult wrong =
+        noxplz::check_address(*db, {.plz = "00000", .place = place->name, .street = street});
     show(wrong);
     if (wrong.verdict == noxplz::AddressVerdict::verified || wrong.reason.hinweis.empty())
       return fail("Eine falsche Postleitzahl wurde nicht erkannt.");

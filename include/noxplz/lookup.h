@@ -97,12 +97,13 @@ std::vector<Street> find_streets(Connection& connection, const PlaceKey& place,
 std::vector<Street> find_streets(Connection& connection, const PlaceName& place,
                                  std::string_view name_prefix = {}, StreetOptions options = {});
 
-// An address as a user writes it, or as the check answers it.
+// An address as a user writes it, or as the check answers it. The members
+// have initialisers, so {.place = "Berlin"} names only what is known.
 struct PostalAddress {
-  std::string plz;           // postal code; "" when not known
-  std::string place;         // place name (Ort), without its addition; "" when not known
-  std::string street;        // street; may end with the house number when house_number is ""
-  std::string house_number;  // e.g. "12a"
+  std::string plz{};           // postal code; "" when not known
+  std::string place{};         // place name (Ort), without its addition; "" when not known
+  std::string street{};        // street; may end with the house number when house_number is ""
+  std::string house_number{};  // e.g. "12a"
 };
 
 // What the data says about an address.
