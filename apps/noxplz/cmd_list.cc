@@ -230,7 +230,9 @@ int run_pruefe_liste(const Globals& globals, const ListOptions& o) {
 
 // An address of one input line: "PLZ;Ort;Straße[;Hausnummer]" (or with tabs),
 // or free text "Straße Nr, PLZ Ort" / "PLZ Ort, Straße Nr" / "PLZ Ort".
-batch::ListAddress parse_address_line(const std::string& line) {
+// Without a postal code "A, B" reads as "Ort, Straße"; `swapped` reads it as
+// "Straße, Ort".
+batch::ListAddress parse_address_line(const std::string& line, bool swapped = false) {
   batch::ListAddress a;
   std::vector<std::string> f;
   if (line.find(';') != std::string::npos || line.find('\t') != std::string::npos) {
@@ -255,11 +257,21 @@ batch::ListAddress parse_address_line(const std::string& line) {
     return a;
   }
   std::string left = text::trim(line.substr(0, comma)), right = text::trim(line.substr(comma + 1));
-  const bool right_is_place = !right.empty() && right[0] >= '0' && right[0] <= '9';
+  const bool right_is_place = swapped || (!right.empty() && right[0] >= '0' && right[0] <= '9');
   code_and_place(right_is_place ? right : left, a);
   a.strasse = right_is_place ? left : right;
   split_house_number(a.strasse, a.hausnummer);
   return a;
+}
+
+// Whether "A, B" without a postal code can also be read the other way round
+// ("Lindenweg 3, Berlin" as well as "Berlin, Lindenweg 3").
+bool readable_both_ways(const std::string& line) {
+  if (line.find(';') != std::string::npos || line.find('\t') != std::string::npos) return false;
+  const size_t comma = line.rfind(',');
+  if (comma == std::string::npos) return false;
+  const std::string right = text::trim(line.substr(comma + 1));
+  return !right.empty() && !(right[0] >= '0' && right[0] <= '9');
 }
 
 std::string address_text(const std::string& plz, const std::string& ort, const std::string& strasse,
@@ -284,8 +296,14 @@ int run_pruefe_lines(const Globals& globals, bool json) {
     if (!line.empty() && line.back() == '\r') line.pop_back();
     if (text::trim(line).empty()) continue;
     ++count;
-    const batch::ListAddress a = parse_address_line(line);
-    const batch::RowResult r = batch::check_list_address(context.manager(), a, names);
+    batch::ListAddress a = parse_address_line(line);
+    batch::RowResult r = batch::check_list_address(context.manager(), a, names);
+    if (r.status == batch::Status::Unbekannt && r.grund == "ort_unbekannt" && readable_both_ways(line)) {
+      // "Straße, Ort" without a postal code: the place may stand on the right.
+      batch::ListAddress other = parse_address_line(line, true);
+      batch::RowResult checked = batch::check_list_address(context.manager(), other, names);
+      if (checked.status != batch::Status::Unbekannt) a = std::move(other), r = std::move(checked);
+    }
     const bool right = r.status == batch::Status::Geprueft || r.status == batch::Status::Korrigiert;
     all_right = all_right && right;
     if (json) {

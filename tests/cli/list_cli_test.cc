@@ -370,11 +370,13 @@ TEST_F(ListCliTest, PruefeReadsAddressesFromStandardInput) {
   input.input = code + ";" + place + ";" + street + " 7\r\n" +  // the spreadsheet form
                 "\n" +                                         // blank lines are skipped
                 street + " 7, " + code + " " + place + "\n" +   // free text
+                street + " 7, " + place + "\n" +                // no postal code: either order
+                place + ", " + street + " 7\n" +
                 "99999 Nirgendwo\n";
   RunResult r = noxplz({"pruefe", "--json"}, input);
   EXPECT_EQ(r.code, 3) << describe(r);  // not every address is right
   json out = json::parse(r.out);
-  ASSERT_EQ(out.size(), 3u) << r.out;
+  ASSERT_EQ(out.size(), 5u) << r.out;
   for (size_t i = 0; i < 2; ++i) {
     EXPECT_EQ(out[i]["status"], "geprueft") << out[i].dump();
     EXPECT_EQ(out[i]["plz"], code);
@@ -383,8 +385,14 @@ TEST_F(ListCliTest, PruefeReadsAddressesFromStandardInput) {
     EXPECT_EQ(out[i]["hausnummer"], "7");
     EXPECT_EQ(out[i]["geprueft"], true);
   }
-  EXPECT_EQ(out[2]["status"], "unbekannt");
-  EXPECT_EQ(out[2]["geprueft"], false);
+  for (size_t i = 2; i < 4; ++i) {  // the postal code filled in
+    EXPECT_EQ(out[i]["status"], "korrigiert") << out[i].dump();
+    EXPECT_EQ(out[i]["plz"], code);
+    EXPECT_EQ(out[i]["ort"], place);
+    EXPECT_EQ(out[i]["strasse"], street);
+  }
+  EXPECT_EQ(out[4]["status"], "unbekannt");
+  EXPECT_EQ(out[4]["geprueft"], false);
 
   RunResult text = noxplz({"pruefe"}, input);
   EXPECT_NE(text.out.find("geprueft    " + code + " " + place + ", " + street + " 7\n"), std::string::npos)
