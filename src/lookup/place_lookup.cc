@@ -2,6 +2,7 @@
 // Ermittle_Plz, Ermittle_Postleitzahl, Ermittle_Ortsteil.
 #include "lookup/db_access.h"
 #include "lookup/global.h"
+#include "lookup/list_cache.h"
 #include "noxplz/ui.h"
 
 namespace noxplz {
@@ -52,9 +53,17 @@ bool places_with_first_postal_code(const std::string& name, VariantTable& tabell
 
 }  // namespace
 
+// The place lists of this many name prefixes are kept (see list_cache.h):
+// the first letters of place names recur from dialog to dialog.
+constexpr size_t kPlaceListsKept = 32;
+
 bool Ermittle_Orte(const std::string& name, VariantTable& tabelle) {
   try {
-    return places_with_first_postal_code(name, tabelle);
+    StreetListCache* cache = lookup::kept_lists();
+    if (cache && lookup::take_kept(cache->place_lists, name, tabelle)) return tabelle.UpperBound(1) > 0;
+    const bool found = places_with_first_postal_code(name, tabelle);
+    if (cache) lookup::keep(cache->place_lists, name, tabelle, kPlaceListsKept);
+    return found;
   } catch (const std::exception&) {
     // The classic statements below fail the same way and report it.
   }

@@ -43,6 +43,32 @@ TEST_F(PlaceLookupTest, ErmittleOrteWritesCurrentPlacesInNameAdditionKeyOrder) {
   EXPECT_EQ(t.UpperBound(1), 7);
 }
 
+// A place list is kept for its prefix, and asked again after any change.
+TEST_F(PlaceLookupTest, KeptPlaceListsFollowEveryChangeOfTheData) {
+  auto places = [](const char* prefix) {
+    VariantTable t;
+    Ermittle_Orte(prefix, t);
+    return rows(t);
+  };
+  const Rows before = places("Fr");
+  ASSERT_EQ(places("Fr"), before);
+  // The same list, asked again without a change, even an empty one.
+  EXPECT_EQ(places("Xanten"), Rows{});
+  EXPECT_EQ(places("Xanten"), Rows{});
+
+  db_.exec("UPDATE ORT_DA SET OZUSATZ = 'an der Oder' WHERE ALORT = '12000000'");
+  EXPECT_EQ(places("Fr"), (Rows{"Frankfurt|am Main|06000000|60311", "Frankfurt|an der Oder|12000000|15230"}));
+  ConnectionPtr other = open_connection(db_.connection_string());
+  other->Execute("DELETE FROM ORT_DA WHERE ALORT = '06000000'");
+  EXPECT_EQ(places("Fr"), Rows{"Frankfurt|an der Oder|12000000|15230"});
+  db_.exec("DROP TABLE ORT_DA");
+  tk().ExpectMsgBox("Fehler bei der Ermittlung des Bestimmungsortes\n" +
+                    db_.error_of("SELECT ALORT_Neu, Oname, ozusatz, ALORT FROM Ort_DA WHERE OName like 'Fr%' ORDER BY "
+                                 "OName, OZusatz, ALORT"));
+  EXPECT_EQ(places("Fr"), Rows{});
+  tk().Verify();
+}
+
 TEST_F(PlaceLookupTest, ValuesWithApostrophesFindTheirRowsAndCannotChangeTheStatement) {
   VariantTable t;
   ASSERT_TRUE(Ermittle_Orte("D'O", t));

@@ -1,28 +1,14 @@
 // Street lookups and the house-number check: Ermittle_Strassen,
 // Pruefe_Strasse, Pruefe_Hausnummer.
 #include <algorithm>
-#include <list>
 #include <map>
-#include <optional>
 
 #include "lookup/db_access.h"
 #include "lookup/global.h"
+#include "lookup/list_cache.h"
 #include "noxplz/ui.h"
 
 namespace noxplz {
-
-// The lists of all streets of the last few places, as Ermittle_Strassen
-// wrote them, for as long as the connection's data stamp stays the same: a
-// click on a place, an emptied street field and the answer "list all
-// streets" read the same thousands of sections again.
-struct StreetListCache {
-  struct Entry {
-    std::string key;  // place key | district display
-    std::shared_ptr<const VariantTable> table;
-  };
-  std::optional<DataStamp> stamp;
-  std::list<Entry> entries;  // most recently used first
-};
 
 using lookup::run;
 using lookup::ScopedRecordset;
@@ -31,20 +17,6 @@ using lookup::trimmed;
 namespace {
 
 constexpr size_t kStreetListsKept = 4;
-
-// The session's cache, emptied when the data changed; nullptr when the
-// backend cannot tell whether it did.
-StreetListCache* street_lists() {
-  Session& s = session();
-  const std::optional<DataStamp> stamp = s.connection ? s.connection->DataStamp() : std::nullopt;
-  if (!stamp) {
-    s.street_lists.reset();
-    return nullptr;
-  }
-  if (!s.street_lists) s.street_lists = std::make_shared<StreetListCache>();
-  if (s.street_lists->stamp != stamp) *s.street_lists = StreetListCache{stamp, {}};
-  return s.street_lists.get();
-}
 
 // Number of street rows of a place.
 int32_t count_streets(const std::string& alort) {
@@ -64,17 +36,9 @@ bool Ermittle_Strassen(const std::string& alort, VariantTable& tabelle, std::str
 
     // All streets of a place: from the cache when this session listed them
     // since the data last changed.
-    StreetListCache* cache = strasse.empty() ? street_lists() : nullptr;
+    StreetListCache* cache = strasse.empty() ? lookup::kept_lists() : nullptr;
     const std::string cache_key = alort + "|" + (session().MitOrtteiAnzeige ? "1" : "0");
-    if (cache) {
-      auto hit = std::find_if(cache->entries.begin(), cache->entries.end(),
-                              [&](const StreetListCache::Entry& e) { return e.key == cache_key; });
-      if (hit != cache->entries.end()) {
-        cache->entries.splice(cache->entries.begin(), cache->entries, hit);
-        tabelle = *hit->table;
-        return tabelle.UpperBound(1) > 0;
-      }
-    }
+    if (cache && lookup::take_kept(cache->entries, cache_key, tabelle)) return tabelle.UpperBound(1) > 0;
     const int64_t failures_before = lookup_failures_shown();
 
     std::string sql = "SELECT name46, Plz, HNRVon, HNRBis, HNR_Typ, OTL_Schl FROM Str_DA WHERE Alort = '" +
@@ -127,10 +91,8 @@ bool Ermittle_Strassen(const std::string& alort, VariantTable& tabelle, std::str
     }  // closed before a question is shown
     // Kept only when nothing went wrong on the way (a failed district lookup
     // is asked again, and reports again, next time).
-    if (cache && lookup_failures_shown() == failures_before) {
-      cache->entries.push_front({cache_key, std::make_shared<const VariantTable>(tabelle)});
-      if (cache->entries.size() > kStreetListsKept) cache->entries.pop_back();
-    }
+    if (cache && lookup_failures_shown() == failures_before)
+      lookup::keep(cache->entries, cache_key, tabelle, kStreetListsKept);
     if (!result && !strasse.empty() && !counted) anzahl = count_streets(alort);
 
     if (!result && anzahl > 0) {
@@ -190,4 +152,33 @@ bool Pruefe_Hausnummer(std::string& hausnummer, std::string& von, std::string& b
   return ok_von && ok_bis && low <= 0 && high <= 0;
 }
 
+namespace lookup {
+
+StreetListCache* kept_lists() {
+  Session& s = session();
+  const std::optional<DataStamp> stamp = s.connection ? s.connection->DataStamp() : std::nullopt;
+  if (!stamp) {
+    s.street_lists.reset();
+    return nullptr;
+  }
+  if (!s.street_lists) s.street_lists = std::make_shared<StreetListCache>();
+  if (s.street_lists->stamp != stamp) *s.street_lists = StreetListCache{stamp, {}, {}};
+  return s.street_lists.get();
+}
+
+bool take_kept(std::list<StreetListCache::Entry>& lists, const std::string& key, VariantTable& tabelle) {
+  auto hit = std::find_if(lists.begin(), lists.end(), [&](const StreetListCache::Entry& e) { return e.key == key; });
+  if (hit == lists.end()) return false;
+  lists.splice(lists.begin(), lists, hit);
+  tabelle = *hit->table;
+  return true;
+}
+
+void keep(std::list<StreetListCache::Entry>& lists, const std::string& key, const VariantTable& tabelle,
+          size_t limit) {
+  lists.push_front({key, std::make_shared<const VariantTable>(tabelle)});
+  if (lists.size() > limit) lists.pop_back();
+}
+
+}  // namespace lookup
 }  // namespace noxplz
