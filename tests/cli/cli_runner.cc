@@ -1,5 +1,7 @@
 #include "cli_runner.h"
 
+#include <gtest/gtest.h>
+
 #include <poll.h>
 #include <pty.h>
 #include <signal.h>
@@ -108,6 +110,20 @@ RunResult run(const std::vector<std::string>& args, const RunOptions& options) {
   waitpid(pid, &status, 0);
   result.code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
   return result;
+}
+
+std::string describe(const RunResult& r) {
+  return "exit " + std::to_string(r.code) + (r.timed_out ? " (Zeit abgelaufen)" : "") + "\n--- stdout\n" + r.out +
+         "\n--- stderr\n" + r.err;
+}
+
+std::filesystem::path fresh_test_dir(const std::string& prefix) {
+  const std::filesystem::path dir =
+      std::filesystem::temp_directory_path() /
+      (prefix + std::to_string(::getpid()) + "_" + ::testing::UnitTest::GetInstance()->current_test_info()->name());
+  std::filesystem::remove_all(dir);
+  std::filesystem::create_directories(dir);
+  return dir;
 }
 
 }  // namespace noxplz::cli_test

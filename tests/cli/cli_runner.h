@@ -4,6 +4,7 @@
 // the test instead of hanging it.
 #pragma once
 
+#include <filesystem>
 #include <map>
 #include <optional>
 #include <string>
@@ -31,5 +32,12 @@ struct RunOptions {
 std::string program();
 
 RunResult run(const std::vector<std::string>& args, const RunOptions& options = {});
+
+// Exit code, standard output and standard error of a run, for a failure message.
+std::string describe(const RunResult& r);
+
+// An empty directory for the running test, named after it under the system's
+// temporary directory; the test removes it.
+std::filesystem::path fresh_test_dir(const std::string& prefix);
 
 }  // namespace noxplz::cli_test

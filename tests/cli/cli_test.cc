@@ -23,11 +23,6 @@ namespace {
 namespace fs = std::filesystem;
 using nlohmann::json;
 
-std::string describe(const RunResult& r) {
-  return "exit " + std::to_string(r.code) + (r.timed_out ? " (Zeit abgelaufen)" : "") + "\n--- stdout\n" + r.out +
-         "\n--- stderr\n" + r.err;
-}
-
 RunOptions piped(std::string input = "") {
   RunOptions o;
   o.input = std::move(input);
@@ -43,10 +38,7 @@ RunOptions terminal(std::string input) {
 class CliTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    dir_ = fs::temp_directory_path() / ("noxplz_cli_" + std::to_string(::getpid()) + "_" +
-                                        ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    fs::remove_all(dir_);
-    fs::create_directories(dir_);
+    dir_ = fresh_test_dir("noxplz_cli_");
   }
   void TearDown() override {
     server_.reset();

@@ -19,11 +19,6 @@ namespace {
 namespace fs = std::filesystem;
 using nlohmann::json;
 
-std::string describe(const RunResult& r) {
-  return "exit " + std::to_string(r.code) + (r.timed_out ? " (Zeit abgelaufen)" : "") + "\n--- stdout\n" + r.out +
-         "\n--- stderr\n" + r.err;
-}
-
 std::string read_file(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
   return std::string((std::istreambuf_iterator<char>(in)), {});
@@ -89,10 +84,7 @@ std::vector<std::vector<std::string>> parse_output(std::string bytes) {
 class ListCliTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    dir_ = fs::temp_directory_path() / ("noxplz_list_cli_" + std::to_string(::getpid()) + "_" +
-                                        ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    fs::remove_all(dir_);
-    fs::create_directories(dir_);
+    dir_ = fresh_test_dir("noxplz_list_cli_");
   }
   void TearDown() override { fs::remove_all(dir_); }
 
