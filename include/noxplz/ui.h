@@ -189,10 +189,16 @@ class ListBox : public Control {
   ListBox(Form& owner, std::string name, Geometry geometry, int32_t tab_index);
   void Clear();
   void AddItem(std::string_view item);
-  int32_t ListCount() const { return static_cast<int32_t>(items_.size()); }
+  // Replaces all items at once (the selection is cleared as by Clear). The
+  // lines are shared, not copied: a long list kept elsewhere costs nothing.
+  void SetItems(std::shared_ptr<const std::vector<std::string>> items);
+  int32_t ListCount() const { return static_cast<int32_t>(Items().size()); }
   // Item i; error 381 (invalid index) outside 0..ListCount-1.
   const std::string& List(int32_t index) const;
-  const std::vector<std::string>& Items() const { return items_; }
+  const std::vector<std::string>& Items() const;
+  // Counts the times the items were cleared or replaced: a view that shows
+  // them rebuilds when it changes, and only appends otherwise.
+  uint64_t ItemsGeneration() const { return generation_; }
   int32_t ListIndex() const { return list_index_; }
   // Selects a row (-1 = none); raises Click for a row. Error 380 outside -1..ListCount-1.
   void ListIndex(int32_t index);
@@ -207,7 +213,9 @@ class ListBox : public Control {
   std::function<void(int& key_code, int shift)> KeyDown;
 
  private:
-  std::vector<std::string> items_;
+  std::shared_ptr<const std::vector<std::string>> items_;  // null: none
+  std::vector<std::string>* own_items_ = nullptr;         // items_ when made here by AddItem
+  uint64_t generation_ = 0;
   int32_t list_index_ = -1;
 };
 

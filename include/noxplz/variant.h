@@ -31,7 +31,9 @@ class Variant {
   bool is_null() const { return type() == Type::Null; }
 
   // Text form: Empty and Null give "", Long its decimal digits, Boolean "True"/"False".
-  std::string as_text() const;
+  // A value about to go away hands its text over instead of copying it.
+  std::string as_text() const&;
+  std::string as_text() &&;
   // Numeric form; a text that is no whole number raises error 13.
   int32_t as_long() const;
   // Boolean form with the classic text conversion ("True"/"False" in any case, numbers).
@@ -59,6 +61,9 @@ bool text_to_bool(std::string_view text);
 //
 // Result convention of the lookups: n rows found are rows 0..n-1, row n is
 // empty, so UpperBound(1) is the number of rows found.
+//
+// Copies share their cells until one of them is changed, so handing over a
+// list of tens of thousands of rows costs no copy of them.
 class VariantTable {
  public:
   VariantTable() = default;  // no rows, no columns (bounds 0..-1)
@@ -77,14 +82,20 @@ class VariantTable {
   int32_t Find(int32_t start_row, int32_t column, const Variant& value, int32_t option1 = 0,
                int32_t option2 = 1, int32_t option3 = 0) const;
 
+  // True when this table is an unchanged copy of `other` (or the other way
+  // round): both hold the very same cells.
+  bool SameCells(const VariantTable& other) const;
+
   // Convenience for readers: the cell as text.
   std::string Text(int32_t row, int32_t col) const { return Get(row, col).as_text(); }
 
  private:
   size_t index(int32_t row, int32_t col) const;
+  // The cells for writing: a copy of its own first when another table shares them.
+  std::vector<Variant>& own_cells();
 
   int32_t row_lower_ = 0, row_upper_ = -1, col_lower_ = 0, col_upper_ = -1;
-  std::vector<Variant> cells_;
+  std::shared_ptr<std::vector<Variant>> cells_;  // null while there are none
 };
 
 using VariantTablePtr = std::shared_ptr<VariantTable>;

@@ -3,6 +3,7 @@
 #include <exception>
 
 #include "lookup/global.h"
+#include "lookup/list_cache.h"
 #include "manager/session.h"
 #include "platform/text.h"
 
@@ -49,11 +50,23 @@ std::vector<std::string> street_lines(const VariantTable& strassen) {
 
 namespace {
 
-// Fills `liste` with `lines`.
-void fill_lines(ListBox& liste, const std::vector<std::string>& lines) {
-  liste.Clear();
-  for (const std::string& line : lines) liste.AddItem(line);
+using Lines = std::shared_ptr<const std::vector<std::string>>;
+
+// The lines of `tabelle`. A table the session keeps (a list of all streets,
+// a place list) has its lines made once and kept with it, so a list shown
+// again costs neither the lines nor their copy.
+Lines lines_of(const VariantTable& tabelle, bool streets) {
+  StreetListCache* cache = lookup::kept_lists();
+  StreetListCache::Entry* kept =
+      cache ? lookup::kept_entry_of(streets ? cache->entries : cache->place_lists, tabelle) : nullptr;
+  if (kept && kept->lines) return kept->lines;
+  auto lines = std::make_shared<const std::vector<std::string>>(streets ? street_lines(tabelle) : place_lines(tabelle));
+  if (kept) kept->lines = lines;
+  return lines;
 }
+
+// Fills `liste` with the lines of `tabelle`.
+void fill_lines(ListBox& liste, const VariantTable& tabelle, bool streets) { liste.SetItems(lines_of(tabelle, streets)); }
 
 }  // namespace
 
@@ -159,7 +172,7 @@ void frmPlz::txt_Ort_Change() {
   const int64_t failures = lookup_failures_shown();
   Ermittle_Orte(name, orte);
   if (lookup_failures_shown() == failures) {
-    fill_lines(lst_Orte, place_lines(orte));
+    fill_lines(lst_Orte, orte, false);
   } else {
     Fill_OrtCombo(lst_Orte, name);
     keep_list_in_step(lst_Orte, place_lines(orte));
@@ -246,7 +259,7 @@ bool frmPlz::list_all_streets(const std::string& alort, VariantTable& strassen) 
   const int64_t failures = lookup_failures_shown();
   const bool found = Ermittle_Strassen(alort, strassen, strasse, hausnummer);
   if (lookup_failures_shown() == failures) {
-    fill_lines(lst_Strassen, street_lines(strassen));
+    fill_lines(lst_Strassen, strassen, true);
   } else {
     Fill_StrCombo(lst_Strassen, alort, "", "");
     keep_list_in_step(lst_Strassen, street_lines(strassen));
@@ -262,7 +275,7 @@ void frmPlz::Aktualisiere_Strassen() {
   std::string strasse = txt_Strasse.Text();  // receives the normalised text; the box keeps the typed one
   std::string hausnummer;
   const bool gefunden = Ermittle_Strassen(alort, strassen, strasse, hausnummer);
-  fill_lines(lst_Strassen, street_lines(strassen));
+  fill_lines(lst_Strassen, strassen, true);
   txt_Plz.Text(gefunden ? text::trim(strassen.Text(0, 1)) : std::string());
 }
 

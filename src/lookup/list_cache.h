@@ -8,6 +8,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "noxplz/db.h"
 #include "noxplz/variant.h"
@@ -18,6 +19,7 @@ struct StreetListCache {
   struct Entry {
     std::string key;
     std::shared_ptr<const VariantTable> table;
+    std::shared_ptr<const std::vector<std::string>> lines;  // the list's lines, once a dialog made them
   };
   std::optional<DataStamp> stamp;
   std::list<Entry> entries;       // all streets of a place | district display; most recent first
@@ -37,6 +39,9 @@ bool take_kept(std::list<StreetListCache::Entry>& lists, const std::string& key,
 // Keeps a copy of `tabelle` under `key`, at most `limit` lists.
 void keep(std::list<StreetListCache::Entry>& lists, const std::string& key, const VariantTable& tabelle,
           size_t limit);
+
+// The kept list that `tabelle` is an unchanged copy of, or nullptr.
+StreetListCache::Entry* kept_entry_of(std::list<StreetListCache::Entry>& lists, const VariantTable& tabelle);
 
 }  // namespace lookup
 }  // namespace noxplz

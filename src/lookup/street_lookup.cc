@@ -174,9 +174,15 @@ bool take_kept(std::list<StreetListCache::Entry>& lists, const std::string& key,
   return true;
 }
 
+StreetListCache::Entry* kept_entry_of(std::list<StreetListCache::Entry>& lists, const VariantTable& tabelle) {
+  for (StreetListCache::Entry& e : lists)
+    if (e.table->SameCells(tabelle)) return &e;
+  return nullptr;
+}
+
 void keep(std::list<StreetListCache::Entry>& lists, const std::string& key, const VariantTable& tabelle,
           size_t limit) {
-  lists.push_front({key, std::make_shared<const VariantTable>(tabelle)});
+  lists.push_front({key, std::make_shared<const VariantTable>(tabelle), nullptr});
   if (lists.size() > limit) lists.pop_back();
 }
 

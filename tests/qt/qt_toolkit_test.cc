@@ -157,6 +157,12 @@ TEST_F(QtToolkitTest, RendersFromTheModelsAndFollowsTheirChanges) {
     form.lst.ListIndex(1);
     EXPECT_TRUE(list->item(1)->isSelected());
     EXPECT_EQ(form.take(), Events{"Click 1"}) << "one Click, not a second from the widget";
+    // Lines replaced by as many others are shown anew, not kept from before.
+    form.lst.SetItems(std::make_shared<const std::vector<std::string>>(
+        std::vector<std::string>{"Aue", "Bad Elster", "Chemnitz", "Dresden"}));
+    ASSERT_EQ(list->count(), 4);
+    EXPECT_EQ(list->item(2)->text(), QStringLiteral("Chemnitz"));
+    EXPECT_EQ(list->currentRow(), -1);
     form.Caption("Neuer Titel");
     EXPECT_EQ(window->windowTitle(), QStringLiteral("Neuer Titel"));
     QTest::mouseClick(w<QPushButton>(form.cancel), Qt::LeftButton);

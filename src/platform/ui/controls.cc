@@ -140,19 +140,40 @@ ListBox::ListBox(Form& owner, std::string name, Geometry geometry, int32_t tab_i
     : Control(owner, std::move(name), Kind::ListBox, geometry, tab_index) {}
 
 void ListBox::Clear() {
-  items_.clear();
+  items_.reset();
+  own_items_ = nullptr;
+  ++generation_;
+  list_index_ = -1;
+  changed();
+}
+
+void ListBox::SetItems(std::shared_ptr<const std::vector<std::string>> items) {
+  items_ = std::move(items);
+  own_items_ = nullptr;
+  ++generation_;
   list_index_ = -1;
   changed();
 }
 
 void ListBox::AddItem(std::string_view item) {
-  items_.emplace_back(item);
+  // Lines handed over by SetItems are copied before the first change of their own.
+  if (!own_items_) {
+    auto own = items_ ? std::make_shared<std::vector<std::string>>(*items_) : std::make_shared<std::vector<std::string>>();
+    own_items_ = own.get();
+    items_ = std::move(own);
+  }
+  own_items_->emplace_back(item);
   changed();
+}
+
+const std::vector<std::string>& ListBox::Items() const {
+  static const std::vector<std::string> kNone;
+  return items_ ? *items_ : kNone;
 }
 
 const std::string& ListBox::List(int32_t index) const {
   if (index < 0 || index >= ListCount()) throw Error(381, "Ungültiger Index für Eigenschaftenfeld");
-  return items_[static_cast<size_t>(index)];
+  return Items()[static_cast<size_t>(index)];
 }
 
 void ListBox::ListIndex(int32_t index) {

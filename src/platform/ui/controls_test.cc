@@ -57,6 +57,20 @@ TEST(ControlsTest, ListAndButtonEvents) {
   f.lst.Clear();
   EXPECT_EQ(f.lst.ListCount(), 0);
   EXPECT_EQ(f.lst.ListIndex(), -1);
+
+  // Lines handed over are shown as given, clear the selection like Clear,
+  // and stay unchanged for their owner when the list grows afterwards.
+  auto kept = std::make_shared<const std::vector<std::string>>(std::vector<std::string>{"Aachen", "Bonn"});
+  f.lst.AddItem("alt");
+  f.lst.ListIndex(0);
+  const uint64_t generation = f.lst.ItemsGeneration();
+  f.lst.SetItems(kept);
+  EXPECT_EQ(f.lst.ListIndex(), -1);
+  EXPECT_NE(f.lst.ItemsGeneration(), generation);
+  EXPECT_EQ(f.lst.List(1), "Bonn");
+  f.lst.AddItem("Celle");
+  EXPECT_EQ(f.lst.Items(), (std::vector<std::string>{"Aachen", "Bonn", "Celle"}));
+  EXPECT_EQ(kept->size(), 2u);
 }
 
 // Without a toolkit of its own a thread never blocks and never agrees to

@@ -27,7 +27,12 @@ std::optional<double> parse_number(std::string_view s) {
 
 }  // namespace
 
-std::string Variant::as_text() const {
+std::string Variant::as_text() && {
+  if (type() == Type::Text) return std::move(std::get<std::string>(value_));
+  return static_cast<const Variant&>(*this).as_text();
+}
+
+std::string Variant::as_text() const& {
   switch (type()) {
     case Type::Empty:
     case Type::Null:
@@ -97,7 +102,26 @@ void VariantTable::ReDim(int32_t row_lower, int32_t row_upper, int32_t col_lower
   row_upper_ = row_upper;
   col_lower_ = col_lower;
   col_upper_ = col_upper;
-  cells_.assign(static_cast<size_t>(rows) * static_cast<size_t>(cols), Variant());
+  const size_t n = static_cast<size_t>(rows) * static_cast<size_t>(cols);
+  if (cells_ && cells_.use_count() == 1) {
+    cells_->assign(n, Variant());
+  } else {
+    cells_ = n == 0 ? nullptr : std::make_shared<std::vector<Variant>>(n);
+  }
+}
+
+bool VariantTable::SameCells(const VariantTable& other) const {
+  return cells_ && cells_ == other.cells_ && row_lower_ == other.row_lower_ && row_upper_ == other.row_upper_ &&
+         col_lower_ == other.col_lower_ && col_upper_ == other.col_upper_;
+}
+
+std::vector<Variant>& VariantTable::own_cells() {
+  if (!cells_) {
+    cells_ = std::make_shared<std::vector<Variant>>();
+  } else if (cells_.use_count() > 1) {
+    cells_ = std::make_shared<std::vector<Variant>>(*cells_);
+  }
+  return *cells_;
 }
 
 size_t VariantTable::index(int32_t row, int32_t col) const {
@@ -107,9 +131,12 @@ size_t VariantTable::index(int32_t row, int32_t col) const {
          static_cast<size_t>(int64_t{col} - col_lower_);
 }
 
-const Variant& VariantTable::Get(int32_t row, int32_t col) const { return cells_[index(row, col)]; }
+const Variant& VariantTable::Get(int32_t row, int32_t col) const { return (*cells_)[index(row, col)]; }
 
-void VariantTable::Set(int32_t row, int32_t col, Variant value) { cells_[index(row, col)] = std::move(value); }
+void VariantTable::Set(int32_t row, int32_t col, Variant value) {
+  const size_t i = index(row, col);
+  own_cells()[i] = std::move(value);
+}
 
 int32_t VariantTable::LowerBound(int32_t dimension) const {
   if (dimension == 1) return row_lower_;
@@ -127,9 +154,10 @@ void VariantTable::AppendRows(int32_t count) {
   if (count < 0) throw Error(err::kInvalidCall, "Ungültiger Prozeduraufruf oder ungültiges Argument");
   if (int64_t{row_upper_} + count - row_lower_ + 1 > std::numeric_limits<int32_t>::max())
     throw Error(err::kOverflow, "Überlauf");
+  const size_t n = static_cast<size_t>(int64_t{row_upper_} + count - row_lower_ + 1) *
+                   static_cast<size_t>(int64_t{col_upper_} - col_lower_ + 1);
+  own_cells().resize(n);
   row_upper_ += count;
-  cells_.resize(static_cast<size_t>(int64_t{row_upper_} - row_lower_ + 1) *
-                static_cast<size_t>(int64_t{col_upper_} - col_lower_ + 1));
 }
 
 int32_t VariantTable::Find(int32_t start_row, int32_t column, const Variant& value, int32_t, int32_t,

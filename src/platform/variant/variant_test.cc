@@ -70,5 +70,33 @@ TEST(VariantTableTest, LookupResultConventionAndError9OutOfRange) {
   EXPECT_EQ(t.UpperBound(2), 3);
 }
 
+// Copies share their cells until one is written: neither sees the other's
+// later change, whichever way it is made.
+TEST(VariantTableTest, CopiesAreIndependentThoughTheyShareCellsUntilWritten) {
+  VariantTable kept;
+  kept.ReDim(0, 0, 0, 1);
+  kept.Set(0, 0, "Hauptstr.");
+  kept.AppendRows(1);
+  VariantTable shown = kept;
+  EXPECT_TRUE(shown.SameCells(kept));
+  shown.Set(0, 0, "Bahnhofstr.");
+  EXPECT_FALSE(shown.SameCells(kept));
+  EXPECT_EQ(kept.Text(0, 0), "Hauptstr.");
+  VariantTable grown = kept;
+  grown.AppendRows(2);
+  grown.Set(2, 1, "x");
+  EXPECT_EQ(kept.UpperBound(1), 1);
+  VariantTable emptied = kept;
+  emptied.ReDim(0, 0, 0, 1);
+  EXPECT_EQ(kept.Text(0, 0), "Hauptstr.");
+  EXPECT_TRUE(emptied.Get(0, 0).is_empty());
+  VariantTable none, also_none;
+  EXPECT_FALSE(none.SameCells(also_none)) << "two tables without cells share nothing";
+  // A text moved out of a value leaves the copy kept in a table untouched.
+  Variant v = kept.Get(0, 0);
+  EXPECT_EQ(std::move(v).as_text(), "Hauptstr.");
+  EXPECT_EQ(kept.Text(0, 0), "Hauptstr.");
+}
+
 }  // namespace
 }  // namespace noxplz

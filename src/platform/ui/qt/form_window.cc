@@ -170,11 +170,14 @@ void ListBoxWidget::sync() {
   syncing_ = true;
   {
     QSignalBlocker block(this);
-    // The model only appends items or clears them all (and reports each
-    // step), so a shorter widget list is extended and a longer one rebuilt.
+    // Between two clears or replacements the model only appends items, so
+    // the widget extends its rows; after one it rebuilds them.
     const auto& items = model_.Items();
     int n = static_cast<int>(items.size());
-    if (n < count()) clear();
+    if (model_.ItemsGeneration() != generation_ || n < count()) {
+      clear();
+      generation_ = model_.ItemsGeneration();
+    }
     for (int i = count(); i < n; ++i) addItem(to_qstring(items[static_cast<size_t>(i)]));
     int index = model_.ListIndex();
     if (index < 0) {

@@ -56,6 +56,7 @@ class ListBoxWidget : public QListWidget {
  private:
   void selection_changed();
   ListBox& model_;
+  uint64_t generation_ = 0;  // of the model's items the widget shows
   bool syncing_ = false;
   int row_before_press_ = -1;
   bool double_click_ = false;
