@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cctype>
 #include <array>
 #include <atomic>
 #include <charconv>
@@ -15,6 +16,7 @@
 #include <cstring>
 #include <filesystem>
 #include <limits>
+#include <map>
 #include <mutex>
 #include <optional>
 #include <thread>
@@ -23,6 +25,7 @@
 #include <vector>
 
 #include "noxplz/error.h"
+#include "platform/db/sql_tokens.h"
 #include "platform/db/sqlite/dialect_functions.h"
 #include "platform/db/sqlite/german_collation.h"
 #include "platform/db/sqlite/query_rewrite.h"
@@ -67,6 +70,7 @@ Error closed_object_error() {
 }
 
 class SqliteRecordset;
+class SqliteRowInserter;
 
 using ColumnNames = std::shared_ptr<const std::vector<std::string>>;
 
@@ -91,6 +95,8 @@ struct Database {
   mutable std::atomic<bool> hard_failure = false;
   std::unordered_set<SqliteRecordset*> open_sets;
   std::vector<CachedQuery> queries;  // most recently used first
+  // Inserters holding rows not yet written: any other statement writes them first.
+  std::unordered_set<SqliteRowInserter*> holding;
 
   ~Database() { Close(); }
   void Close();
@@ -325,11 +331,26 @@ ColumnNames column_names(sqlite3_stmt* st) {
 class SqliteBackend;
 
 // Fills one table through one prepared statement.
+// How a table's rows are laid out while a replace unit loads it: a run of
+// rows with the same value in `group` is written ordered by `order` (under
+// that column's collation; equal values keep the order they came in). Rows
+// read through an index on (group, order) then come from the table front to
+// back instead of from all over the run; every ORDER BY over that index
+// returns the same rows in the same order as before.
+struct Clustering {
+  size_t group = 0, order = 0;  // positions among the inserter's columns
+  bool german = false;          // `order` compares as NOXPLZ_CI (else bytewise)
+};
+
 class SqliteRowInserter final : public RowInserter {
  public:
-  SqliteRowInserter(std::shared_ptr<Database> db, std::mutex& mutex, sqlite3_stmt* st, std::string sql)
-      : db_(std::move(db)), mutex_(mutex), st_(st), sql_(std::move(sql)) {}
-  ~SqliteRowInserter() override { sqlite3_finalize(st_); }
+  SqliteRowInserter(std::shared_ptr<Database> db, std::mutex& mutex, sqlite3_stmt* st, std::string sql,
+                    std::optional<Clustering> clustering)
+      : db_(std::move(db)), mutex_(mutex), st_(st), sql_(std::move(sql)), clustering_(clustering) {}
+  ~SqliteRowInserter() override {
+    db_->holding.erase(this);  // rows still held go with the unit
+    sqlite3_finalize(st_);
+  }
 
   int32_t Insert(std::span<const std::string_view> values) override {
     std::lock_guard lock(mutex_);
@@ -338,6 +359,69 @@ class SqliteRowInserter final : public RowInserter {
     if (static_cast<int>(values.size()) != n)
       throw Error(err::kDbError, "Die Anzahl der Werte (" + std::to_string(values.size()) +
                                      ") passt nicht zur Anzahl der Spalten (" + std::to_string(n) + ").");
+    if (!clustering_) return Write(values);
+    if (rows_held_ > 0 && (values[clustering_->group] != Held(0, clustering_->group) || rows_held_ >= kRunLimit))
+      WriteHeld();
+    if (rows_held_ == 0) db_->holding.insert(this);
+    for (std::string_view v : values) {
+      arena_.append(v);
+      ends_.push_back(arena_.size());
+    }
+    ++rows_held_;
+    return kPending;
+  }
+
+  Outcomes TakeOutcomes(bool all) override {
+    std::lock_guard lock(mutex_);
+    if (all) WriteHeld();
+    return std::exchange(outcomes_, Outcomes{});
+  }
+
+  // Writes the rows held, run order first. The mutex is held by the caller.
+  void WriteHeld() {
+    if (rows_held_ == 0) return;
+    db_->holding.erase(this);
+    const size_t n = values_per_row();
+    std::vector<uint32_t> order(rows_held_);
+    for (uint32_t i = 0; i < rows_held_; ++i) order[i] = i;
+    const size_t col = clustering_->order;
+    const bool german = clustering_->german;
+    std::stable_sort(order.begin(), order.end(), [&](uint32_t a, uint32_t b) {
+      const std::string_view x = Held(a, col), y = Held(b, col);
+      return german ? sqlite::compare_ci(x, y) < 0 : x < y;
+    });
+    std::vector<std::string_view> row(n);
+    std::optional<Error> hard;
+    for (uint32_t r : order) {
+      for (size_t c = 0; c < n; ++c) row[c] = Held(r, c);
+      try {
+        if (!hard) outcomes_.inserted += Write(row);
+      } catch (const Error& e) {
+        if (db_->hard_failure) hard = e;
+        else if (e.description.find(kDuplicateKeyText) != std::string::npos) ++outcomes_.duplicates;
+        else outcomes_.refused.push_back(e);
+      }
+    }
+    arena_.clear();
+    ends_.clear();
+    rows_held_ = 0;
+    if (hard) throw *hard;
+  }
+
+ private:
+  // A run longer than this is written in parts (memory stays bounded).
+  static constexpr uint32_t kRunLimit = 100000;
+
+  size_t values_per_row() const { return static_cast<size_t>(sqlite3_bind_parameter_count(st_)); }
+
+  std::string_view Held(uint32_t row, size_t col) const {
+    const size_t i = row * values_per_row() + col;
+    const size_t begin = i == 0 ? 0 : ends_[i - 1];
+    return std::string_view(arena_).substr(begin, ends_[i] - begin);
+  }
+
+  int32_t Write(std::span<const std::string_view> values) {
+    const int n = static_cast<int>(values.size());
     for (int i = 0; i < n; ++i) {
       const std::string_view v = values[static_cast<size_t>(i)];
       sqlite3_bind_text(st_, i + 1, v.data(), static_cast<int>(v.size()), SQLITE_STATIC);
@@ -352,12 +436,22 @@ class SqliteRowInserter final : public RowInserter {
     throw e;
   }
 
- private:
   std::shared_ptr<Database> db_;
   std::mutex& mutex_;
   sqlite3_stmt* st_;
   std::string sql_;
+  std::optional<Clustering> clustering_;
+  std::string arena_;         // the held rows' values, one after another
+  std::vector<size_t> ends_;  // where each held value ends in arena_
+  uint32_t rows_held_ = 0;
+  Outcomes outcomes_;
 };
+
+// Writes every row an inserter holds (before any other statement reads or
+// changes the tables). The backend's mutex is held by the caller.
+void write_held_rows(Database& db) {
+  while (!db.holding.empty()) (*db.holding.begin())->WriteHeld();
+}
 
 // The replace unit of the SQLite backend: one write transaction (BEGIN
 // IMMEDIATE) on the WAL journal, so readers keep the last committed state
@@ -463,6 +557,7 @@ class SqliteBackend final : public DbBackend {
       throw e;
     }
     records_affected = -1;
+    write_held_rows(*db_);
     rewrite_sql(sql, rewritten_);
     const bool dml = changes_rows(rewritten_.kind);
     if (dml) {
@@ -887,6 +982,7 @@ class SqliteBackend final : public DbBackend {
       sqlite3_finalize(st);
       if (rc != SQLITE_DONE) throw e;
     }
+    for (const auto& [name, create] : found) NoteClustering(name);
     std::vector<std::string> creates;
     for (const auto& [name, create] : found) {
       std::string drop = "DROP INDEX \"";
@@ -899,6 +995,34 @@ class SqliteBackend final : public DbBackend {
     return creates;
   }
 
+  // The first index of two or more columns on a table decides how a replace
+  // unit lays out its rows (see Clustering): its first two columns, when the
+  // second compares as NOXPLZ_CI or bytewise.
+  void NoteClustering(const std::string& index) {
+    sqlite3_stmt* st = nullptr;
+    const char* sql =
+        "SELECT x.name, x.coll, (SELECT tbl_name FROM sqlite_master WHERE name = ?1) FROM pragma_index_xinfo(?1) AS x "
+        "WHERE x.key = 1 ORDER BY x.seqno";
+    if (sqlite3_prepare_v2(db_->handle, sql, -1, &st, nullptr) != SQLITE_OK) return;
+    sqlite3_bind_text(st, 1, index.data(), static_cast<int>(index.size()), SQLITE_TRANSIENT);
+    std::vector<std::pair<std::string, std::string>> columns;  // name, collation
+    std::string table;
+    while (sqlite3_step(st) == SQLITE_ROW) {
+      auto text = [&](int i) {
+        const unsigned char* t = sqlite3_column_text(st, i);
+        return t ? std::string(reinterpret_cast<const char*>(t)) : std::string();
+      };
+      columns.emplace_back(text(0), text(1));
+      table = text(2);
+    }
+    sqlite3_finalize(st);
+    if (columns.size() < 2 || columns[0].first.empty() || columns[1].first.empty()) return;
+    const std::string& coll = columns[1].second;
+    if (!sql::iequals(coll, "NOXPLZ_CI") && !sql::iequals(coll, "BINARY")) return;
+    for (char& c : table) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    clusterings_.emplace(table, ClusterColumns{columns[0].first, columns[1].first, sql::iequals(coll, "NOXPLZ_CI")});
+  }
+
   std::unique_ptr<RowInserter> MakeInserter(std::string_view table, std::span<const std::string_view> columns) {
     std::lock_guard lock(mutex_);
     std::string sql = "INSERT INTO \"" + std::string(table) + "\" (";
@@ -909,11 +1033,24 @@ class SqliteBackend final : public DbBackend {
     sqlite3_stmt* st = nullptr;
     const int rc = sqlite3_prepare_v3(db_->handle, sql.c_str(), -1, SQLITE_PREPARE_PERSISTENT, &st, nullptr);
     if (rc != SQLITE_OK) throw db_->MakeError(rc, sql, 0);
-    return std::make_unique<SqliteRowInserter>(db_, mutex_, st, std::move(sql));
+    std::optional<Clustering> clustering;
+    std::string key(table);
+    for (char& c : key) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    if (auto it = clusterings_.find(key); it != clusterings_.end()) {
+      auto position = [&](const std::string& name) {
+        for (size_t i = 0; i < columns.size(); ++i)
+          if (sql::iequals(columns[i], name)) return static_cast<std::ptrdiff_t>(i);
+        return std::ptrdiff_t{-1};
+      };
+      const std::ptrdiff_t g = position(it->second.group), o = position(it->second.order);
+      if (g >= 0 && o >= 0) clustering = Clustering{static_cast<size_t>(g), static_cast<size_t>(o), it->second.german};
+    }
+    return std::make_unique<SqliteRowInserter>(db_, mutex_, st, std::move(sql), clustering);
   }
 
   void CommitUnit(const std::vector<std::string>& indexes) {
     std::lock_guard lock(mutex_);
+    write_held_rows(*db_);
     sqlite3* h = db_->handle;
     if (sqlite3_get_autocommit(h))
       throw Error(err::kDbError, "Die Datenbank hat die Transaktion des Imports zurückgenommen; die bisherigen "
@@ -943,6 +1080,11 @@ class SqliteBackend final : public DbBackend {
   const std::string path_;
   const int busy_timeout_ms_;
   SqliteReplaceUnit* unit_ = nullptr;  // the open replace unit
+  struct ClusterColumns {
+    std::string group, order;
+    bool german;
+  };
+  std::map<std::string, ClusterColumns> clusterings_;  // by table, lower case (see NoteClustering)
   RewrittenSql rewritten_;
   LiftedQuery lifted_;
   std::vector<std::pair<std::string, sqlite3_stmt*>> cache_;  // most recently used first

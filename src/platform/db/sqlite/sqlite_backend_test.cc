@@ -2,6 +2,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <array>
 #include <chrono>
 #include <fstream>
 #include <string>
@@ -325,6 +326,53 @@ TEST(SqliteBackend, FieldsByNameAnyCaseAlsoFromAReusedBuffer) {
   EXPECT_EQ(rs->Field("stadt").as_text().substr(0, 6), "Berlin");
   EXPECT_EQ(rs->Field("ALORT").as_text(), "11000000");
   EXPECT_THAT([&] { rs->Field("ONAME"); }, RaisesError(err::kDbItemNotFound, "\"ONAME\""));
+}
+
+// A replace unit writes the street sections of one place in the order of the
+// (ALORT, Name46) index, sections of one name in the order they came: read
+// through the index they come from the table front to back, and every query
+// answers as if they had been written as they came. Rows held for that are
+// written before any other statement, and their outcomes are counted.
+TEST(SqliteBackend, AReplaceUnitLaysOutEachPlacesSectionsInNameOrder) {
+  TempDatabase db;
+  Connection& c = *db.connection();
+  const std::string_view tables[] = {"STR_DA"};
+  auto unit = c.BeginReplace(tables);
+  ASSERT_NE(unit, nullptr);
+  c.Execute("DELETE FROM STR_DA");
+  const std::string_view columns[] = {"ALORT", "Name46", "HNRVON"};
+  auto ins = unit->PrepareInsert("STR_DA", columns);
+  // As a delivery may send them: places one after another, names unsorted,
+  // "ÄUSSERE Str." and "Äußere Str." differ (ss before ß), "Weg" comes back.
+  const std::vector<std::array<std::string_view, 3>> rows = {
+      {"2", "Weg", "1"}, {"2", "Zeile", "1"}, {"2", "Äußere Str.", "1"}, {"2", "Weg", "20"}, {"2", "au", "1"},
+      {"2", "Weg", "3"}, {"2", "ÄUSSERE Str.", "5"}, {"1", "Markt", "1"}, {"1", "Allee", "7"}, {"1", "Markt", "2"}};
+  for (size_t i = 0; i < 7; ++i) EXPECT_EQ(ins->Insert(rows[i]), RowInserter::kPending);
+  // A statement in between sees every row given so far.
+  EXPECT_EQ(column(c.Execute("SELECT COUNT(*) AS n FROM STR_DA")), std::vector<std::string>{"7"});
+  for (size_t i = 7; i < rows.size(); ++i) ins->Insert(rows[i]);
+  EXPECT_EQ(ins->TakeOutcomes(true).inserted, 10);
+  EXPECT_EQ(ins->TakeOutcomes(true).inserted, 0) << "each outcome is told once";
+  ins.reset();
+  unit->Commit();
+
+  auto sections = [&](const std::string& alort) {
+    std::vector<std::string> out;
+    RecordsetPtr rs = c.Execute("SELECT Name46, HNRVON FROM STR_DA WHERE ALORT = '" + alort + "' ORDER BY Name46");
+    for (; !rs->Eof(); rs->MoveNext()) out.push_back(rs->Field("Name46").as_text() + " " + rs->Field("HNRVON").as_text());
+    return out;
+  };
+  EXPECT_EQ(sections("2"), (std::vector<std::string>{"au 1", "ÄUSSERE Str. 5", "Äußere Str. 1", "Weg 1", "Weg 20",
+                                                     "Weg 3", "Zeile 1"}));
+  EXPECT_EQ(sections("1"), (std::vector<std::string>{"Allee 7", "Markt 1", "Markt 2"}));
+  // The table holds them in that order: index order and row order agree.
+  std::vector<std::string> by_index, by_row;
+  for (RecordsetPtr rs = c.Execute("SELECT ALORT, Name46, HNRVON FROM STR_DA ORDER BY ROWID"); !rs->Eof(); rs->MoveNext())
+    by_row.push_back(rs->Field("ALORT").as_text() + ":" + rs->Field("Name46").as_text() + " " +
+                     rs->Field("HNRVON").as_text());
+  for (const std::string alort : {"2", "1"})
+    for (const std::string& s : sections(alort)) by_index.push_back(alort + ":" + s);
+  EXPECT_EQ(by_row, by_index);
 }
 
 }  // namespace
