@@ -140,6 +140,16 @@ class DbBackend {
   // backend cannot tell. Lets callers keep what they derived from the data
   // (a name index, a list) for as long as it is the same.
   virtual std::optional<uint64_t> DataVersion() { return std::nullopt; }
+
+  // A test that decides `value LIKE pattern` exactly as this backend's
+  // statements do (T-SQL patterns, its collation), for values it returned:
+  // lets a caller narrow rows it keeps instead of asking again. Empty when
+  // the backend cannot promise that.
+  using LikeTest = std::function<bool(std::string_view value)>;
+  virtual LikeTest LikeMatcher(std::string_view pattern) {
+    (void)pattern;
+    return {};
+  }
 };
 
 // A state of the data as one open connection reads it: two equal stamps
@@ -202,6 +212,10 @@ class Connection {
   // The current state of the data (see DataStamp); nullopt when the
   // connection is closed or its backend cannot tell.
   std::optional<noxplz::DataStamp> DataStamp();
+
+  // The backend's LIKE as a test on values (see DbBackend::LikeMatcher);
+  // empty when the connection is closed or its backend cannot promise it.
+  DbBackend::LikeTest LikeMatcher(std::string_view pattern);
 
  private:
   std::string connection_string_;

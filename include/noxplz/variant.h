@@ -34,6 +34,9 @@ class Variant {
   // A value about to go away hands its text over instead of copying it.
   std::string as_text() const&;
   std::string as_text() &&;
+  // The text of a Text value without a copy, valid while the value lives
+  // unchanged; nullptr for any other type.
+  const std::string* text_if() const { return std::get_if<std::string>(&value_); }
   // Numeric form; a text that is no whole number raises error 13.
   int32_t as_long() const;
   // Boolean form with the classic text conversion ("True"/"False" in any case, numbers).

@@ -4,10 +4,12 @@
 // backend that cannot tell whether the data changed keeps nothing.
 #pragma once
 
+#include <cstdint>
 #include <list>
 #include <memory>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "noxplz/db.h"
@@ -15,15 +17,49 @@
 
 namespace noxplz {
 
+// Texts of one column as the database returned them (untrimmed), one after
+// another; null values included.
+class RawTexts {
+ public:
+  void Add(const Variant& v);
+  size_t size() const { return null_.size(); }
+  bool is_null(size_t i) const { return null_[i]; }
+  std::string_view at(size_t i) const {
+    const uint32_t begin = i == 0 ? 0 : ends_[i - 1];
+    return std::string_view(chars_).substr(begin, ends_[i] - begin);
+  }
+
+ private:
+  std::string chars_;
+  std::vector<uint32_t> ends_;
+  std::vector<bool> null_;
+};
+
+// Every place in the order of the place lists (OName, OZusatz, ALORT), each
+// with the cells Ermittle_Orte writes for it: the place lists of all names
+// are narrowed from it with the database's own LIKE.
+struct PlaceDirectory {
+  struct Place {
+    Variant oname, ozusatz;  // trimmed (null stays null)
+    std::string alort, plz;  // the key as read, the first postal code trimmed
+    bool replaced = false;   // has a successor (ALORT_Neu): in no list
+  };
+  std::vector<Place> places;
+  RawTexts onames;  // OName as the database holds it, place by place
+};
+
 struct StreetListCache {
   struct Entry {
     std::string key;
     std::shared_ptr<const VariantTable> table;
     std::shared_ptr<const std::vector<std::string>> lines;  // the list's lines, once a dialog made them
+    std::shared_ptr<const RawTexts> names;  // a list of all streets: Name46 row by row as held
   };
   std::optional<DataStamp> stamp;
   std::list<Entry> entries;       // all streets of a place | district display; most recent first
   std::list<Entry> place_lists;   // Ermittle_Orte by the name as given; most recent first
+  std::shared_ptr<const PlaceDirectory> places;  // once read since the last change
+  bool places_unreadable = false;               // the directory could not be read: not tried again
 };
 
 namespace lookup {
@@ -38,7 +74,15 @@ bool take_kept(std::list<StreetListCache::Entry>& lists, const std::string& key,
 
 // Keeps a copy of `tabelle` under `key`, at most `limit` lists.
 void keep(std::list<StreetListCache::Entry>& lists, const std::string& key, const VariantTable& tabelle,
-          size_t limit);
+          size_t limit, std::shared_ptr<const RawTexts> names = nullptr);
+
+// The session's place directory, read on first use; nullptr when it cannot
+// be read (the caller then asks the database as always).
+const PlaceDirectory* place_directory(StreetListCache& cache);
+
+// The database's LIKE test for `pattern` on the thread's connection (empty
+// when the backend offers none).
+DbBackend::LikeTest like_test(const std::string& pattern);
 
 // The kept list that `tabelle` is an unchanged copy of, or nullptr.
 StreetListCache::Entry* kept_entry_of(std::list<StreetListCache::Entry>& lists, const VariantTable& tabelle);

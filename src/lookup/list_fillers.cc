@@ -2,6 +2,7 @@
 // run the selections of Ermittle_Orte / Ermittle_Strassen in the same order,
 // so entry i of a list shows row i of the matching table.
 #include "lookup/db_access.h"
+#include "lookup/list_cache.h"
 #include "lookup/global.h"
 
 namespace noxplz {
@@ -19,9 +20,34 @@ std::string street_list_line(std::string_view name46, std::string_view hnr_von, 
   return text::trim(name46) + " (" + von + "-" + text::trim(hnr_bis) + ")";
 }
 
+namespace {
+
+// The lines of the places `OName like 'name%'` from the session's place
+// directory (see list_cache.h); false when there is none to ask.
+bool place_lines_from_directory(ListBox& liste, const std::string& name, bool& found) {
+  StreetListCache* cache = lookup::kept_lists();
+  if (!cache) return false;
+  const DbBackend::LikeTest like = lookup::like_test(name + "%");
+  if (!like) return false;
+  const PlaceDirectory* directory = lookup::place_directory(*cache);
+  if (!directory) return false;
+  auto lines = std::make_shared<std::vector<std::string>>();
+  for (size_t i = 0; i < directory->places.size(); ++i) {
+    const PlaceDirectory::Place& p = directory->places[i];
+    if (!p.replaced && !directory->onames.is_null(i) && like(directory->onames.at(i)))
+      lines->push_back(place_list_line(p.oname.as_text(), p.ozusatz.as_text()));
+  }
+  found = !lines->empty();
+  liste.SetItems(std::move(lines));
+  return true;
+}
+
+}  // namespace
+
 bool Fill_OrtCombo(ListBox& liste, const std::string& name) {
   bool result = false;
   try {
+    if (place_lines_from_directory(liste, name, result)) return result;
     liste.Clear();
     ScopedRecordset rs(run("SELECT ALORT_Neu, ozusatz, Oname FROM Ort_DA WHERE OName like '" + sql_quote(name) +
                            "%' ORDER BY OName, OZusatz, ALORT"));

@@ -31,13 +31,15 @@ namespace {
 // Ermittle_Postleitzahl would find for it (the first row of PLZ_DA with that
 // key, read the same way) instead of one statement per place. Throws on any
 // failure; the caller then runs the classic form, which reports as it always did.
+const std::string kPlacesWithFirstPostalCode =
+    "SELECT ALORT_Neu, Oname, ozusatz, ALORT, (SELECT TOP 1 Plz FROM PLZ_DA WHERE Alort = ISNULL(o.ALORT, '')) AS "
+    "Erste_Plz FROM Ort_DA o";
+const std::string kPlaceListOrder = " ORDER BY OName, OZusatz, ALORT";
+
 bool places_with_first_postal_code(const std::string& name, VariantTable& tabelle) {
   bool result = false;
   tabelle.ReDim(0, 0, 0, 3);
-  ScopedRecordset rs(
-      run("SELECT ALORT_Neu, Oname, ozusatz, ALORT, (SELECT TOP 1 Plz FROM PLZ_DA WHERE Alort = ISNULL(o.ALORT, "
-          "'')) AS Erste_Plz FROM Ort_DA o WHERE OName like '" +
-          sql_quote(name) + "%' ORDER BY OName, OZusatz, ALORT"));
+  ScopedRecordset rs(run(kPlacesWithFirstPostalCode + " WHERE OName like '" + sql_quote(name) + "%'" + kPlaceListOrder));
   for (; !rs->Eof(); rs->MoveNext()) {
     if (!text::trim(rs->Field("ALORT_Neu").as_text()).empty()) continue;  // replaced place
     int32_t row = tabelle.UpperBound(1);
@@ -51,7 +53,61 @@ bool places_with_first_postal_code(const std::string& name, VariantTable& tabell
   return result;
 }
 
+// The place list of `name` narrowed from the session's place directory with
+// the database's own LIKE: the rows and order of the statement above. False
+// when there is no directory or no LIKE test.
+bool places_from_directory(StreetListCache& cache, const std::string& name, VariantTable& tabelle, bool& found) {
+  const DbBackend::LikeTest like = lookup::like_test(name + "%");
+  if (!like) return false;
+  const PlaceDirectory* directory = lookup::place_directory(cache);
+  if (!directory) return false;
+  std::vector<const PlaceDirectory::Place*> hits;
+  for (size_t i = 0; i < directory->places.size(); ++i) {
+    const PlaceDirectory::Place& p = directory->places[i];
+    if (!p.replaced && !directory->onames.is_null(i) && like(directory->onames.at(i))) hits.push_back(&p);
+  }
+  const auto n = static_cast<int32_t>(hits.size());
+  tabelle.ReDim(0, n, 0, 3);
+  for (int32_t r = 0; r < n; ++r) {
+    tabelle.Set(r, 0, hits[r]->oname);
+    tabelle.Set(r, 1, hits[r]->ozusatz);
+    tabelle.Set(r, 2, hits[r]->alort);
+    tabelle.Set(r, 3, hits[r]->plz);
+  }
+  found = n > 0;
+  return true;
+}
+
 }  // namespace
+
+namespace lookup {
+
+const PlaceDirectory* place_directory(StreetListCache& cache) {
+  if (cache.places) return cache.places.get();
+  if (cache.places_unreadable) return nullptr;
+  try {
+    auto directory = std::make_shared<PlaceDirectory>();
+    ScopedRecordset rs(run(kPlacesWithFirstPostalCode + kPlaceListOrder));
+    for (; !rs->Eof(); rs->MoveNext()) {
+      PlaceDirectory::Place p;
+      p.replaced = !text::trim(rs->Field("ALORT_Neu").as_text()).empty();
+      Variant oname = rs->Field("Oname");
+      directory->onames.Add(oname);
+      p.oname = trimmed(std::move(oname));
+      p.ozusatz = trimmed(rs->Field("ozusatz"));
+      p.alort = rs->Field("ALORT").as_text();
+      p.plz = text::trim(rs->Field("Erste_Plz").as_text());
+      directory->places.push_back(std::move(p));
+    }
+    cache.places = std::move(directory);
+  } catch (const std::exception&) {
+    // The lists are then read name by name, and report as they always did.
+    cache.places_unreadable = true;
+  }
+  return cache.places.get();
+}
+
+}  // namespace lookup
 
 // The place lists of this many name prefixes are kept (see list_cache.h):
 // the first letters of place names recur from dialog to dialog.
@@ -61,7 +117,9 @@ bool Ermittle_Orte(const std::string& name, VariantTable& tabelle) {
   try {
     StreetListCache* cache = lookup::kept_lists();
     if (cache && lookup::take_kept(cache->place_lists, name, tabelle)) return tabelle.UpperBound(1) > 0;
-    const bool found = places_with_first_postal_code(name, tabelle);
+    bool found = false;
+    if (!(cache && places_from_directory(*cache, name, tabelle, found)))
+      found = places_with_first_postal_code(name, tabelle);
     if (cache) lookup::keep(cache->place_lists, name, tabelle, kPlaceListsKept);
     return found;
   } catch (const std::exception&) {

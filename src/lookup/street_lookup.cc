@@ -24,6 +24,31 @@ int32_t count_streets(const std::string& alort) {
   return rs->Eof() ? 0 : rs->Field("Anzahl").as_long();
 }
 
+// The rows of the kept list of all streets under `key` whose name the
+// database's LIKE would match with `strasse%`, in the list's order (which is
+// the order of the narrowed selection too: both read the index on ALORT and
+// Name46). False when no such list is kept or the backend offers no LIKE test;
+// `alle` then receives nothing.
+bool narrow_kept(StreetListCache& cache, const std::string& key, const std::string& strasse, VariantTable& tabelle,
+                 int32_t& alle) {
+  auto kept = std::find_if(cache.entries.begin(), cache.entries.end(),
+                           [&](const StreetListCache::Entry& e) { return e.key == key && e.names; });
+  if (kept == cache.entries.end()) return false;
+  const DbBackend::LikeTest like = lookup::like_test(strasse + "%");
+  if (!like) return false;
+  const VariantTable& all = *kept->table;
+  const RawTexts& names = *kept->names;
+  if (static_cast<int64_t>(names.size()) != all.UpperBound(1)) return false;
+  std::vector<int32_t> rows;
+  for (size_t r = 0; r < names.size(); ++r)
+    if (!names.is_null(r) && like(names.at(r))) rows.push_back(static_cast<int32_t>(r));
+  tabelle.ReDim(0, static_cast<int32_t>(rows.size()), 0, 5);
+  for (size_t i = 0; i < rows.size(); ++i)
+    for (int32_t c = 0; c <= 5; ++c) tabelle.Set(static_cast<int32_t>(i), c, all.Get(rows[i], c));
+  alle = all.UpperBound(1);
+  return true;
+}
+
 }  // namespace
 
 bool Ermittle_Strassen(const std::string& alort, VariantTable& tabelle, std::string& strasse,
@@ -36,10 +61,17 @@ bool Ermittle_Strassen(const std::string& alort, VariantTable& tabelle, std::str
 
     // All streets of a place: from the cache when this session listed them
     // since the data last changed.
-    StreetListCache* cache = strasse.empty() ? lookup::kept_lists() : nullptr;
+    StreetListCache* kept = lookup::kept_lists();
+    StreetListCache* cache = strasse.empty() ? kept : nullptr;
     const std::string cache_key = alort + "|" + (session().MitOrtteiAnzeige ? "1" : "0");
     if (cache && lookup::take_kept(cache->entries, cache_key, tabelle)) return tabelle.UpperBound(1) > 0;
     const int64_t failures_before = lookup_failures_shown();
+    // A name typed in a place whose streets are kept: narrowed from them.
+    bool narrowed = false, counted = false;
+    if (kept && !strasse.empty() && narrow_kept(*kept, cache_key, strasse, tabelle, anzahl)) {
+      narrowed = counted = true;
+      result = tabelle.UpperBound(1) > 0;
+    }
 
     std::string sql = "SELECT name46, Plz, HNRVon, HNRBis, HNR_Typ, OTL_Schl FROM Str_DA WHERE Alort = '" +
                       sql_quote(alort) + "'";
@@ -49,9 +81,8 @@ bool Ermittle_Strassen(const std::string& alort, VariantTable& tabelle, std::str
     // is taken after the list (a count over a large place costs as much as
     // the narrowed list). Should the list not even start, the count is taken
     // first as it always was, so a failure reports the same statement.
-    bool counted = false;
     RecordsetPtr list;
-    if (!strasse.empty()) {
+    if (!strasse.empty() && !narrowed) {
       try {
         list = run(sql);
       } catch (const std::exception&) {
@@ -59,14 +90,18 @@ bool Ermittle_Strassen(const std::string& alort, VariantTable& tabelle, std::str
         counted = true;
       }
     }
-    {
+    // The names as held are kept with a list of all streets, to narrow it.
+    std::shared_ptr<RawTexts> names = cache ? std::make_shared<RawTexts>() : nullptr;
+    if (!narrowed) {
       ScopedRecordset rs(list ? std::move(list) : run(sql));
       // The district names of one place repeat from section to section: each
       // key is looked up once per run (all rows are read from one snapshot).
       std::map<std::string, std::string> ortsteile;
       for (; !rs->Eof(); rs->MoveNext()) {
         int32_t row = tabelle.UpperBound(1);
-        tabelle.Set(row, 0, trimmed(rs->Field("name46")));
+        Variant name = rs->Field("name46");
+        if (names) names->Add(name);
+        tabelle.Set(row, 0, trimmed(std::move(name)));
         tabelle.Set(row, 1, trimmed(rs->Field("Plz")));
         tabelle.Set(row, 2, trimmed(rs->Field("HNRVon")));
         tabelle.Set(row, 3, trimmed(rs->Field("HNRBis")));
@@ -92,7 +127,7 @@ bool Ermittle_Strassen(const std::string& alort, VariantTable& tabelle, std::str
     // Kept only when nothing went wrong on the way (a failed district lookup
     // is asked again, and reports again, next time).
     if (cache && lookup_failures_shown() == failures_before)
-      lookup::keep(cache->entries, cache_key, tabelle, kStreetListsKept);
+      lookup::keep(cache->entries, cache_key, tabelle, kStreetListsKept, std::move(names));
     if (!result && !strasse.empty() && !counted) anzahl = count_streets(alort);
 
     if (!result && anzahl > 0) {
@@ -152,6 +187,13 @@ bool Pruefe_Hausnummer(std::string& hausnummer, std::string& von, std::string& b
   return ok_von && ok_bis && low <= 0 && high <= 0;
 }
 
+void RawTexts::Add(const Variant& v) {
+  null_.push_back(v.is_null());
+  if (const std::string* t = v.text_if()) chars_ += *t;
+  else if (!v.is_null()) chars_ += v.as_text();
+  ends_.push_back(static_cast<uint32_t>(chars_.size()));
+}
+
 namespace lookup {
 
 StreetListCache* kept_lists() {
@@ -174,6 +216,11 @@ bool take_kept(std::list<StreetListCache::Entry>& lists, const std::string& key,
   return true;
 }
 
+DbBackend::LikeTest like_test(const std::string& pattern) {
+  const ConnectionPtr& c = session().connection;
+  return c ? c->LikeMatcher(pattern) : DbBackend::LikeTest{};
+}
+
 StreetListCache::Entry* kept_entry_of(std::list<StreetListCache::Entry>& lists, const VariantTable& tabelle) {
   for (StreetListCache::Entry& e : lists)
     if (e.table->SameCells(tabelle)) return &e;
@@ -181,8 +228,8 @@ StreetListCache::Entry* kept_entry_of(std::list<StreetListCache::Entry>& lists, 
 }
 
 void keep(std::list<StreetListCache::Entry>& lists, const std::string& key, const VariantTable& tabelle,
-          size_t limit) {
-  lists.push_front({key, std::make_shared<const VariantTable>(tabelle), nullptr});
+          size_t limit, std::shared_ptr<const RawTexts> names) {
+  lists.push_front({key, std::make_shared<const VariantTable>(tabelle), nullptr, std::move(names)});
   if (lists.size() > limit) lists.pop_back();
 }
 

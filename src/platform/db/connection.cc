@@ -197,6 +197,10 @@ std::optional<DataStamp> Connection::DataStamp() {
   return noxplz::DataStamp{opened_, *version};
 }
 
+DbBackend::LikeTest Connection::LikeMatcher(std::string_view pattern) {
+  return backend_ ? backend_->LikeMatcher(pattern) : DbBackend::LikeTest{};
+}
+
 RecordsetPtr Connection::Execute(std::string_view sql, int32_t* records_affected, int32_t /*options*/) {
   if (!backend_)
     throw Error(err::kDbConnectionClosed, "Der Vorgang ist bei geschlossener Verbindung nicht zulässig.");

@@ -876,6 +876,13 @@ class SqliteBackend final : public DbBackend {
   friend class SqliteReplaceUnit;
 
  public:
+  // The LIKE function registered on this database (dialect_functions.cc)
+  // compiles the same pattern the same way.
+  LikeTest LikeMatcher(std::string_view pattern) override {
+    auto compiled = std::make_shared<const LikePattern>(pattern);
+    return [compiled](std::string_view value) { return compiled->Matches(value); };
+  }
+
   std::unique_ptr<ReplaceUnit> BeginReplace(std::span<const std::string_view> tables) override {
     std::lock_guard lock(mutex_);
     if (unit_) throw import_running_error();
