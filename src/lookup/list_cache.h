@@ -54,6 +54,10 @@ struct StreetListCache {
     std::shared_ptr<const VariantTable> table;
     std::shared_ptr<const std::vector<std::string>> lines;  // the list's lines, once a dialog made them
     std::shared_ptr<const RawTexts> names;  // a list of all streets: Name46 row by row as held
+    // The last name it was narrowed for, and the rows that matched: the next
+    // letter typed narrows those rows only.
+    std::string narrowed_for;
+    std::vector<int32_t> narrowed_rows;
   };
   std::optional<DataStamp> stamp;
   std::list<Entry> entries;       // all streets of a place | district display; most recent first

@@ -15,9 +15,14 @@ std::string place_list_line(std::string_view oname, std::string_view ozusatz) {
 }
 
 std::string street_list_line(std::string_view name46, std::string_view hnr_von, std::string_view hnr_bis) {
-  std::string von = text::trim(hnr_von);
-  if (von.empty()) return text::trim(name46);
-  return text::trim(name46) + " (" + von + "-" + text::trim(hnr_bis) + ")";
+  // Built in one piece: a list of all streets makes tens of thousands.
+  const std::string_view name = text::trim_view(name46), von = text::trim_view(hnr_von);
+  if (von.empty()) return std::string(name);
+  const std::string_view bis = text::trim_view(hnr_bis);
+  std::string line;
+  line.reserve(name.size() + von.size() + bis.size() + 4);
+  line.append(name).append(" (").append(von).append("-").append(bis).append(")");
+  return line;
 }
 
 namespace {

@@ -3,6 +3,7 @@
 // name in two postal-code areas), each line of that group gets what tells its
 // row apart. Rows that differ in nothing the table holds stay alike: they are
 // the same place or section.
+#include <algorithm>
 #include <functional>
 #include <map>
 #include <string_view>
@@ -88,6 +89,7 @@ std::vector<std::string> distinct_place_lines(const VariantTable& orte, const st
                                               std::string (*line)(const VariantTable&, int32_t),
                                               bool line_shows_plz) {
   std::vector<std::string> lines;
+  lines.reserve(rows.size());
   for (int32_t r : rows) lines.push_back(line(orte, r));
   std::vector<Detail> levels;
   if (!line_shows_plz) levels.push_back([&](int32_t r) { return text::trim(orte.Text(r, 3)); });
@@ -106,6 +108,7 @@ std::vector<std::string> distinct_street_lines(const VariantTable& strassen, con
                                                std::string (*line)(const VariantTable&, int32_t),
                                                bool line_shows_district) {
   std::vector<std::string> lines;
+  lines.reserve(rows.size());
   for (int32_t r : rows) lines.push_back(line(strassen, r));
   const std::vector<Detail> levels = {[&](int32_t r) {
     std::string detail = text::trim(strassen.Text(r, 1));
@@ -118,6 +121,7 @@ std::vector<std::string> distinct_street_lines(const VariantTable& strassen, con
 
 std::vector<int32_t> filled_rows(const VariantTable& tabelle) {
   std::vector<int32_t> rows;
+  rows.reserve(static_cast<size_t>(std::max(0, tabelle.UpperBound(1))));
   for (int32_t r = 0; r < tabelle.UpperBound(1); ++r) rows.push_back(r);
   return rows;
 }

@@ -39,9 +39,21 @@ bool narrow_kept(StreetListCache& cache, const std::string& key, const std::stri
   const VariantTable& all = *kept->table;
   const RawTexts& names = *kept->names;
   if (static_cast<int64_t>(names.size()) != all.UpperBound(1)) return false;
+  // A name that continues the one narrowed last matches only rows that
+  // matched that one (`a%` holds every value `ab%` matches; a "[" could open
+  // a set later, so names with one start over).
+  const bool continues = !kept->narrowed_for.empty() && strasse.starts_with(kept->narrowed_for) &&
+                         kept->narrowed_for.find('[') == std::string::npos;
   std::vector<int32_t> rows;
-  for (size_t r = 0; r < names.size(); ++r)
-    if (!names.is_null(r) && like(names.at(r))) rows.push_back(static_cast<int32_t>(r));
+  if (continues) {
+    for (int32_t r : kept->narrowed_rows)
+      if (like(names.at(static_cast<size_t>(r)))) rows.push_back(r);
+  } else {
+    for (size_t r = 0; r < names.size(); ++r)
+      if (!names.is_null(r) && like(names.at(r))) rows.push_back(static_cast<int32_t>(r));
+  }
+  kept->narrowed_for = strasse;
+  kept->narrowed_rows = rows;
   tabelle.ReDim(0, static_cast<int32_t>(rows.size()), 0, 5);
   for (size_t i = 0; i < rows.size(); ++i)
     for (int32_t c = 0; c <= 5; ++c) tabelle.Set(static_cast<int32_t>(i), c, all.Get(rows[i], c));
@@ -92,6 +104,16 @@ bool Ermittle_Strassen(const std::string& alort, VariantTable& tabelle, std::str
     }
     // The names as held are kept with a list of all streets, to narrow it.
     std::shared_ptr<RawTexts> names = cache ? std::make_shared<RawTexts>() : nullptr;
+    // Room for a list of all streets is made at once: tens of thousands of
+    // rows would otherwise be moved again and again while the table grows.
+    // The count is a hint only (the data may change in between).
+    if (cache && !narrowed) {
+      try {
+        tabelle.ReserveRows(count_streets(alort) + 1);
+      } catch (const std::exception&) {
+        // Without the hint the table grows row by row, as it always did.
+      }
+    }
     if (!narrowed) {
       ScopedRecordset rs(list ? std::move(list) : run(sql));
       // The district names of one place repeat from section to section: each

@@ -79,6 +79,12 @@ std::string trim(std::string_view s) {
   return std::string(s.substr(b, e - b + 1));
 }
 
+std::string_view trim_view(std::string_view s) {
+  size_t b = s.find_first_not_of(' ');
+  if (b == std::string_view::npos) return {};
+  return s.substr(b, s.find_last_not_of(' ') - b + 1);
+}
+
 std::string trim_right(std::string_view s) {
   size_t e = s.find_last_not_of(' ');
   if (e == std::string_view::npos) return {};

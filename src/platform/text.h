@@ -12,6 +12,8 @@ namespace noxplz::text {
 
 // Removes leading and trailing blanks (spaces only, as the component trims).
 std::string trim(std::string_view s);
+// The same without a copy: a view into `s`.
+std::string_view trim_view(std::string_view s);
 std::string trim_right(std::string_view s);
 
 // Number of code points.
