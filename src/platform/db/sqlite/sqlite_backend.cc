@@ -880,7 +880,18 @@ class SqliteBackend final : public DbBackend {
   // compiles the same pattern the same way.
   LikeTest LikeMatcher(std::string_view pattern) override {
     auto compiled = std::make_shared<const LikePattern>(pattern);
-    return [compiled](std::string_view value) { return compiled->Matches(value); };
+    const std::string prefix = compiled->LiteralPrefix();
+    const auto first = prefix.empty() ? 0u : static_cast<unsigned char>(prefix[0]);
+    if (first == 0 || first >= 0x80) return [compiled](std::string_view value) { return compiled->Matches(value); };
+    // A plain ASCII first character decides at once: it must fold to the
+    // pattern's first (no other character folds to an ASCII one).
+    return [compiled, first](std::string_view value) {
+      if (!value.empty()) {
+        const auto c = static_cast<unsigned char>(value[0]);
+        if (c < 0x80 && (c >= 'A' && c <= 'Z' ? c + 32u : c) != first) return false;
+      }
+      return compiled->Matches(value);
+    };
   }
 
   std::unique_ptr<ReplaceUnit> BeginReplace(std::span<const std::string_view> tables) override {
