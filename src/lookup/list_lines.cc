@@ -8,6 +8,7 @@
 #include <map>
 #include <string_view>
 #include <unordered_map>
+#include <unordered_set>
 
 #include "lookup/db_access.h"
 #include "lookup/global.h"
@@ -34,8 +35,7 @@ std::string with_details(const std::string& base, const std::vector<std::string>
 }
 
 size_t distinct_count(const std::vector<std::string>& lines) {
-  std::map<std::string, int> seen;
-  for (const auto& l : lines) ++seen[l];
+  std::unordered_set<std::string_view> seen(lines.begin(), lines.end());
   return seen.size();
 }
 
@@ -45,28 +45,36 @@ size_t distinct_count(const std::vector<std::string>& lines) {
 std::vector<std::string> distinguish(const std::vector<int32_t>& rows, std::vector<std::string> lines,
                                      const std::vector<Detail>& levels) {
   // Most lines are unique: only the repeated ones are grouped (a list may
-  // hold tens of thousands of sections).
-  std::unordered_map<std::string_view, uint32_t> seen;
-  seen.reserve(lines.size());
-  for (const std::string& l : lines) ++seen[l];
-  std::map<std::string, std::vector<size_t>> groups;
-  for (size_t i = 0; i < lines.size(); ++i)
-    if (seen.find(lines[i])->second > 1) groups[lines[i]].push_back(i);
-  for (const auto& [line, members] : groups) {
+  // hold tens of thousands of sections, half of them in groups). Each group
+  // is settled on its own; its members in row order.
+  std::unordered_map<std::string_view, size_t> first_row;  // line -> first index with it
+  first_row.reserve(lines.size());
+  std::unordered_map<size_t, size_t> group_of;  // first index -> group
+  std::vector<std::vector<size_t>> groups;
+  for (size_t i = 0; i < lines.size(); ++i) {
+    const auto [seen, fresh] = first_row.try_emplace(lines[i], i);
+    if (fresh) continue;
+    const auto [group, opened] = group_of.try_emplace(seen->second, groups.size());
+    if (opened) groups.push_back({seen->second});
+    groups[group->second].push_back(i);
+  }
+  for (const std::vector<size_t>& members : groups) {
+    const std::string line = lines[members.front()];
     std::vector<std::vector<std::string>> details(members.size());
     std::vector<std::string> best(members.size(), line);
     size_t best_count = 1;
     for (const Detail& level : levels) {
       std::vector<std::string> candidate;
+      candidate.reserve(members.size());
       for (size_t m = 0; m < members.size(); ++m) {
         details[m].push_back(level(rows[members[m]]));
         candidate.push_back(with_details(line, details[m]));
       }
       const size_t count = distinct_count(candidate);
-      if (count > best_count) best = candidate, best_count = count;
-      if (count == members.size()) break;
+      if (count > best_count) best = std::move(candidate), best_count = count;
+      if (best_count == members.size()) break;
     }
-    for (size_t m = 0; m < members.size(); ++m) lines[members[m]] = best[m];
+    for (size_t m = 0; m < members.size(); ++m) lines[members[m]] = std::move(best[m]);
   }
   return lines;
 }

@@ -128,9 +128,9 @@ bool Ermittle_Strassen(const std::string& alort, VariantTable& tabelle, std::str
         tabelle.Set(row, 2, trimmed(rs->Field("HNRVon")));
         tabelle.Set(row, 3, trimmed(rs->Field("HNRBis")));
         tabelle.Set(row, 4, trimmed(rs->Field("HNR_Typ")));
-        std::string schl = text::trim(rs->Field("OTL_Schl").as_text());
         std::string ortsteil;
         if (session().MitOrtteiAnzeige) {
+          std::string schl = text::trim(rs->Field("OTL_Schl").as_text());
           auto known = ortsteile.find(schl);
           if (known != ortsteile.end()) {
             ortsteil = known->second;

@@ -365,7 +365,7 @@ class SqliteRowInserter final : public RowInserter {
     if (rows_held_ == 0) db_->holding.insert(this);
     for (std::string_view v : values) {
       arena_.append(v);
-      ends_.push_back(arena_.size());
+      ends_.push_back(static_cast<uint32_t>(arena_.size()));
     }
     ++rows_held_;
     return kPending;
@@ -416,7 +416,7 @@ class SqliteRowInserter final : public RowInserter {
 
   std::string_view Held(uint32_t row, size_t col) const {
     const size_t i = row * values_per_row() + col;
-    const size_t begin = i == 0 ? 0 : ends_[i - 1];
+    const uint32_t begin = i == 0 ? 0 : ends_[i - 1];
     return std::string_view(arena_).substr(begin, ends_[i] - begin);
   }
 
@@ -442,7 +442,7 @@ class SqliteRowInserter final : public RowInserter {
   std::string sql_;
   std::optional<Clustering> clustering_;
   std::string arena_;         // the held rows' values, one after another
-  std::vector<size_t> ends_;  // where each held value ends in arena_
+  std::vector<uint32_t> ends_;  // where each held value ends in arena_ (a run stays far below 4 GiB)
   uint32_t rows_held_ = 0;
   Outcomes outcomes_;
 };
