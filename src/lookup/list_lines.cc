@@ -24,14 +24,28 @@ using Detail = std::function<std::string(int32_t row)>;
 
 // The line of `base` with its details: "Kirchahr   – 53505, Gemeinde Ahr".
 std::string with_details(const std::string& base, const std::vector<std::string>& details) {
-  std::string joined;
+  size_t size = 0;
+  for (const std::string& d : details) size += d.size() + 2;
+  if (size == 2 * details.size()) return base;  // no detail at all
+  const std::string_view head = std::string_view(base).substr(0, base.find_last_not_of(' ') + 1);
+  std::string line;
+  line.reserve(head.size() + size + 6);
+  line.append(head).append("   – ");
+  bool first = true;
   for (const std::string& d : details) {
     if (d.empty()) continue;
-    if (!joined.empty()) joined += ", ";
-    joined += d;
+    if (!first) line += ", ";
+    line += d;
+    first = false;
   }
-  if (joined.empty()) return base;
-  return text::trim_right(base) + "   – " + joined;
+  return line;
+}
+
+// A cell's text without a copy where it holds text.
+std::string_view cell_text(const VariantTable& t, int32_t row, int32_t col, std::string& scratch) {
+  const Variant& v = t.Get(row, col);
+  if (const std::string* text = v.text_if()) return *text;
+  return scratch = v.as_text();
 }
 
 size_t distinct_count(const std::vector<std::string>& lines) {
@@ -119,9 +133,10 @@ std::vector<std::string> distinct_street_lines(const VariantTable& strassen, con
   lines.reserve(rows.size());
   for (int32_t r : rows) lines.push_back(line(strassen, r));
   const std::vector<Detail> levels = {[&](int32_t r) {
-    std::string detail = text::trim(strassen.Text(r, 1));
-    std::string district = line_shows_district ? std::string() : text::trim(strassen.Text(r, 5));
-    if (!district.empty()) detail += (detail.empty() ? "" : " ") + district;
+    std::string a, b;
+    std::string detail(text::trim_view(cell_text(strassen, r, 1, a)));
+    const std::string_view district = line_shows_district ? std::string_view() : text::trim_view(cell_text(strassen, r, 5, b));
+    if (!district.empty()) detail.append(detail.empty() ? "" : " ").append(district);
     return detail;
   }};
   return distinguish(rows, std::move(lines), levels);
