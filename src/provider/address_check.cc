@@ -61,9 +61,9 @@ using text::trim;
 // it the cache starts again, so a long-running host does not grow without bound.
 constexpr size_t kMaxCacheEntries = 400'000;
 
-// `cache` brought up to date with the connection; nullptr when nothing may be kept.
-AddressCheckCache* usable_cache(Connection& connection, std::shared_ptr<AddressCheckCache>& cache) {
-  const std::optional<DataStamp> stamp = connection.DataStamp();
+// `cache` brought up to date with the state `stamp` of the data; nullptr
+// when nothing may be kept.
+AddressCheckCache* usable_cache(const std::optional<DataStamp>& stamp, std::shared_ptr<AddressCheckCache>& cache) {
   if (!stamp) {
     cache.reset();
     return nullptr;
@@ -96,7 +96,14 @@ V remembered(const Source& src, TextMap<V> AddressCheckCache::*member, const std
   return value;
 }
 
-std::string cell(Recordset& rs, const char* name) { return trim(rs.Field(name).as_text()); }
+// A field's text without its surrounding blanks (trimmed in place: the
+// checks read this for every row).
+std::string cell(Recordset& rs, const char* name) {
+  std::string s = rs.Field(name).as_text();
+  s.erase(0, std::min(s.find_first_not_of(' '), s.size()));
+  s.erase(s.find_last_not_of(' ') + 1);
+  return s;
+}
 
 void add_unique(std::vector<std::string>& list, const std::string& value) {
   if (std::find(list.begin(), list.end(), value) == list.end()) list.push_back(value);
@@ -199,6 +206,51 @@ std::vector<Section> exact_sections(const Source& src, const std::string& alort,
   });
 }
 
+// With several places to choose from, the sections of that street name in
+// all of them whose sections are not kept yet, read by one statement instead
+// of one per place and kept per place as exact_sections() keeps them. Rows
+// come per place in the order of the single-place statement. The list of
+// keys is padded (repeating the last) to a power of two, so a few prepared
+// statements serve every count. Nothing is kept when a row's place key is
+// not exactly one that was asked for; keys that differ only in case are
+// read one by one.
+void read_exact_sections(const Source& src, const std::vector<Place>& places, const std::string& strasse) {
+  if (!src.cache) return;
+  std::vector<std::string> missing;
+  for (const Place& p : places)
+    if (!src.cache->exact_sections.contains(p.alort + '|' + strasse)) add_unique(missing, p.alort);
+  if (missing.size() < 2) return;
+  for (size_t i = 0; i < missing.size(); ++i)
+    for (size_t k = i + 1; k < missing.size(); ++k)
+      if (text::equals_ci(missing[i], missing[k])) return;  // one row would belong to both
+  constexpr size_t kMaxKeys = 64;
+  for (size_t from = 0; from < missing.size(); from += kMaxKeys) {
+    const size_t count = std::min(kMaxKeys, missing.size() - from);
+    size_t padded = 2;
+    while (padded < count) padded *= 2;
+    std::string in;
+    for (size_t i = 0; i < padded; ++i) in += (i == 0 ? "" : ", ") + quoted(missing[from + std::min(i, count - 1)]);
+    std::vector<std::vector<Section>> found(count);
+    bool usable = true;
+    for_each_row(src.db,
+                 "SELECT ALORT, name46, Plz, HNRVon, HNRBis, HNR_Typ, OTL_Schl FROM Str_DA WHERE Alort IN (" + in +
+                     ") AND Name46 = " + quoted(strasse) + " ORDER BY Alort, Name46, Plz",
+                 [&](Recordset& rs) {
+                   if (!usable) return;
+                   const std::string alort = cell(rs, "ALORT");
+                   const auto first = missing.begin() + static_cast<std::ptrdiff_t>(from);
+                   const auto hit = std::find(first, first + static_cast<std::ptrdiff_t>(count), alort);
+                   if (hit == first + static_cast<std::ptrdiff_t>(count)) usable = false;
+                   else found[static_cast<size_t>(hit - first)].push_back(read_section(rs));
+                 });
+    if (!usable) return;
+    for (size_t i = 0; i < count; ++i) {
+      ++src.cache->entries;
+      src.cache->exact_sections.emplace(missing[from + i] + '|' + strasse, std::move(found[i]));
+    }
+  }
+}
+
 // The street sections of a place whose name has `key`. With a cache the
 // place's distinct names are read once and grouped by key, and only the
 // sections of the matching names are read; without one every section of the
@@ -217,10 +269,13 @@ std::vector<Section> sections_with_key(const Source& src, const std::string& alo
   auto found = src.cache->street_names.find(alort);
   if (found == src.cache->street_names.end()) {
     std::pair<bool, TextMap<std::vector<std::string>>> place;
+    std::string previous;  // the sections of one street come one after another
     for_each_row(src.db, "SELECT Name46 FROM Str_DA WHERE Alort = " + quoted(alort) + " ORDER BY Name46",
                  [&](Recordset& rs) {
-                   place.first = true;
                    std::string name = cell(rs, "Name46");
+                   if (place.first && name == previous) return;
+                   place.first = true;
+                   previous = name;
                    std::vector<std::string>& same = place.second[street_key(name)];
                    if (std::find(same.begin(), same.end(), name) == same.end()) {
                      same.push_back(std::move(name));
@@ -433,7 +488,10 @@ AddressCheck check_address(Connection& connection, std::shared_ptr<AddressCheckC
   if (q.plz.empty() && q.ort.empty())
     return fail(CheckOutcome::Unknown, "eingabe_fehlt", "Geben Sie eine Postleitzahl oder einen Ort an.");
 
-  const Source src{connection, usable_cache(connection, cache)};
+  // One state of the data for the whole check: what the cache holds and
+  // what the statements read belong to the same stamp.
+  const Connection::ReadScope reading(connection);
+  const Source src{connection, usable_cache(reading.Stamp(), cache)};
   std::vector<Place> places;
   if (!q.ort.empty()) {
     places = places_named(src, q.ort);
@@ -459,6 +517,7 @@ AddressCheck check_address(Connection& connection, std::shared_ptr<AddressCheckC
 
   if (places.size() > 1 && !q.strasse.empty()) {
     // Several places remain: the street picks among them when it exists in only one.
+    read_exact_sections(src, places, q.strasse);
     std::vector<Place> kept;
     for (const Place& p : places) {
       bool streets = false;

@@ -100,6 +100,51 @@ TEST_F(HostAddressCheckTest, VerdictReasonAddressAndCandidates) {
     }
 }
 
+// Several places of one name: the street's sections are read for all of
+// them with one statement. The answers must be those that reading the
+// places one by one gives (the sections in the same order: which spelling
+// of a street comes first decides the name answered).
+TEST_F(HostAddressCheckTest, PlacesOfOneNameReadTogetherAnswerAsReadOneByOne) {
+  for (const auto& [alort, zusatz, code] : testing::FixtureRows<3>{{"13000000", "Nord", "60320"},
+                                                                   {"14000000", "Süd", "60590"}}) {
+    db_.insert("ORT_DA", {{"ALORT", alort}, {"ONAME", testing::padded("Frankfurt", 40)},
+                          {"OZUSATZ", testing::padded(zusatz, 30)}, {"STATUS", "0"}});
+    db_.insert("PLZ_DA", {{"PLZ", code}, {"ALORT", alort}, {"ART_Auslieferung", "6"}, {"OName", "Frankfurt"}});
+  }
+  for (const auto& [alort, name, code, von, bis, typ] : testing::FixtureRows<6>{
+           {"13000000", "Berger Str.", "60329", "0001", "0019", "U"},
+           {"13000000", "BERGER STR.", "60320", "0002", "0040", "G"},
+           {"13000000", "Berger Str.", "60320", "0021", "0099", "U"},
+           {"14000000", "Zeil.", "60590", "", "", ""}})
+    db_.insert("STR_DA", {{"ALORT", alort}, {"NAME46", testing::padded(name, 46)}, {"PLZ", code},
+                          {"HNRVON", von}, {"HNRBIS", bis}, {"HNR_TYP", typ}, {"STATUS", "0"}});
+  const AddressInput addresses[] = {
+      {"", "Frankfurt", "Berger Str. 5", ""}, {"", "Frankfurt", "berger str.", "30"},
+      {"", "Frankfurt", "Berger Str.", ""},   {"", "Frankfurt", "Berger Straße", ""},
+      {"", "Frankfurt", "Zeil 4", ""},        {"", "Frankfurt", "Zeil.", ""},
+      {"", "Frankfurt", "Gartenweg", ""}};
+  auto answer = [&](std::shared_ptr<AddressCheckCache>& cache, const AddressInput& in) {
+    const AddressCheck r = check_address(db(), cache, in);
+    std::string out = std::string(outcome_name(r.outcome)) + "|" + r.plz + "|" + r.ort + "|" + r.strasse + "|" +
+                      r.grund.code;
+    for (const AddressCandidate& k : r.kandidaten) out += " " + k.plz + "/" + k.zusatz + "/" + k.strasse;
+    return out;
+  };
+  std::shared_ptr<AddressCheckCache> one_by_one;
+  for (const AddressInput& a : addresses)
+    for (const char* code : {"60311", "15230", "60320", "60590"})  // the code picks a single place
+      answer(one_by_one, {code, a.ort, a.strasse, a.hausnummer});
+  for (const AddressInput& a : addresses) {
+    SCOPED_TRACE(a.strasse + " " + a.hausnummer);
+    std::shared_ptr<AddressCheckCache> together;
+    EXPECT_EQ(answer(together, a), answer(one_by_one, a));
+  }
+  std::shared_ptr<AddressCheckCache> fresh;
+  const AddressCheck r = check_address(db(), fresh, addresses[0]);
+  EXPECT_EQ(outcome_name(r.outcome), "verifiziert");
+  EXPECT_EQ(r.plz, "60329");
+}
+
 // The host's connection is used, not the session's; the session's
 // connection and its own store of the checks stay as they were, and what
 // one connection's data gave is never answered for another.
