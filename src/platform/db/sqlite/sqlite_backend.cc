@@ -1257,6 +1257,7 @@ std::unique_ptr<DbBackend> open_backend(const std::map<std::string, std::string>
   if (rc != SQLITE_OK) throw fail(rc);
 
   sqlite3* h = db->handle;
+  sqlite3_db_config(h, SQLITE_DBCONFIG_LOOKASIDE, nullptr, 1200, 400);
   sqlite3_extended_result_codes(h, 1);
   sqlite3_busy_timeout(h, busy_timeout);
   if ((rc = register_dialect_functions(h)) != SQLITE_OK) throw fail(rc);
