@@ -46,6 +46,7 @@ struct AddressCheckCache {
   TextMap<std::pair<bool, std::string>> current;  // alort -> (no successor, OZusatz)
   TextMap<PlaceCodes> codes;
   TextMap<std::string> districts;  // alort '|' OTL key -> name
+  TextMap<bool> district_places;   // alort -> all its districts are in `districts`
   // Per place: whether it has streets, and its distinct street names by key.
   TextMap<std::pair<bool, TextMap<std::vector<std::string>>>> street_names;
   TextMap<std::vector<Section>> exact_sections;  // alort '|' street as given
@@ -319,8 +320,49 @@ bool admits(const Section& s, const std::string& hausnummer) {
   return Pruefe_Hausnummer(hnr, von, bis, s.typ);
 }
 
+bool digits_only(std::string_view s) {
+  return !s.empty() && std::all_of(s.begin(), s.end(), [](char c) { return c >= '0' && c <= '9'; });
+}
+
+// All districts of a place at once, into the cache: the key of a district is
+// a number, and the candidates of one address mostly lie in a few districts
+// of the same place. Rows come in the order of the single district's
+// statement (by key, then as stored), so each key keeps its first non-empty
+// name. False when a key is no plain number (then the database's comparison
+// decides, district by district).
+bool read_districts(const Source& src, const std::string& alort) {
+  auto [known, fresh] = src.cache->district_places.emplace(alort, false);
+  if (!fresh) return known->second;
+  TextMap<std::string> names;
+  bool usable = true;
+  for_each_row(src.db, "SELECT Schl, Name FROM OTL_DA WHERE ALORT = " + quoted(alort) + " ORDER BY Schl",
+               [&](Recordset& rs) {
+                 std::string schl = rs.Field("Schl").as_text();
+                 schl.erase(schl.find_last_not_of(' ') + 1);
+                 if (!digits_only(schl)) usable = false;
+                 std::string& name = names[schl];
+                 if (usable && name.empty()) name = cell(rs, "Name");
+               });
+  if (!usable) return false;
+  for (auto& [schl, name] : names) {
+    ++src.cache->entries;
+    src.cache->districts.emplace(alort + '|' + schl, std::move(name));
+  }
+  known->second = true;
+  return true;
+}
+
 std::string district(const Source& src, const std::string& alort, const std::string& otl) {
   if (otl.empty()) return {};
+  if (src.cache && digits_only(otl)) {
+    const std::string key = alort + '|' + otl;
+    auto found = src.cache->districts.find(key);
+    if (found != src.cache->districts.end()) return found->second;
+    if (read_districts(src, alort)) {
+      found = src.cache->districts.find(key);
+      return found == src.cache->districts.end() ? std::string() : found->second;
+    }
+  }
   return remembered(src, &AddressCheckCache::districts, alort + '|' + otl, [&] {
     std::string name;
     for_each_row(src.db, "SELECT Name FROM OTL_DA WHERE ALORT = " + quoted(alort) + " AND Schl = " + quoted(otl),
@@ -516,14 +558,20 @@ AddressCheck check_address(Connection& connection, std::shared_ptr<AddressCheckC
   }
 
   if (places.size() > 1 && !q.strasse.empty()) {
-    // Several places remain: the street picks among them when it exists in only one.
+    // Several places remain: the street picks among them when it exists in
+    // only one. The places that have the name exactly are counted first; a
+    // place without it is searched by the name's key (its street names read)
+    // only while fewer than two places are found.
     read_exact_sections(src, places, q.strasse);
-    std::vector<Place> kept;
-    for (const Place& p : places) {
+    std::vector<const Place*> found, by_key;
+    for (const Place& p : places) (exact_sections(src, p.alort, q.strasse).empty() ? by_key : found).push_back(&p);
+    const std::string key = street_key(q.strasse);
+    for (const Place* p : by_key) {
+      if (found.size() > 1) break;
       bool streets = false;
-      if (!sections_of(src, p.alort, q.strasse, streets).empty()) kept.push_back(p);
+      if (!sections_with_key(src, p->alort, key, streets).empty()) found.push_back(p);
     }
-    if (kept.size() == 1) places = kept;
+    if (found.size() == 1) places = {*found.front()};
   }
   if (places.size() == 1) return check_in_place(src, q, places.front());
 

@@ -100,6 +100,33 @@ TEST_F(HostAddressCheckTest, VerdictReasonAddressAndCandidates) {
     }
 }
 
+// A candidate's district is the first row of its key with a name; the
+// districts of a place are read at once where the keys are numbers, one by
+// one otherwise.
+TEST_F(HostAddressCheckTest, CandidatesNameTheFirstNamedDistrictOfTheirKey) {
+  for (const auto& [alort, schl, name] : testing::FixtureRows<3>{{"11000000", "003", ""},
+                                                                 {"11000000", "003", "Moabit"},
+                                                                 {"11000000", "003", "Alt-Moabit"},
+                                                                 {"06000000", "0A4", ""},
+                                                                 {"06000000", "0A4", "Westend"},
+                                                                 {"06000000", "0A4", "Westend-Süd"},
+                                                                 {"06000000", "001", "Bockenheim"}})
+    db_.insert("OTL_DA", {{"ALORT", alort}, {"SCHL", schl}, {"NAME", name}, {"STATUS", "0"}});
+  for (const auto& [alort, code, von, bis, otl] : testing::FixtureRows<5>{{"11000000", "10115", "0001", "0009", "003"},
+                                                                         {"11000000", "10119", "0011", "0019", "002"},
+                                                                         {"06000000", "60313", "0001", "0009", "0A4"},
+                                                                         {"06000000", "60311", "0002", "0020", "001"}})
+    db_.insert("STR_DA", {{"ALORT", alort}, {"NAME46", "Turmstr."}, {"PLZ", code}, {"HNRVON", von},
+                          {"HNRBIS", bis}, {"HNR_TYP", "N"}, {"OTL_SCHL", otl}, {"STATUS", "0"}});
+  for (int pass = 0; pass < 2; ++pass) {
+    EXPECT_EQ(candidate_lines(check_address(db(), {"", "Berlin", "Turmstr.", ""})),
+              (Lines{"10115|Berlin||Turmstr.|Moabit|0001-0009|N", "10119|Berlin||Turmstr.|Tiergarten|0011-0019|N"}));
+    EXPECT_EQ(candidate_lines(check_address(db(), {"", "Frankfurt", "Turmstr.", ""})),
+              (Lines{"60311|Frankfurt|am Main|Turmstr.|Bockenheim|0002-0020|N",
+                     "60313|Frankfurt|am Main|Turmstr.|Westend|0001-0009|N"}));
+  }
+}
+
 // Several places of one name: the street's sections are read for all of
 // them with one statement. The answers must be those that reading the
 // places one by one gives (the sections in the same order: which spelling
