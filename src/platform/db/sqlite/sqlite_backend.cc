@@ -1257,6 +1257,10 @@ std::unique_ptr<DbBackend> open_backend(const std::map<std::string, std::string>
   if (rc != SQLITE_OK) throw fail(rc);
 
   sqlite3* h = db->handle;
+  // 400 lookaside slots (about 480 KB) instead of SQLite's few dozen: the
+  // small allocations of running statements stay with the connection. Past
+  // them SQLite allocates through its global allocator, whose one mutex
+  // threads with a connection each would contend for on every statement.
   sqlite3_db_config(h, SQLITE_DBCONFIG_LOOKASIDE, nullptr, 1200, 400);
   sqlite3_extended_result_codes(h, 1);
   sqlite3_busy_timeout(h, busy_timeout);
