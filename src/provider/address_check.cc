@@ -171,15 +171,78 @@ std::vector<Place> places_with_code(const Source& src, const std::string& plz) {
   });
 }
 
+// The keys of `places` that are not known yet (`known` tells), when two or
+// more are missing and no two differ only in case; else none: then each
+// place is read by itself.
+template <class F>
+std::vector<std::string> unknown_places(const std::vector<Place>& places, F&& known) {
+  std::vector<std::string> missing;
+  for (const Place& p : places)
+    if (!known(p.alort)) add_unique(missing, p.alort);
+  if (missing.size() < 2) return {};
+  for (size_t i = 0; i < missing.size(); ++i)
+    for (size_t k = i + 1; k < missing.size(); ++k)
+      if (text::equals_ci(missing[i], missing[k])) return {};  // one row would belong to both
+  return missing;
+}
+
+// Runs `select` + " WHERE Alort IN (…)" + `rest` over `keys` and calls
+// row(index of the row's place key, record set). The list is padded
+// (repeating the last key) to a power of two, so a few prepared statements
+// serve every count. False when a row's place key is not exactly one of
+// `keys`.
+template <class F>
+bool for_each_place_row(const Source& src, const std::vector<std::string>& keys, const std::string& select,
+                        const std::string& rest, F&& row) {
+  constexpr size_t kMaxKeys = 64;
+  bool usable = true;
+  for (size_t from = 0; usable && from < keys.size(); from += kMaxKeys) {
+    const size_t count = std::min(kMaxKeys, keys.size() - from);
+    size_t padded = 2;
+    while (padded < count) padded *= 2;
+    std::string in;
+    for (size_t i = 0; i < padded; ++i) in += (i == 0 ? "" : ", ") + quoted(keys[from + std::min(i, count - 1)]);
+    const auto first = keys.begin() + static_cast<std::ptrdiff_t>(from);
+    const auto last = first + static_cast<std::ptrdiff_t>(count);
+    for_each_row(src.db, select + " WHERE Alort IN (" + in + ")" + rest, [&](Recordset& rs) {
+      if (!usable) return;
+      const auto hit = std::find(first, last, cell(rs, "Alort"));
+      if (hit == last) usable = false;
+      else row(static_cast<size_t>(hit - keys.begin()), rs);
+    });
+  }
+  return usable;
+}
+
+void add_code(PlaceCodes& codes, Recordset& rs) {
+  std::string plz = cell(rs, "Plz");
+  add_unique(codes.all, plz);
+  if (cell(rs, "ART_Auslieferung") == "6") add_unique(codes.delivery, plz);
+}
+
+// The postal codes of several places by one statement, kept per place as
+// codes_of() keeps them (rows per place in the order of its statement).
+void read_codes(const Source& src, const std::vector<Place>& places) {
+  if (!src.cache) return;
+  const std::vector<std::string> missing =
+      unknown_places(places, [&](const std::string& alort) { return src.cache->codes.contains(alort); });
+  if (missing.empty()) return;
+  std::vector<PlaceCodes> found(missing.size());
+  if (!for_each_place_row(src, missing, "SELECT Alort, Plz, ART_Auslieferung FROM Plz_DA", " ORDER BY Alort, Plz",
+                          [&](size_t i, Recordset& rs) { add_code(found[i], rs); }))
+    return;
+  for (size_t i = 0; i < missing.size(); ++i) {
+    if (found[i].delivery.empty()) found[i].delivery = found[i].all;
+    ++src.cache->entries;
+    src.cache->codes.emplace(missing[i], std::move(found[i]));
+  }
+}
+
 PlaceCodes codes_of(const Source& src, const std::string& alort) {
   return remembered(src, &AddressCheckCache::codes, alort, [&] {
     PlaceCodes codes;
     for_each_row(src.db, "SELECT Plz, ART_Auslieferung FROM Plz_DA WHERE Alort = " + quoted(alort) + " ORDER BY Plz",
-                 [&](Recordset& rs) {
-                   std::string plz = cell(rs, "Plz");
-                   add_unique(codes.all, plz);
-                   if (cell(rs, "ART_Auslieferung") == "6") add_unique(codes.delivery, plz);
-                 });
+                 [&](Recordset& rs) { add_code(codes, rs); });
     if (codes.delivery.empty()) codes.delivery = codes.all;
     return codes;
   });
@@ -210,45 +273,20 @@ std::vector<Section> exact_sections(const Source& src, const std::string& alort,
 // With several places to choose from, the sections of that street name in
 // all of them whose sections are not kept yet, read by one statement instead
 // of one per place and kept per place as exact_sections() keeps them. Rows
-// come per place in the order of the single-place statement. The list of
-// keys is padded (repeating the last) to a power of two, so a few prepared
-// statements serve every count. Nothing is kept when a row's place key is
-// not exactly one that was asked for; keys that differ only in case are
-// read one by one.
+// come per place in the order of the single-place statement.
 void read_exact_sections(const Source& src, const std::vector<Place>& places, const std::string& strasse) {
   if (!src.cache) return;
-  std::vector<std::string> missing;
-  for (const Place& p : places)
-    if (!src.cache->exact_sections.contains(p.alort + '|' + strasse)) add_unique(missing, p.alort);
-  if (missing.size() < 2) return;
-  for (size_t i = 0; i < missing.size(); ++i)
-    for (size_t k = i + 1; k < missing.size(); ++k)
-      if (text::equals_ci(missing[i], missing[k])) return;  // one row would belong to both
-  constexpr size_t kMaxKeys = 64;
-  for (size_t from = 0; from < missing.size(); from += kMaxKeys) {
-    const size_t count = std::min(kMaxKeys, missing.size() - from);
-    size_t padded = 2;
-    while (padded < count) padded *= 2;
-    std::string in;
-    for (size_t i = 0; i < padded; ++i) in += (i == 0 ? "" : ", ") + quoted(missing[from + std::min(i, count - 1)]);
-    std::vector<std::vector<Section>> found(count);
-    bool usable = true;
-    for_each_row(src.db,
-                 "SELECT ALORT, name46, Plz, HNRVon, HNRBis, HNR_Typ, OTL_Schl FROM Str_DA WHERE Alort IN (" + in +
-                     ") AND Name46 = " + quoted(strasse) + " ORDER BY Alort, Name46, Plz",
-                 [&](Recordset& rs) {
-                   if (!usable) return;
-                   const std::string alort = cell(rs, "ALORT");
-                   const auto first = missing.begin() + static_cast<std::ptrdiff_t>(from);
-                   const auto hit = std::find(first, first + static_cast<std::ptrdiff_t>(count), alort);
-                   if (hit == first + static_cast<std::ptrdiff_t>(count)) usable = false;
-                   else found[static_cast<size_t>(hit - first)].push_back(read_section(rs));
-                 });
-    if (!usable) return;
-    for (size_t i = 0; i < count; ++i) {
-      ++src.cache->entries;
-      src.cache->exact_sections.emplace(missing[from + i] + '|' + strasse, std::move(found[i]));
-    }
+  const std::vector<std::string> missing = unknown_places(
+      places, [&](const std::string& alort) { return src.cache->exact_sections.contains(alort + '|' + strasse); });
+  if (missing.empty()) return;
+  std::vector<std::vector<Section>> found(missing.size());
+  if (!for_each_place_row(src, missing, "SELECT ALORT, name46, Plz, HNRVon, HNRBis, HNR_Typ, OTL_Schl FROM Str_DA",
+                          " AND Name46 = " + quoted(strasse) + " ORDER BY Alort, Name46, Plz",
+                          [&](size_t i, Recordset& rs) { found[i].push_back(read_section(rs)); }))
+    return;
+  for (size_t i = 0; i < missing.size(); ++i) {
+    ++src.cache->entries;
+    src.cache->exact_sections.emplace(missing[i] + '|' + strasse, std::move(found[i]));
   }
 }
 
@@ -575,6 +613,7 @@ AddressCheck check_address(Connection& connection, std::shared_ptr<AddressCheckC
   }
   if (places.size() == 1) return check_in_place(src, q, places.front());
 
+  read_codes(src, places);
   for (const Place& p : places) {
     const PlaceCodes codes = codes_of(src, p.alort);
     r.kandidaten.push_back({codes.delivery.size() == 1 ? codes.delivery.front() : "", p.name, p.zusatz, "", "", "",
