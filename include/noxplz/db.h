@@ -150,6 +150,14 @@ class DbBackend {
     (void)pattern;
     return {};
   }
+
+  // Reads that belong together: from BeginRead() to the matching EndRead()
+  // the backend may hold one read transaction, so the statements in between
+  // see one state of the data and start no transaction of their own.
+  // Returns DataVersion() of that state. Calls may nest; EndRead() never
+  // raises.
+  virtual std::optional<uint64_t> BeginRead() { return DataVersion(); }
+  virtual void EndRead() {}
 };
 
 // A state of the data as one open connection reads it: two equal stamps
@@ -216,6 +224,22 @@ class Connection {
   // The backend's LIKE as a test on values (see DbBackend::LikeMatcher);
   // empty when the connection is closed or its backend cannot promise it.
   DbBackend::LikeTest LikeMatcher(std::string_view pattern);
+
+  // Holds one state of the data for the reads during its life (see
+  // DbBackend::BeginRead) and tells its stamp.
+  class ReadScope {
+   public:
+    explicit ReadScope(Connection& connection);
+    ~ReadScope();
+    ReadScope(const ReadScope&) = delete;
+    ReadScope& operator=(const ReadScope&) = delete;
+    const std::optional<noxplz::DataStamp>& Stamp() const { return stamp_; }
+
+   private:
+    Connection& connection_;
+    uint64_t opened_;  // the opening the read began on
+    std::optional<noxplz::DataStamp> stamp_;
+  };
 
  private:
   std::string connection_string_;

@@ -46,6 +46,7 @@ struct AddressCheckCache {
   TextMap<std::pair<bool, std::string>> current;  // alort -> (no successor, OZusatz)
   TextMap<PlaceCodes> codes;
   TextMap<std::string> districts;  // alort '|' OTL key -> name
+  TextMap<bool> district_places;   // alort -> all its districts are in `districts`
   // Per place: whether it has streets, and its distinct street names by key.
   TextMap<std::pair<bool, TextMap<std::vector<std::string>>>> street_names;
   TextMap<std::vector<Section>> exact_sections;  // alort '|' street as given
@@ -61,9 +62,9 @@ using text::trim;
 // it the cache starts again, so a long-running host does not grow without bound.
 constexpr size_t kMaxCacheEntries = 400'000;
 
-// `cache` brought up to date with the connection; nullptr when nothing may be kept.
-AddressCheckCache* usable_cache(Connection& connection, std::shared_ptr<AddressCheckCache>& cache) {
-  const std::optional<DataStamp> stamp = connection.DataStamp();
+// `cache` brought up to date with the state `stamp` of the data; nullptr
+// when nothing may be kept.
+AddressCheckCache* usable_cache(const std::optional<DataStamp>& stamp, std::shared_ptr<AddressCheckCache>& cache) {
   if (!stamp) {
     cache.reset();
     return nullptr;
@@ -96,7 +97,14 @@ V remembered(const Source& src, TextMap<V> AddressCheckCache::*member, const std
   return value;
 }
 
-std::string cell(Recordset& rs, const char* name) { return trim(rs.Field(name).as_text()); }
+// A field's text without its surrounding blanks (trimmed in place: the
+// checks read this for every row).
+std::string cell(Recordset& rs, const char* name) {
+  std::string s = rs.Field(name).as_text();
+  s.erase(0, std::min(s.find_first_not_of(' '), s.size()));
+  s.erase(s.find_last_not_of(' ') + 1);
+  return s;
+}
 
 void add_unique(std::vector<std::string>& list, const std::string& value) {
   if (std::find(list.begin(), list.end(), value) == list.end()) list.push_back(value);
@@ -163,15 +171,78 @@ std::vector<Place> places_with_code(const Source& src, const std::string& plz) {
   });
 }
 
+// The keys of `places` that are not known yet (`known` tells), when two or
+// more are missing and no two differ only in case; else none: then each
+// place is read by itself.
+template <class F>
+std::vector<std::string> unknown_places(const std::vector<Place>& places, F&& known) {
+  std::vector<std::string> missing;
+  for (const Place& p : places)
+    if (!known(p.alort)) add_unique(missing, p.alort);
+  if (missing.size() < 2) return {};
+  for (size_t i = 0; i < missing.size(); ++i)
+    for (size_t k = i + 1; k < missing.size(); ++k)
+      if (text::equals_ci(missing[i], missing[k])) return {};  // one row would belong to both
+  return missing;
+}
+
+// Runs `select` + " WHERE Alort IN (…)" + `rest` over `keys` and calls
+// row(index of the row's place key, record set). The list is padded
+// (repeating the last key) to a power of two, so a few prepared statements
+// serve every count. False when a row's place key is not exactly one of
+// `keys`.
+template <class F>
+bool for_each_place_row(const Source& src, const std::vector<std::string>& keys, const std::string& select,
+                        const std::string& rest, F&& row) {
+  constexpr size_t kMaxKeys = 64;
+  bool usable = true;
+  for (size_t from = 0; usable && from < keys.size(); from += kMaxKeys) {
+    const size_t count = std::min(kMaxKeys, keys.size() - from);
+    size_t padded = 2;
+    while (padded < count) padded *= 2;
+    std::string in;
+    for (size_t i = 0; i < padded; ++i) in += (i == 0 ? "" : ", ") + quoted(keys[from + std::min(i, count - 1)]);
+    const auto first = keys.begin() + static_cast<std::ptrdiff_t>(from);
+    const auto last = first + static_cast<std::ptrdiff_t>(count);
+    for_each_row(src.db, select + " WHERE Alort IN (" + in + ")" + rest, [&](Recordset& rs) {
+      if (!usable) return;
+      const auto hit = std::find(first, last, cell(rs, "Alort"));
+      if (hit == last) usable = false;
+      else row(static_cast<size_t>(hit - keys.begin()), rs);
+    });
+  }
+  return usable;
+}
+
+void add_code(PlaceCodes& codes, Recordset& rs) {
+  std::string plz = cell(rs, "Plz");
+  add_unique(codes.all, plz);
+  if (cell(rs, "ART_Auslieferung") == "6") add_unique(codes.delivery, plz);
+}
+
+// The postal codes of several places by one statement, kept per place as
+// codes_of() keeps them (rows per place in the order of its statement).
+void read_codes(const Source& src, const std::vector<Place>& places) {
+  if (!src.cache) return;
+  const std::vector<std::string> missing =
+      unknown_places(places, [&](const std::string& alort) { return src.cache->codes.contains(alort); });
+  if (missing.empty()) return;
+  std::vector<PlaceCodes> found(missing.size());
+  if (!for_each_place_row(src, missing, "SELECT Alort, Plz, ART_Auslieferung FROM Plz_DA", " ORDER BY Alort, Plz",
+                          [&](size_t i, Recordset& rs) { add_code(found[i], rs); }))
+    return;
+  for (size_t i = 0; i < missing.size(); ++i) {
+    if (found[i].delivery.empty()) found[i].delivery = found[i].all;
+    ++src.cache->entries;
+    src.cache->codes.emplace(missing[i], std::move(found[i]));
+  }
+}
+
 PlaceCodes codes_of(const Source& src, const std::string& alort) {
   return remembered(src, &AddressCheckCache::codes, alort, [&] {
     PlaceCodes codes;
     for_each_row(src.db, "SELECT Plz, ART_Auslieferung FROM Plz_DA WHERE Alort = " + quoted(alort) + " ORDER BY Plz",
-                 [&](Recordset& rs) {
-                   std::string plz = cell(rs, "Plz");
-                   add_unique(codes.all, plz);
-                   if (cell(rs, "ART_Auslieferung") == "6") add_unique(codes.delivery, plz);
-                 });
+                 [&](Recordset& rs) { add_code(codes, rs); });
     if (codes.delivery.empty()) codes.delivery = codes.all;
     return codes;
   });
@@ -199,6 +270,26 @@ std::vector<Section> exact_sections(const Source& src, const std::string& alort,
   });
 }
 
+// With several places to choose from, the sections of that street name in
+// all of them whose sections are not kept yet, read by one statement instead
+// of one per place and kept per place as exact_sections() keeps them. Rows
+// come per place in the order of the single-place statement.
+void read_exact_sections(const Source& src, const std::vector<Place>& places, const std::string& strasse) {
+  if (!src.cache) return;
+  const std::vector<std::string> missing = unknown_places(
+      places, [&](const std::string& alort) { return src.cache->exact_sections.contains(alort + '|' + strasse); });
+  if (missing.empty()) return;
+  std::vector<std::vector<Section>> found(missing.size());
+  if (!for_each_place_row(src, missing, "SELECT ALORT, name46, Plz, HNRVon, HNRBis, HNR_Typ, OTL_Schl FROM Str_DA",
+                          " AND Name46 = " + quoted(strasse) + " ORDER BY Alort, Name46, Plz",
+                          [&](size_t i, Recordset& rs) { found[i].push_back(read_section(rs)); }))
+    return;
+  for (size_t i = 0; i < missing.size(); ++i) {
+    ++src.cache->entries;
+    src.cache->exact_sections.emplace(missing[i] + '|' + strasse, std::move(found[i]));
+  }
+}
+
 // The street sections of a place whose name has `key`. With a cache the
 // place's distinct names are read once and grouped by key, and only the
 // sections of the matching names are read; without one every section of the
@@ -217,10 +308,13 @@ std::vector<Section> sections_with_key(const Source& src, const std::string& alo
   auto found = src.cache->street_names.find(alort);
   if (found == src.cache->street_names.end()) {
     std::pair<bool, TextMap<std::vector<std::string>>> place;
+    std::string previous;  // the sections of one street come one after another
     for_each_row(src.db, "SELECT Name46 FROM Str_DA WHERE Alort = " + quoted(alort) + " ORDER BY Name46",
                  [&](Recordset& rs) {
-                   place.first = true;
                    std::string name = cell(rs, "Name46");
+                   if (place.first && name == previous) return;
+                   place.first = true;
+                   previous = name;
                    std::vector<std::string>& same = place.second[street_key(name)];
                    if (std::find(same.begin(), same.end(), name) == same.end()) {
                      same.push_back(std::move(name));
@@ -264,8 +358,49 @@ bool admits(const Section& s, const std::string& hausnummer) {
   return Pruefe_Hausnummer(hnr, von, bis, s.typ);
 }
 
+bool digits_only(std::string_view s) {
+  return !s.empty() && std::all_of(s.begin(), s.end(), [](char c) { return c >= '0' && c <= '9'; });
+}
+
+// All districts of a place at once, into the cache: the key of a district is
+// a number, and the candidates of one address mostly lie in a few districts
+// of the same place. Rows come in the order of the single district's
+// statement (by key, then as stored), so each key keeps its first non-empty
+// name. False when a key is no plain number (then the database's comparison
+// decides, district by district).
+bool read_districts(const Source& src, const std::string& alort) {
+  auto [known, fresh] = src.cache->district_places.emplace(alort, false);
+  if (!fresh) return known->second;
+  TextMap<std::string> names;
+  bool usable = true;
+  for_each_row(src.db, "SELECT Schl, Name FROM OTL_DA WHERE ALORT = " + quoted(alort) + " ORDER BY Schl",
+               [&](Recordset& rs) {
+                 std::string schl = rs.Field("Schl").as_text();
+                 schl.erase(schl.find_last_not_of(' ') + 1);
+                 if (!digits_only(schl)) usable = false;
+                 std::string& name = names[schl];
+                 if (usable && name.empty()) name = cell(rs, "Name");
+               });
+  if (!usable) return false;
+  for (auto& [schl, name] : names) {
+    ++src.cache->entries;
+    src.cache->districts.emplace(alort + '|' + schl, std::move(name));
+  }
+  known->second = true;
+  return true;
+}
+
 std::string district(const Source& src, const std::string& alort, const std::string& otl) {
   if (otl.empty()) return {};
+  if (src.cache && digits_only(otl)) {
+    const std::string key = alort + '|' + otl;
+    auto found = src.cache->districts.find(key);
+    if (found != src.cache->districts.end()) return found->second;
+    if (read_districts(src, alort)) {
+      found = src.cache->districts.find(key);
+      return found == src.cache->districts.end() ? std::string() : found->second;
+    }
+  }
   return remembered(src, &AddressCheckCache::districts, alort + '|' + otl, [&] {
     std::string name;
     for_each_row(src.db, "SELECT Name FROM OTL_DA WHERE ALORT = " + quoted(alort) + " AND Schl = " + quoted(otl),
@@ -433,7 +568,10 @@ AddressCheck check_address(Connection& connection, std::shared_ptr<AddressCheckC
   if (q.plz.empty() && q.ort.empty())
     return fail(CheckOutcome::Unknown, "eingabe_fehlt", "Geben Sie eine Postleitzahl oder einen Ort an.");
 
-  const Source src{connection, usable_cache(connection, cache)};
+  // One state of the data for the whole check: what the cache holds and
+  // what the statements read belong to the same stamp.
+  const Connection::ReadScope reading(connection);
+  const Source src{connection, usable_cache(reading.Stamp(), cache)};
   std::vector<Place> places;
   if (!q.ort.empty()) {
     places = places_named(src, q.ort);
@@ -458,16 +596,24 @@ AddressCheck check_address(Connection& connection, std::shared_ptr<AddressCheckC
   }
 
   if (places.size() > 1 && !q.strasse.empty()) {
-    // Several places remain: the street picks among them when it exists in only one.
-    std::vector<Place> kept;
-    for (const Place& p : places) {
+    // Several places remain: the street picks among them when it exists in
+    // only one. The places that have the name exactly are counted first; a
+    // place without it is searched by the name's key (its street names read)
+    // only while fewer than two places are found.
+    read_exact_sections(src, places, q.strasse);
+    std::vector<const Place*> found, by_key;
+    for (const Place& p : places) (exact_sections(src, p.alort, q.strasse).empty() ? by_key : found).push_back(&p);
+    const std::string key = street_key(q.strasse);
+    for (const Place* p : by_key) {
+      if (found.size() > 1) break;
       bool streets = false;
-      if (!sections_of(src, p.alort, q.strasse, streets).empty()) kept.push_back(p);
+      if (!sections_with_key(src, p->alort, key, streets).empty()) found.push_back(p);
     }
-    if (kept.size() == 1) places = kept;
+    if (found.size() == 1) places = {*found.front()};
   }
   if (places.size() == 1) return check_in_place(src, q, places.front());
 
+  read_codes(src, places);
   for (const Place& p : places) {
     const PlaceCodes codes = codes_of(src, p.alort);
     r.kandidaten.push_back({codes.delivery.size() == 1 ? codes.delivery.front() : "", p.name, p.zusatz, "", "", "",

@@ -100,6 +100,78 @@ TEST_F(HostAddressCheckTest, VerdictReasonAddressAndCandidates) {
     }
 }
 
+// A candidate's district is the first row of its key with a name; the
+// districts of a place are read at once where the keys are numbers, one by
+// one otherwise.
+TEST_F(HostAddressCheckTest, CandidatesNameTheFirstNamedDistrictOfTheirKey) {
+  for (const auto& [alort, schl, name] : testing::FixtureRows<3>{{"11000000", "003", ""},
+                                                                 {"11000000", "003", "Moabit"},
+                                                                 {"11000000", "003", "Alt-Moabit"},
+                                                                 {"06000000", "0A4", ""},
+                                                                 {"06000000", "0A4", "Westend"},
+                                                                 {"06000000", "0A4", "Westend-Süd"},
+                                                                 {"06000000", "001", "Bockenheim"}})
+    db_.insert("OTL_DA", {{"ALORT", alort}, {"SCHL", schl}, {"NAME", name}, {"STATUS", "0"}});
+  for (const auto& [alort, code, von, bis, otl] : testing::FixtureRows<5>{{"11000000", "10115", "0001", "0009", "003"},
+                                                                         {"11000000", "10119", "0011", "0019", "002"},
+                                                                         {"06000000", "60313", "0001", "0009", "0A4"},
+                                                                         {"06000000", "60311", "0002", "0020", "001"}})
+    db_.insert("STR_DA", {{"ALORT", alort}, {"NAME46", "Turmstr."}, {"PLZ", code}, {"HNRVON", von},
+                          {"HNRBIS", bis}, {"HNR_TYP", "N"}, {"OTL_SCHL", otl}, {"STATUS", "0"}});
+  for (int pass = 0; pass < 2; ++pass) {
+    EXPECT_EQ(candidate_lines(check_address(db(), {"", "Berlin", "Turmstr.", ""})),
+              (Lines{"10115|Berlin||Turmstr.|Moabit|0001-0009|N", "10119|Berlin||Turmstr.|Tiergarten|0011-0019|N"}));
+    EXPECT_EQ(candidate_lines(check_address(db(), {"", "Frankfurt", "Turmstr.", ""})),
+              (Lines{"60311|Frankfurt|am Main|Turmstr.|Bockenheim|0002-0020|N",
+                     "60313|Frankfurt|am Main|Turmstr.|Westend|0001-0009|N"}));
+  }
+}
+
+// Several places of one name: the street's sections are read for all of
+// them with one statement. The answers must be those that reading the
+// places one by one gives (the sections in the same order: which spelling
+// of a street comes first decides the name answered).
+TEST_F(HostAddressCheckTest, PlacesOfOneNameReadTogetherAnswerAsReadOneByOne) {
+  for (const auto& [alort, zusatz, code] : testing::FixtureRows<3>{{"13000000", "Nord", "60320"},
+                                                                   {"14000000", "Süd", "60590"}}) {
+    db_.insert("ORT_DA", {{"ALORT", alort}, {"ONAME", testing::padded("Frankfurt", 40)},
+                          {"OZUSATZ", testing::padded(zusatz, 30)}, {"STATUS", "0"}});
+    db_.insert("PLZ_DA", {{"PLZ", code}, {"ALORT", alort}, {"ART_Auslieferung", "6"}, {"OName", "Frankfurt"}});
+  }
+  for (const auto& [alort, name, code, von, bis, typ] : testing::FixtureRows<6>{
+           {"13000000", "Berger Str.", "60329", "0001", "0019", "U"},
+           {"13000000", "BERGER STR.", "60320", "0002", "0040", "G"},
+           {"13000000", "Berger Str.", "60320", "0021", "0099", "U"},
+           {"14000000", "Zeil.", "60590", "", "", ""}})
+    db_.insert("STR_DA", {{"ALORT", alort}, {"NAME46", testing::padded(name, 46)}, {"PLZ", code},
+                          {"HNRVON", von}, {"HNRBIS", bis}, {"HNR_TYP", typ}, {"STATUS", "0"}});
+  const AddressInput addresses[] = {
+      {"", "Frankfurt", "Berger Str. 5", ""}, {"", "Frankfurt", "berger str.", "30"},
+      {"", "Frankfurt", "Berger Str.", ""},   {"", "Frankfurt", "Berger Straße", ""},
+      {"", "Frankfurt", "Zeil 4", ""},        {"", "Frankfurt", "Zeil.", ""},
+      {"", "Frankfurt", "Gartenweg", ""}};
+  auto answer = [&](std::shared_ptr<AddressCheckCache>& cache, const AddressInput& in) {
+    const AddressCheck r = check_address(db(), cache, in);
+    std::string out = std::string(outcome_name(r.outcome)) + "|" + r.plz + "|" + r.ort + "|" + r.strasse + "|" +
+                      r.grund.code;
+    for (const AddressCandidate& k : r.kandidaten) out += " " + k.plz + "/" + k.zusatz + "/" + k.strasse;
+    return out;
+  };
+  std::shared_ptr<AddressCheckCache> one_by_one;
+  for (const AddressInput& a : addresses)
+    for (const char* code : {"60311", "15230", "60320", "60590"})  // the code picks a single place
+      answer(one_by_one, {code, a.ort, a.strasse, a.hausnummer});
+  for (const AddressInput& a : addresses) {
+    SCOPED_TRACE(a.strasse + " " + a.hausnummer);
+    std::shared_ptr<AddressCheckCache> together;
+    EXPECT_EQ(answer(together, a), answer(one_by_one, a));
+  }
+  std::shared_ptr<AddressCheckCache> fresh;
+  const AddressCheck r = check_address(db(), fresh, addresses[0]);
+  EXPECT_EQ(outcome_name(r.outcome), "verifiziert");
+  EXPECT_EQ(r.plz, "60329");
+}
+
 // The host's connection is used, not the session's; the session's
 // connection and its own store of the checks stay as they were, and what
 // one connection's data gave is never answered for another.

@@ -201,6 +201,19 @@ DbBackend::LikeTest Connection::LikeMatcher(std::string_view pattern) {
   return backend_ ? backend_->LikeMatcher(pattern) : DbBackend::LikeTest{};
 }
 
+Connection::ReadScope::ReadScope(Connection& connection)
+    : connection_(connection), opened_(connection.opened_) {
+  if (!connection.backend_) return;
+  const std::optional<uint64_t> version = connection.backend_->BeginRead();
+  if (version) stamp_ = noxplz::DataStamp{connection.opened_, *version};
+}
+
+// Ends the read on the backend it began on; a connection closed (or opened
+// again) meanwhile has ended it with its backend.
+Connection::ReadScope::~ReadScope() {
+  if (connection_.backend_ && connection_.opened_ == opened_) connection_.backend_->EndRead();
+}
+
 RecordsetPtr Connection::Execute(std::string_view sql, int32_t* records_affected, int32_t /*options*/) {
   if (!backend_)
     throw Error(err::kDbConnectionClosed, "Der Vorgang ist bei geschlossener Verbindung nicht zulässig.");

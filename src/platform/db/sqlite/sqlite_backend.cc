@@ -528,24 +528,43 @@ class SqliteBackend final : public DbBackend {
     db_->Close();
   }
 
-  // PRAGMA data_version moves with every commit of another connection, the
-  // schema cookie with every change of a table or index, and this
-  // connection's own row changes show in its change count; the three are
-  // mixed into one number.
+  // The pager's data version (SQLITE_FCNTL_DATA_VERSION) moves with every
+  // commit, of this connection or another one; the schema cookie with every
+  // change of a table or index; this connection's own row changes show in
+  // its change count. The three are mixed into one number. Reading the
+  // cookie starts a read transaction, which brings the data version up to
+  // date; one plain prepared PRAGMA costs far less than the pragma table
+  // functions, which prepare a statement of their own on every run.
   std::optional<uint64_t> DataVersion() override {
     std::lock_guard lock(mutex_);
-    sqlite3* h = db_->handle;
-    if (!h) return std::nullopt;
-    if (!data_version_ && sqlite3_prepare_v3(h, "SELECT * FROM pragma_data_version, pragma_schema_version", -1,
-                                             SQLITE_PREPARE_PERSISTENT, &data_version_, nullptr) != SQLITE_OK)
-      return std::nullopt;
-    const int rc = sqlite3_step(data_version_);
-    const uint64_t other = rc == SQLITE_ROW ? static_cast<uint64_t>(sqlite3_column_int64(data_version_, 0)) : 0;
-    const uint64_t schema = rc == SQLITE_ROW ? static_cast<uint64_t>(sqlite3_column_int64(data_version_, 1)) : 0;
+    if (read_depth_ > 0) return MixedVersion(held_schema_);
+    const std::optional<uint64_t> schema = ReadSchemaCookie();
+    if (!schema) return std::nullopt;
     sqlite3_reset(data_version_);
-    if (rc != SQLITE_ROW) return std::nullopt;
-    return (other * 0x9E3779B97F4A7C15ULL) ^ (schema * 0xC2B2AE3D27D4EB4FULL) ^
-           static_cast<uint64_t>(sqlite3_total_changes64(h));
+    return MixedVersion(*schema);
+  }
+
+  // The read transaction is held by the cookie's statement: SQLite keeps it
+  // while any statement of the connection is still active, and ends it at
+  // EndRead() with the reset. Statements in between join it instead of
+  // taking and releasing the shared locks each time.
+  std::optional<uint64_t> BeginRead() override {
+    std::lock_guard lock(mutex_);
+    if (read_depth_ > 0) {
+      ++read_depth_;
+      return MixedVersion(held_schema_);
+    }
+    const std::optional<uint64_t> schema = ReadSchemaCookie();
+    if (!schema) return std::nullopt;
+    held_schema_ = *schema;
+    read_depth_ = 1;
+    return MixedVersion(held_schema_);
+  }
+
+  void EndRead() override {
+    std::lock_guard lock(mutex_);
+    if (read_depth_ == 0 || --read_depth_ > 0) return;
+    sqlite3_reset(data_version_);
   }
 
   RecordsetPtr Execute(std::string_view sql, int32_t& records_affected, int32_t timeout_seconds) override {
@@ -596,6 +615,28 @@ class SqliteBackend final : public DbBackend {
   }
 
  private:
+  // Steps the schema cookie's statement, which leaves it active (the caller
+  // resets it); nullopt when it cannot be read.
+  std::optional<uint64_t> ReadSchemaCookie() {
+    sqlite3* h = db_->handle;
+    if (!h) return std::nullopt;
+    if (!data_version_ && sqlite3_prepare_v3(h, "PRAGMA schema_version", -1, SQLITE_PREPARE_PERSISTENT,
+                                             &data_version_, nullptr) != SQLITE_OK)
+      return std::nullopt;
+    if (sqlite3_step(data_version_) != SQLITE_ROW) {
+      sqlite3_reset(data_version_);
+      return std::nullopt;
+    }
+    return static_cast<uint64_t>(sqlite3_column_int64(data_version_, 0));
+  }
+
+  uint64_t MixedVersion(uint64_t schema) const {
+    unsigned int data = 0;
+    sqlite3_file_control(db_->handle, "main", SQLITE_FCNTL_DATA_VERSION, &data);
+    return (data * 0x9E3779B97F4A7C15ULL) ^ (schema * 0xC2B2AE3D27D4EB4FULL) ^
+           static_cast<uint64_t>(sqlite3_total_changes64(db_->handle));
+  }
+
   // Runs every statement of `text`; the last one gives the result.
   RecordsetPtr RunText(std::string_view original, const std::string& text, StatementKind kind,
                        int32_t& records_affected, int32_t timeout) {
@@ -1106,7 +1147,9 @@ class SqliteBackend final : public DbBackend {
   RewrittenSql rewritten_;
   LiftedQuery lifted_;
   std::vector<std::pair<std::string, sqlite3_stmt*>> cache_;  // most recently used first
-  sqlite3_stmt* data_version_ = nullptr;  // data and schema version, prepared on first use
+  sqlite3_stmt* data_version_ = nullptr;  // the schema cookie, prepared on first use
+  int read_depth_ = 0;  // open BeginRead() calls; the cookie's statement holds the read
+  uint64_t held_schema_ = 0;
   bool wal_checked_ = false;  // the switch to the WAL journal was tried
   int dml_run_ = 0;  // data changes since the last other statement (up to kBulkRunLength)
   bool batch_open_ = false;
@@ -1214,6 +1257,11 @@ std::unique_ptr<DbBackend> open_backend(const std::map<std::string, std::string>
   if (rc != SQLITE_OK) throw fail(rc);
 
   sqlite3* h = db->handle;
+  // 400 lookaside slots (about 480 KB) instead of SQLite's few dozen: the
+  // small allocations of running statements stay with the connection. Past
+  // them SQLite allocates through its global allocator, whose one mutex
+  // threads with a connection each would contend for on every statement.
+  sqlite3_db_config(h, SQLITE_DBCONFIG_LOOKASIDE, nullptr, 1200, 400);
   sqlite3_extended_result_codes(h, 1);
   sqlite3_busy_timeout(h, busy_timeout);
   if ((rc = register_dialect_functions(h)) != SQLITE_OK) throw fail(rc);

@@ -5,6 +5,7 @@
 #include <array>
 #include <chrono>
 #include <fstream>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -274,6 +275,49 @@ TEST(SqliteBackend, AGroupThatCannotBeCommittedYetStaysOpen) {
   rs->Close();
   writer->Close();
   EXPECT_EQ(count_plz(*reader), 1500);
+}
+
+// The data stamp moves with every change: another connection's commit,
+// this connection's own rows, a new index. A read scope holds one state:
+// its statements, also after a failed one, and the stamp do not see a
+// commit made meanwhile; once it ends, both do.
+TEST(SqliteBackend, TheStampSeesEveryChangeAndAReadScopeHoldsOneState) {
+  TempDatabase db;
+  auto reader = open_connection(db.connection_string());
+  auto writer = open_connection(db.connection_string());
+  insert_plz(*writer, 0, 3);
+  const std::optional<DataStamp> before = reader->DataStamp();
+  ASSERT_TRUE(before);
+  EXPECT_EQ(reader->DataStamp(), before);
+  {
+    const Connection::ReadScope outer(*reader);
+    EXPECT_EQ(outer.Stamp(), before);
+    EXPECT_EQ(count_plz(*reader), 3);
+    insert_plz(*writer, 3, 5);
+    {
+      const Connection::ReadScope inner(*reader);
+      EXPECT_EQ(inner.Stamp(), before);
+    }
+    EXPECT_THROW(reader->Execute("SELECT Unbekannt FROM PLZ_DA"), Error);
+    EXPECT_EQ(count_plz(*reader), 3);
+    EXPECT_EQ(reader->DataStamp(), before);
+  }
+  EXPECT_EQ(count_plz(*reader), 5);
+  const std::optional<DataStamp> committed = reader->DataStamp();
+  EXPECT_NE(committed, before);
+  insert_plz(*reader, 5, 6);
+  const std::optional<DataStamp> own = reader->DataStamp();
+  EXPECT_NE(own, committed);
+  reader->Execute("CREATE INDEX IX_TEST_ONAME ON PLZ_DA (ONAME)");
+  EXPECT_NE(reader->DataStamp(), own);
+  // A scope whose connection is closed (and opened again) meanwhile ends quietly.
+  {
+    const Connection::ReadScope gone(*writer);
+    writer->Close();
+    writer->Open(db.connection_string());
+    insert_plz(*writer, 6, 7);
+  }
+  EXPECT_EQ(count_plz(*reader), 7);
 }
 
 // A query's prepared statement serves the next run with other values, also
