@@ -88,6 +88,10 @@ struct Database {
   sqlite3* handle = nullptr;
   // Atomic: the committer thread's COMMIT may run the progress handler.
   std::atomic<bool> has_deadline = false;
+  // The limit starts with the first progress call of a step (after a
+  // thousand instructions): a row read at once costs no look at the clock.
+  std::atomic<bool> deadline_pending = false;
+  std::chrono::seconds limit{0};
   Clock::time_point deadline;
   std::atomic<bool> timed_out = false;
   // Set by a failure after which a transaction cannot go on (full disk, I/O
@@ -113,7 +117,8 @@ struct Database {
   int Step(sqlite3_stmt* st, int32_t timeout_seconds) {
     timed_out = false;
     if (timeout_seconds > 0) {
-      deadline = Clock::now() + std::chrono::seconds(timeout_seconds);
+      limit = std::chrono::seconds(timeout_seconds);
+      deadline_pending = true;
       has_deadline = true;
     }
     int rc = sqlite3_step(st);
@@ -164,7 +169,12 @@ struct Database {
 
 int on_progress(void* data) {
   auto* db = static_cast<Database*>(data);
-  if (!db->has_deadline || Clock::now() < db->deadline) return 0;
+  if (!db->has_deadline) return 0;
+  if (db->deadline_pending.exchange(false)) {
+    db->deadline = Clock::now() + db->limit;
+    return 0;
+  }
+  if (Clock::now() < db->deadline) return 0;
   db->timed_out = true;
   return 1;  // interrupts the statement
 }
