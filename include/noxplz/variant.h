@@ -79,9 +79,6 @@ class VariantTable {
   int32_t UpperBound(int32_t dimension) const;
   // Adds `count` empty rows after the last one.
   void AppendRows(int32_t count = 1);
-  // Makes room for `rows` rows in all, so appending up to them moves no
-  // cell; changes nothing a reader sees.
-  void ReserveRows(int32_t rows);
   // First row at or after `start_row` whose cell in `column` equals `value`
   // exactly (case-sensitive), or -1. The three options are accepted as the
   // component passes them (0, 1, 0) and change nothing.

@@ -104,16 +104,6 @@ bool Ermittle_Strassen(const std::string& alort, VariantTable& tabelle, std::str
     }
     // The names as held are kept with a list of all streets, to narrow it.
     std::shared_ptr<RawTexts> names = cache ? std::make_shared<RawTexts>() : nullptr;
-    // Room for a list of all streets is made at once: tens of thousands of
-    // rows would otherwise be moved again and again while the table grows.
-    // The count is a hint only (the data may change in between).
-    if (cache && !narrowed) {
-      try {
-        tabelle.ReserveRows(count_streets(alort) + 1);
-      } catch (const std::exception&) {
-        // Without the hint the table grows row by row, as it always did.
-      }
-    }
     if (!narrowed) {
       ScopedRecordset rs(list ? std::move(list) : run(sql));
       // The district names of one place repeat from section to section: each

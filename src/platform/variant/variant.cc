@@ -160,11 +160,6 @@ void VariantTable::AppendRows(int32_t count) {
   row_upper_ += count;
 }
 
-void VariantTable::ReserveRows(int32_t rows) {
-  if (rows <= 0) return;
-  own_cells().reserve(static_cast<size_t>(rows) * static_cast<size_t>(int64_t{col_upper_} - col_lower_ + 1));
-}
-
 int32_t VariantTable::Find(int32_t start_row, int32_t column, const Variant& value, int32_t, int32_t,
                            int32_t) const {
   if (column < col_lower_ || column > col_upper_)
