@@ -61,15 +61,24 @@ std::vector<std::string> distinguish(const std::vector<int32_t>& rows, std::vect
   // Most lines are unique: only the repeated ones are grouped (a list may
   // hold tens of thousands of sections, half of them in groups). Each group
   // is settled on its own; its members in row order.
-  std::unordered_map<std::string_view, size_t> first_row;  // line -> first index with it
-  first_row.reserve(lines.size());
+  // The first index of each line, in an open-addressing table of indexes
+  // (no allocation per line).
+  size_t slots = 16;
+  while (slots < 2 * lines.size()) slots *= 2;
+  constexpr size_t kFree = static_cast<size_t>(-1);
+  std::vector<size_t> first_row(slots, kFree);
   std::unordered_map<size_t, size_t> group_of;  // first index -> group
   std::vector<std::vector<size_t>> groups;
+  const std::hash<std::string_view> hash;
   for (size_t i = 0; i < lines.size(); ++i) {
-    const auto [seen, fresh] = first_row.try_emplace(lines[i], i);
-    if (fresh) continue;
-    const auto [group, opened] = group_of.try_emplace(seen->second, groups.size());
-    if (opened) groups.push_back({seen->second});
+    size_t slot = hash(lines[i]) & (slots - 1);
+    while (first_row[slot] != kFree && lines[first_row[slot]] != lines[i]) slot = (slot + 1) & (slots - 1);
+    if (first_row[slot] == kFree) {
+      first_row[slot] = i;
+      continue;
+    }
+    const auto [group, opened] = group_of.try_emplace(first_row[slot], groups.size());
+    if (opened) groups.push_back({first_row[slot]});
     groups[group->second].push_back(i);
   }
   for (const std::vector<size_t>& members : groups) {
