@@ -86,7 +86,7 @@ class LookupEquivalence : public ::testing::Test {
       const std::string alort = ++n < 27 ? "99" + std::to_string(100000 + n) : "99100001";
       db_->insert("ORT_DA", {{"ALORT", alort}, {"ONAME", name}, {"OZUSATZ", ""}, {"STATUS", "G"}});
       db_->insert("PLZ_DA", {{"PLZ", std::to_string(90000 + n)}, {"ALORT", alort}, {"ART_Auslieferung", "6"}});
-      for (const char* street : {"Ärger", "arger", "Arger ", "Strasse", "Straße", "STRASSE", "Str.", "[Weg]"})
+      for (const char* street : {"Ärger", "arger", "Arger ", "Strasse", "Straße", "STRASSE", "Str.", "[Weg]", " Leerweg"})
         db_->insert("STR_DA", {{"ALORT", "99100001"}, {"NAME46", street}, {"PLZ", "90001"},
                                {"HNRVON", std::to_string(n)}});
     }
@@ -235,9 +235,10 @@ TEST_F(LookupEquivalence, StreetsNarrowedFromAKeptListAreTheRowsOfTheStatement) 
     VariantTable all;
     std::string alle, keine;
     ASSERT_TRUE(Ermittle_Strassen(alort, all, alle, keine));  // now kept
-    // A wildcard or set may meet a blank the name holds after its letters.
+    // A wildcard or set may meet a blank the name holds after its letters; a
+  // name stored with a leading blank matches no name typed without one.
     std::vector<std::string> typed = patterns("SELECT NAME46 FROM STR_DA WHERE ALORT = " + quoted(alort));
-    for (const char* p : {"Arger_", "arger[ ]", "Arger %", "Str_", "[ ]"}) typed.push_back(p);
+    for (const char* p : {"Arger_", "arger[ ]", "Arger %", "Str_", "[ ]", "Lee", "Leerweg"}) typed.push_back(p);
     for (const std::string& p : typed) {
       VariantTable classic;
       classic.ReDim(0, 0, 0, 5);

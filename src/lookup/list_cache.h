@@ -53,7 +53,7 @@ struct StreetListCache {
     std::string key;
     std::shared_ptr<const VariantTable> table;
     std::shared_ptr<const std::vector<std::string>> lines;  // the list's lines, once a dialog made them
-    std::shared_ptr<const RawTexts> names;  // a list of all streets: Name46 row by row as held
+    bool narrowable = false;  // a list of all streets that typed names may narrow (see street_lookup.cc)
     // The last name it was narrowed for, and the rows that matched: the next
     // letter typed narrows those rows only.
     std::string narrowed_for;
@@ -78,7 +78,7 @@ bool take_kept(std::list<StreetListCache::Entry>& lists, const std::string& key,
 
 // Keeps a copy of `tabelle` under `key`, at most `limit` lists.
 void keep(std::list<StreetListCache::Entry>& lists, const std::string& key, const VariantTable& tabelle,
-          size_t limit, std::shared_ptr<const RawTexts> names = nullptr);
+          size_t limit, bool narrowable = false);
 
 // The session's place directory, read on first use; nullptr when it cannot
 // be read (the caller then asks the database as always).

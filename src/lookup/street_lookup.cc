@@ -27,30 +27,36 @@ int32_t count_streets(const std::string& alort) {
 // The rows of the kept list of all streets under `key` whose name the
 // database's LIKE would match with `strasse%`, in the list's order (which is
 // the order of the narrowed selection too: both read the index on ALORT and
-// Name46). False when no such list is kept or the backend offers no LIKE test;
-// `alle` then receives nothing.
+// Name46). The list holds the names trimmed; for a name of plain characters
+// (no %, _ or [, no blank at either end, as typed names are trimmed) the LIKE
+// decides the same on them as on the names as stored, as long as no stored
+// name begins with a blank. False where that does not hold, where no such
+// list is kept or the backend offers no LIKE test; `alle` then receives
+// nothing.
 bool narrow_kept(StreetListCache& cache, const std::string& key, const std::string& strasse, VariantTable& tabelle,
                  int32_t& alle) {
+  if (strasse.find_first_of("%_[") != std::string::npos || strasse.front() == ' ' || strasse.back() == ' ')
+    return false;
   auto kept = std::find_if(cache.entries.begin(), cache.entries.end(),
-                           [&](const StreetListCache::Entry& e) { return e.key == key && e.names; });
+                           [&](const StreetListCache::Entry& e) { return e.key == key && e.narrowable; });
   if (kept == cache.entries.end()) return false;
   const DbBackend::LikeTest like = lookup::like_test(strasse + "%");
   if (!like) return false;
   const VariantTable& all = *kept->table;
-  const RawTexts& names = *kept->names;
-  if (static_cast<int64_t>(names.size()) != all.UpperBound(1)) return false;
+  auto matches = [&](int32_t r) {
+    const std::string* name = all.Get(r, 0).text_if();
+    return name && like(*name);
+  };
   // A name that continues the one narrowed last matches only rows that
-  // matched that one (`a%` holds every value `ab%` matches; a "[" could open
-  // a set later, so names with one start over).
-  const bool continues = !kept->narrowed_for.empty() && strasse.starts_with(kept->narrowed_for) &&
-                         kept->narrowed_for.find('[') == std::string::npos;
+  // matched that one (`a%` holds every value `ab%` matches).
+  const bool continues = !kept->narrowed_for.empty() && strasse.starts_with(kept->narrowed_for);
   std::vector<int32_t> rows;
   if (continues) {
     for (int32_t r : kept->narrowed_rows)
-      if (like(names.at(static_cast<size_t>(r)))) rows.push_back(r);
+      if (matches(r)) rows.push_back(r);
   } else {
-    for (size_t r = 0; r < names.size(); ++r)
-      if (!names.is_null(r) && like(names.at(r))) rows.push_back(static_cast<int32_t>(r));
+    for (int32_t r = 0; r < all.UpperBound(1); ++r)
+      if (matches(r)) rows.push_back(r);
   }
   kept->narrowed_for = strasse;
   kept->narrowed_rows = rows;
@@ -102,8 +108,8 @@ bool Ermittle_Strassen(const std::string& alort, VariantTable& tabelle, std::str
         counted = true;
       }
     }
-    // The names as held are kept with a list of all streets, to narrow it.
-    std::shared_ptr<RawTexts> names = cache ? std::make_shared<RawTexts>() : nullptr;
+    // A list of all streets is narrowed later where no stored name begins with a blank.
+    bool narrowable = true;
     if (!narrowed) {
       ScopedRecordset rs(list ? std::move(list) : run(sql));
       // The district names of one place repeat from section to section: each
@@ -112,7 +118,7 @@ bool Ermittle_Strassen(const std::string& alort, VariantTable& tabelle, std::str
       for (; !rs->Eof(); rs->MoveNext()) {
         int32_t row = tabelle.UpperBound(1);
         Variant name = rs->Field("name46");
-        if (names) names->Add(name);
+        if (const std::string* held = name.text_if(); held && held->starts_with(' ')) narrowable = false;
         tabelle.Set(row, 0, trimmed(std::move(name)));
         tabelle.Set(row, 1, trimmed(rs->Field("Plz")));
         tabelle.Set(row, 2, trimmed(rs->Field("HNRVon")));
@@ -139,7 +145,7 @@ bool Ermittle_Strassen(const std::string& alort, VariantTable& tabelle, std::str
     // Kept only when nothing went wrong on the way (a failed district lookup
     // is asked again, and reports again, next time).
     if (cache && lookup_failures_shown() == failures_before)
-      lookup::keep(cache->entries, cache_key, tabelle, kStreetListsKept, std::move(names));
+      lookup::keep(cache->entries, cache_key, tabelle, kStreetListsKept, narrowable);
     if (!result && !strasse.empty() && !counted) anzahl = count_streets(alort);
 
     if (!result && anzahl > 0) {
@@ -240,8 +246,8 @@ StreetListCache::Entry* kept_entry_of(std::list<StreetListCache::Entry>& lists, 
 }
 
 void keep(std::list<StreetListCache::Entry>& lists, const std::string& key, const VariantTable& tabelle,
-          size_t limit, std::shared_ptr<const RawTexts> names) {
-  lists.push_front({key, std::make_shared<const VariantTable>(tabelle), nullptr, std::move(names)});
+          size_t limit, bool narrowable) {
+  lists.push_front({key, std::make_shared<const VariantTable>(tabelle), nullptr, narrowable, {}, {}});
   if (lists.size() > limit) lists.pop_back();
 }
 

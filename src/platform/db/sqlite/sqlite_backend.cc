@@ -205,6 +205,7 @@ Variant column_value(sqlite3_stmt* st, int i) {
 // Field names compare without regard to case: plain ASCII directly, other
 // names as the text module compares them.
 bool same_field_name(std::string_view a, std::string_view b) {
+  if (a == b) return true;  // mostly written as selected
   for (std::string_view s : {a, b})
     for (char c : s)
       if (static_cast<unsigned char>(c) & 0x80) return text::equals_ci(a, b);
