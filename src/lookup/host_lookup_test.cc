@@ -6,9 +6,7 @@
 #include "manager/session.h"
 #include "noxplz/error.h"
 #include "noxplz/lookup.h"
-#include "testing/postal_fixture.h"
-#include "testing/scripted_toolkit.h"
-#include "testing/temp_database.h"
+#include "testing/host_api_fixture.h"
 
 namespace noxplz {
 namespace {
@@ -19,47 +17,29 @@ std::vector<std::string> lines(const std::vector<Place>& places) {
   return out;
 }
 
-std::string kind(HouseNumbers h) {
-  switch (h) {
-    case HouseNumbers::all: return "N";
-    case HouseNumbers::even: return "G";
-    case HouseNumbers::odd: return "U";
-  }
-  return "?";
-}
-
 std::vector<std::string> lines(const std::vector<Street>& streets) {
   std::vector<std::string> out;
   for (const Street& s : streets)
-    out.push_back(s.name + "|" + s.plz + "|" + s.house_from + "-" + s.house_to + "|" + kind(s.house_numbers) + "|" +
+    out.push_back(s.name + "|" + s.plz + "|" + s.house_from + "-" + s.house_to + "|" + testing::house_numbers_code(s.house_numbers) + "|" +
                   s.district + "|" + s.place_key);
   return out;
 }
 using Lines = std::vector<std::string>;
 
 // The fixture database on a connection of the test's own, with no session:
-// the host API needs no Init. Any dialog fails the test (scripted toolkit
-// with an empty script), and the thread's session must stay as it was.
-class HostLookupTest : public ::testing::Test {
+// the host API needs no Init. Any dialog fails the test, and the thread's
+// session must stay as it was.
+class HostLookupTest : public testing::HostApiTest {
  protected:
-  HostLookupTest() : toolkit_(std::make_shared<testing::ScriptedToolkit>()), use_(toolkit_) {
-    testing::fill_postal_fixture(db_);
-    session() = Session{};
+  HostLookupTest() : HostApiTest("the host lookups") {
     session().Geprueft = -1;
     session().Plz = "99999";
   }
   ~HostLookupTest() override {
-    EXPECT_EQ(toolkit_->log(), std::vector<std::string>{}) << "the host lookups show nothing";
     EXPECT_EQ(session().connection, nullptr);
     EXPECT_EQ(session().Geprueft, -1);
     EXPECT_EQ(session().Plz, "99999");
-    session() = Session{};
   }
-  Connection& db() { return *db_.connection(); }
-
-  testing::TempDatabase db_;
-  std::shared_ptr<testing::ScriptedToolkit> toolkit_;
-  ScopedToolkit use_;
 };
 
 TEST_F(HostLookupTest, PlacesByNamePrefix) {

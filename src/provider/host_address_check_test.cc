@@ -8,21 +8,10 @@
 #include "noxplz/error.h"
 #include "noxplz/lookup.h"
 #include "provider/address_check.h"
-#include "testing/postal_fixture.h"
-#include "testing/scripted_toolkit.h"
-#include "testing/temp_database.h"
+#include "testing/host_api_fixture.h"
 
 namespace noxplz {
 namespace {
-
-std::string kind(HouseNumbers h) {
-  switch (h) {
-    case HouseNumbers::all: return "N";
-    case HouseNumbers::even: return "G";
-    case HouseNumbers::odd: return "U";
-  }
-  return "?";
-}
 
 // verdict|plz|place|street|house number|reason code
 std::string line(const AddressCheckResult& r) {
@@ -34,28 +23,16 @@ std::vector<std::string> candidate_lines(const AddressCheckResult& r) {
   std::vector<std::string> out;
   for (const CandidateAddress& c : r.candidates)
     out.push_back(c.plz + "|" + c.place + "|" + c.place_addition + "|" + c.street + "|" + c.district + "|" +
-                  c.house_from + "-" + c.house_to + "|" + kind(c.house_numbers));
+                  c.house_from + "-" + c.house_to + "|" + testing::house_numbers_code(c.house_numbers));
   return out;
 }
 using Lines = std::vector<std::string>;
 
 // The fixture database on a connection of the test's own. Any dialog fails
-// the test; the thread's session is checked to stay as it was.
-class HostAddressCheckTest : public ::testing::Test {
+// the test.
+class HostAddressCheckTest : public testing::HostApiTest {
  protected:
-  HostAddressCheckTest() : toolkit_(std::make_shared<testing::ScriptedToolkit>()), use_(toolkit_) {
-    testing::fill_postal_fixture(db_);
-    session() = Session{};
-  }
-  ~HostAddressCheckTest() override {
-    EXPECT_EQ(toolkit_->log(), std::vector<std::string>{}) << "the address check shows nothing";
-    session() = Session{};
-  }
-  Connection& db() { return *db_.connection(); }
-
-  testing::TempDatabase db_;
-  std::shared_ptr<testing::ScriptedToolkit> toolkit_;
-  ScopedToolkit use_;
+  HostAddressCheckTest() : HostApiTest("the address check") {}
 };
 
 TEST_F(HostAddressCheckTest, VerdictReasonAddressAndCandidates) {
