@@ -84,6 +84,11 @@ void keep(std::list<StreetListCache::Entry>& lists, const std::string& key, cons
 // be read (the caller then asks the database as always).
 const PlaceDirectory* place_directory(StreetListCache& cache);
 
+// The current places `OName like 'name%'` of the session's place directory,
+// in list order; nullopt when nothing may be kept, the backend offers no
+// LIKE test or the directory cannot be read.
+std::optional<std::vector<const PlaceDirectory::Place*>> places_named_like(const std::string& name);
+
 // The database's LIKE test for `pattern` on the thread's connection (empty
 // when the backend offers none).
 DbBackend::LikeTest like_test(const std::string& pattern);

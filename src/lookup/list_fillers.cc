@@ -30,18 +30,10 @@ namespace {
 // The lines of the places `OName like 'name%'` from the session's place
 // directory (see list_cache.h); false when there is none to ask.
 bool place_lines_from_directory(ListBox& liste, const std::string& name, bool& found) {
-  StreetListCache* cache = lookup::kept_lists();
-  if (!cache) return false;
-  const DbBackend::LikeTest like = lookup::like_test(name + "%");
-  if (!like) return false;
-  const PlaceDirectory* directory = lookup::place_directory(*cache);
-  if (!directory) return false;
+  const auto places = lookup::places_named_like(name);
+  if (!places) return false;
   auto lines = std::make_shared<std::vector<std::string>>();
-  for (size_t i = 0; i < directory->places.size(); ++i) {
-    const PlaceDirectory::Place& p = directory->places[i];
-    if (!p.replaced && !directory->onames.is_null(i) && like(directory->onames.at(i)))
-      lines->push_back(place_list_line(p.oname.as_text(), p.ozusatz.as_text()));
-  }
+  for (const PlaceDirectory::Place* p : *places) lines->push_back(place_list_line(p->oname.as_text(), p->ozusatz.as_text()));
   found = !lines->empty();
   liste.SetItems(std::move(lines));
   return true;

@@ -56,16 +56,10 @@ bool places_with_first_postal_code(const std::string& name, VariantTable& tabell
 // The place list of `name` narrowed from the session's place directory with
 // the database's own LIKE: the rows and order of the statement above. False
 // when there is no directory or no LIKE test.
-bool places_from_directory(StreetListCache& cache, const std::string& name, VariantTable& tabelle, bool& found) {
-  const DbBackend::LikeTest like = lookup::like_test(name + "%");
-  if (!like) return false;
-  const PlaceDirectory* directory = lookup::place_directory(cache);
-  if (!directory) return false;
-  std::vector<const PlaceDirectory::Place*> hits;
-  for (size_t i = 0; i < directory->places.size(); ++i) {
-    const PlaceDirectory::Place& p = directory->places[i];
-    if (!p.replaced && !directory->onames.is_null(i) && like(directory->onames.at(i))) hits.push_back(&p);
-  }
+bool places_from_directory(const std::string& name, VariantTable& tabelle, bool& found) {
+  const auto places = lookup::places_named_like(name);
+  if (!places) return false;
+  const std::vector<const PlaceDirectory::Place*>& hits = *places;
   const auto n = static_cast<int32_t>(hits.size());
   tabelle.ReDim(0, n, 0, 3);
   for (int32_t r = 0; r < n; ++r) {
@@ -79,6 +73,13 @@ bool places_from_directory(StreetListCache& cache, const std::string& name, Vari
 }
 
 }  // namespace
+
+void RawTexts::Add(const Variant& v) {
+  null_.push_back(v.is_null());
+  if (const std::string* t = v.text_if()) chars_ += *t;
+  else if (!v.is_null()) chars_ += v.as_text();
+  ends_.push_back(static_cast<uint32_t>(chars_.size()));
+}
 
 namespace lookup {
 
@@ -107,6 +108,21 @@ const PlaceDirectory* place_directory(StreetListCache& cache) {
   return cache.places.get();
 }
 
+std::optional<std::vector<const PlaceDirectory::Place*>> places_named_like(const std::string& name) {
+  StreetListCache* cache = kept_lists();
+  if (!cache) return std::nullopt;
+  const DbBackend::LikeTest like = like_test(name + "%");
+  if (!like) return std::nullopt;
+  const PlaceDirectory* directory = place_directory(*cache);
+  if (!directory) return std::nullopt;
+  std::vector<const PlaceDirectory::Place*> hits;
+  for (size_t i = 0; i < directory->places.size(); ++i) {
+    const PlaceDirectory::Place& p = directory->places[i];
+    if (!p.replaced && !directory->onames.is_null(i) && like(directory->onames.at(i))) hits.push_back(&p);
+  }
+  return hits;
+}
+
 }  // namespace lookup
 
 // The place lists of this many name prefixes are kept (see list_cache.h):
@@ -118,7 +134,7 @@ bool Ermittle_Orte(const std::string& name, VariantTable& tabelle) {
     StreetListCache* cache = lookup::kept_lists();
     if (cache && lookup::take_kept(cache->place_lists, name, tabelle)) return tabelle.UpperBound(1) > 0;
     bool found = false;
-    if (!(cache && places_from_directory(*cache, name, tabelle, found)))
+    if (!(cache && places_from_directory(name, tabelle, found)))
       found = places_with_first_postal_code(name, tabelle);
     if (cache) lookup::keep(cache->place_lists, name, tabelle, kPlaceListsKept);
     return found;

@@ -205,13 +205,6 @@ bool Pruefe_Hausnummer(std::string& hausnummer, std::string& von, std::string& b
   return ok_von && ok_bis && low <= 0 && high <= 0;
 }
 
-void RawTexts::Add(const Variant& v) {
-  null_.push_back(v.is_null());
-  if (const std::string* t = v.text_if()) chars_ += *t;
-  else if (!v.is_null()) chars_ += v.as_text();
-  ends_.push_back(static_cast<uint32_t>(chars_.size()));
-}
-
 namespace lookup {
 
 StreetListCache* kept_lists() {
