@@ -419,7 +419,7 @@ int main(int argc, char** argv) {
   // Address checks: one street section drawn at random per address, so a
   // place weighs with its number of sections.
   std::vector<Address> mix;
-  {
+  if (wanted("checks")) {
     std::map<std::string, std::string> name_of;
     for (const Place& p : places) name_of[p.alort] = p.name;
     auto sections = query(c, "SELECT ALORT, Name46, PLZ, HNRVON, HNRBIS, HNR_TYP FROM STR_DA", 6);

@@ -36,6 +36,14 @@ class Recordset {
   virtual std::vector<std::string> FieldNames() const = 0;
   // Releases the statement; further reads raise an error. Closing twice is harmless.
   virtual void Close() = 0;
+
+  // The position of the field `name` among FieldNames(), found as Field
+  // finds it (an unknown name raises the same error). A reader of many rows
+  // looks its fields up once and reads them with FieldAt.
+  virtual int32_t FieldIndex(std::string_view name) const;
+  // The field at `index` of the current row: what Field returns for the
+  // name FieldIndex found there.
+  virtual Variant FieldAt(int32_t index) const;
 };
 
 using RecordsetPtr = std::shared_ptr<Recordset>;

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <algorithm>
+#include <array>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -61,6 +62,7 @@ class ScopedRecordset {
   ScopedRecordset& operator=(const ScopedRecordset&) = delete;
 
   Recordset* operator->() const { return rs_.get(); }
+  Recordset& operator*() const { return *rs_; }
   void close() noexcept {
     if (!rs_) return;
     try {
@@ -72,6 +74,32 @@ class ScopedRecordset {
 
  private:
   RecordsetPtr rs_;
+};
+
+// Reads the fields `names` of a record set's rows by position: each name is
+// looked up on its first read (raising as Field does) and its position kept
+// for the following rows. Lists read several fields of tens of thousands of rows.
+template <size_t N>
+class Fields {
+ public:
+  Fields(const Recordset& rs, std::array<std::string_view, N> names) : rs_(rs), names_(names) {}
+
+  // Field names_[i] of the current row.
+  Variant operator[](size_t i) const {
+    if (at_[i] < 0) at_[i] = rs_.FieldIndex(names_[i]);
+    return rs_.FieldAt(at_[i]);
+  }
+
+ private:
+  const Recordset& rs_;
+  std::array<std::string_view, N> names_;
+  mutable std::array<int32_t, N> at_ = filled(-1);
+
+  static constexpr std::array<int32_t, N> filled(int32_t v) {
+    std::array<int32_t, N> a{};
+    a.fill(v);
+    return a;
+  }
 };
 
 // A field value trimmed; a null value stays null. The text is trimmed in

@@ -89,15 +89,16 @@ const PlaceDirectory* place_directory(StreetListCache& cache) {
   try {
     auto directory = std::make_shared<PlaceDirectory>();
     ScopedRecordset rs(run(kPlacesWithFirstPostalCode + kPlaceListOrder));
+    const lookup::Fields<5> field(*rs, {"ALORT_Neu", "Oname", "ozusatz", "ALORT", "Erste_Plz"});
     for (; !rs->Eof(); rs->MoveNext()) {
       PlaceDirectory::Place p;
-      p.replaced = !text::trim(rs->Field("ALORT_Neu").as_text()).empty();
-      Variant oname = rs->Field("Oname");
+      p.replaced = !text::trim(field[0].as_text()).empty();
+      Variant oname = field[1];
       directory->onames.Add(oname);
       p.oname = trimmed(std::move(oname));
-      p.ozusatz = trimmed(rs->Field("ozusatz"));
-      p.alort = rs->Field("ALORT").as_text();
-      p.plz = text::trim(rs->Field("Erste_Plz").as_text());
+      p.ozusatz = trimmed(field[2]);
+      p.alort = field[3].as_text();
+      p.plz = text::trim(field[4].as_text());
       directory->places.push_back(std::move(p));
     }
     cache.places = std::move(directory);

@@ -115,18 +115,17 @@ bool Ermittle_Strassen(const std::string& alort, VariantTable& tabelle, std::str
       // The district names of one place repeat from section to section: each
       // key is looked up once per run (all rows are read from one snapshot).
       std::map<std::string, std::string> ortsteile;
+      const bool districts = session().MitOrtteiAnzeige;
+      const lookup::Fields<6> field(*rs, {"name46", "Plz", "HNRVon", "HNRBis", "HNR_Typ", "OTL_Schl"});
       for (; !rs->Eof(); rs->MoveNext()) {
         int32_t row = tabelle.UpperBound(1);
-        Variant name = rs->Field("name46");
+        Variant name = field[0];
         if (const std::string* held = name.text_if(); held && held->starts_with(' ')) narrowable = false;
         tabelle.Set(row, 0, trimmed(std::move(name)));
-        tabelle.Set(row, 1, trimmed(rs->Field("Plz")));
-        tabelle.Set(row, 2, trimmed(rs->Field("HNRVon")));
-        tabelle.Set(row, 3, trimmed(rs->Field("HNRBis")));
-        tabelle.Set(row, 4, trimmed(rs->Field("HNR_Typ")));
+        for (int32_t col = 1; col <= 4; ++col) tabelle.Set(row, col, trimmed(field[static_cast<size_t>(col)]));
         std::string ortsteil;
-        if (session().MitOrtteiAnzeige) {
-          std::string schl = text::trim(rs->Field("OTL_Schl").as_text());
+        if (districts) {
+          std::string schl = text::trim(field[5].as_text());
           auto known = ortsteile.find(schl);
           if (known != ortsteile.end()) {
             ortsteil = known->second;
@@ -215,7 +214,10 @@ StreetListCache* kept_lists() {
     return nullptr;
   }
   if (!s.street_lists) s.street_lists = std::make_shared<StreetListCache>();
-  if (s.street_lists->stamp != stamp) *s.street_lists = StreetListCache{stamp, {}, {}};
+  if (s.street_lists->stamp != stamp) {
+    *s.street_lists = StreetListCache{};
+    s.street_lists->stamp = stamp;
+  }
   return s.street_lists.get();
 }
 

@@ -1,7 +1,9 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <functional>
 
+#include "lookup/db_access.h"
 #include "lookup/global.h"
 #include "manager/session.h"
 #include "testing/postal_fixture.h"
@@ -90,6 +92,40 @@ TEST_F(StreetLookupTest, AllStreetsOfAPlaceFollowEveryChangeOfTheData) {
                                  "'11000000' order by Name46"));
   EXPECT_EQ(all_streets(), "0 ");
   tk().Verify();
+}
+
+// Lists read their fields by position (Recordset::FieldIndex/FieldAt): the
+// same values as by name, in any letter case, and the same error for a name
+// or position the result does not have.
+TEST_F(StreetLookupTest, FieldsByPositionReadWhatFieldsByNameRead) {
+  const std::string sql = "SELECT name46, Plz, HNRVon, OTL_Schl FROM Str_DA WHERE Alort = '11000000' order by Name46";
+  RecordsetPtr by_name = db_.connection()->Execute(sql), by_position = db_.connection()->Execute(sql);
+  const lookup::Fields<4> field(*by_position, {"NAME46", "plz", "HnrVon", "OTL_Schl"});
+  size_t compared = 0;
+  for (; !by_name->Eof(); by_name->MoveNext(), by_position->MoveNext()) {
+    ASSERT_FALSE(by_position->Eof());
+    size_t i = 0;
+    for (const char* name : {"name46", "Plz", "HNRVon", "OTL_Schl"}) {
+      const Variant expected = by_name->Field(name), got = field[i++];
+      EXPECT_EQ(got.is_null(), expected.is_null()) << name;
+      EXPECT_EQ(got.as_text(), expected.as_text()) << name;
+      ++compared;
+    }
+  }
+  EXPECT_TRUE(by_position->Eof());
+  EXPECT_GE(compared, 12u);
+
+  RecordsetPtr rs = db_.connection()->Execute(sql);
+  EXPECT_EQ(rs->FieldIndex("hnrvon"), 2);
+  for (auto read : std::initializer_list<std::function<void()>>{[&] { rs->FieldIndex("Ort"); },
+                                                                  [&] { rs->FieldAt(4); }, [&] { rs->FieldAt(-1); }}) {
+    try {
+      read();
+      ADD_FAILURE() << "kein Fehler";
+    } catch (const Error& e) {
+      EXPECT_EQ(e.number, err::kDbItemNotFound) << e.what();
+    }
+  }
 }
 
 TEST(PruefeHausnummerTest, ComparesHouseNumbersAsNumbers) {

@@ -7,6 +7,7 @@
 
 #include "noxplz/db.h"
 #include "noxplz/error.h"
+#include "platform/text.h"
 #include "platform/db/sqlite/sqlite_backend.h"
 #ifdef NOXPLZ_HAVE_POSTGRESQL
 #include "platform/db/postgres/pg_backend.h"
@@ -78,6 +79,25 @@ std::string known_providers(const Registry& r) {
   }
   return list;
 }
+
+}  // namespace
+
+int32_t Recordset::FieldIndex(std::string_view name) const {
+  const std::vector<std::string> names = FieldNames();
+  for (size_t i = 0; i < names.size(); ++i)
+    if (text::equals_ci(names[i], name)) return static_cast<int32_t>(i);
+  throw Error(err::kDbItemNotFound,
+              "Das Feld \"" + std::string(name) + "\" ist in der Datensatzgruppe nicht vorhanden.");
+}
+
+Variant Recordset::FieldAt(int32_t index) const {
+  const std::vector<std::string> names = FieldNames();
+  if (index < 0 || static_cast<size_t>(index) >= names.size())
+    throw Error(err::kDbItemNotFound, "Die Datensatzgruppe hat kein Feld an der Stelle " + std::to_string(index) + ".");
+  return Field(names[static_cast<size_t>(index)]);
+}
+
+namespace {
 
 // What a statement that returns no rows hands back: a record set at its end.
 class NoRowsRecordset final : public Recordset {

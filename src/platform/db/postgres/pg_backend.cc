@@ -68,10 +68,17 @@ class PgRecordset final : public Recordset {
   }
   Variant Field(std::string_view name) const override {
     CheckRow();
+    return value_of(result_.get(), row_, FieldIndex(name));
+  }
+  int32_t FieldIndex(std::string_view name) const override {
     for (size_t i = 0; i < names_.size(); ++i)
-      if (text::equals_ci(names_[i], name)) return value_of(result_.get(), row_, static_cast<int>(i));
-    throw Error(err::kDbItemNotFound,
-                "Das Feld \"" + std::string(name) + "\" ist in der Datensatzgruppe nicht vorhanden.");
+      if (text::equals_ci(names_[i], name)) return static_cast<int32_t>(i);
+    return Recordset::FieldIndex(name);  // raises
+  }
+  Variant FieldAt(int32_t index) const override {
+    CheckRow();
+    if (index < 0 || static_cast<size_t>(index) >= names_.size()) return Recordset::FieldAt(index);  // raises
+    return value_of(result_.get(), row_, index);
   }
   std::vector<std::string> FieldNames() const override { return names_; }
   void Close() override {

@@ -180,23 +180,34 @@ int on_progress(void* data) {
 }
 
 Variant column_value(sqlite3_stmt* st, int i) {
-  switch (sqlite3_column_type(st, i)) {
+  // Read under the connection's mutex, taken once: the column's value is
+  // fetched once and its type and bytes read from it, instead of three
+  // column calls that each take the mutex (a list of all streets reads
+  // hundreds of thousands of fields).
+  sqlite3_mutex* mutex = sqlite3_db_mutex(sqlite3_db_handle(st));
+  sqlite3_mutex_enter(mutex);
+  struct Leave {
+    sqlite3_mutex* m;
+    ~Leave() { sqlite3_mutex_leave(m); }
+  } leave{mutex};
+  sqlite3_value* v = sqlite3_column_value(st, i);
+  switch (sqlite3_value_type(v)) {
     case SQLITE_NULL:
       return Variant::Null();
     case SQLITE_INTEGER: {
-      sqlite3_int64 v = sqlite3_column_int64(st, i);
-      if (v >= std::numeric_limits<int32_t>::min() && v <= std::numeric_limits<int32_t>::max())
-        return Variant(static_cast<int32_t>(v));
-      return Variant(std::to_string(v));
+      sqlite3_int64 n = sqlite3_value_int64(v);
+      if (n >= std::numeric_limits<int32_t>::min() && n <= std::numeric_limits<int32_t>::max())
+        return Variant(static_cast<int32_t>(n));
+      return Variant(std::to_string(n));
     }
     case SQLITE_FLOAT: {
       char buf[64];
-      auto res = std::to_chars(buf, buf + sizeof buf, sqlite3_column_double(st, i));
+      auto res = std::to_chars(buf, buf + sizeof buf, sqlite3_value_double(v));
       return Variant(std::string(buf, res.ptr));
     }
     default: {
-      const char* p = static_cast<const char*>(sqlite3_column_blob(st, i));
-      int n = sqlite3_column_bytes(st, i);
+      const char* p = static_cast<const char*>(sqlite3_value_blob(v));
+      int n = sqlite3_value_bytes(v);
       return Variant(std::string(p ? p : "", static_cast<size_t>(n)));
     }
   }
@@ -253,7 +264,18 @@ class SqliteRecordset final : public Recordset {
 
   Variant Field(std::string_view name) const override {
     CheckCurrentRow();
-    return column_value(st_, FieldIndex(name));
+    return column_value(st_, Column(name));
+  }
+
+  int32_t FieldIndex(std::string_view name) const override {
+    if (closed_) throw closed_object_error();
+    return Column(name);
+  }
+
+  Variant FieldAt(int32_t index) const override {
+    CheckCurrentRow();
+    if (index < 0 || static_cast<size_t>(index) >= names_->size()) return Recordset::FieldAt(index);  // raises
+    return column_value(st_, index);
   }
 
   std::vector<std::string> FieldNames() const override { return *names_; }
@@ -271,7 +293,7 @@ class SqliteRecordset final : public Recordset {
   // after row, mostly from the same string literals: a name is resolved once
   // per record set and remembered by where its text lies (and checked again,
   // since another text may later lie there).
-  int FieldIndex(std::string_view name) const {
+  int Column(std::string_view name) const {
     const std::vector<std::string>& names = *names_;
     for (const Memo& m : memo_)
       if (m.data == name.data() && m.size == name.size() && m.index >= 0 &&
