@@ -18,6 +18,7 @@
 #include <string_view>
 #include <thread>
 
+#include "bench_common.h"
 #include "datafactory_gen.h"
 #include "noxplz/db.h"
 #include "noxplz/importer.h"
@@ -26,29 +27,11 @@
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
+using bench::Clock;
+using bench::fresh_schema;
+using bench::in_schema;
+using bench::seconds_since;
 using noxplz::testing::Phase;
-
-double load_average() {
-  double load[1] = {0};
-  return getloadavg(load, 1) == 1 ? load[0] : -1;
-}
-
-double seconds_since(Clock::time_point start) { return std::chrono::duration<double>(Clock::now() - start).count(); }
-
-std::string in_schema(const std::string& connection, const std::string& schema) {
-  const bool uri = connection.rfind("postgres", 0) == 0 && connection.find("://") != std::string::npos;
-  return (uri ? "Provider=PostgreSQL;Uri=" + connection : connection) + ";Search Path=" + schema;
-}
-
-noxplz::ConnectionPtr fresh_schema(noxplz::Connection& admin, const std::string& connection,
-                                   const std::string& schema) {
-  admin.Execute("DROP SCHEMA IF EXISTS " + schema + " CASCADE");
-  admin.Execute("CREATE SCHEMA " + schema);
-  noxplz::ConnectionPtr c = noxplz::open_connection(in_schema(connection, schema));
-  noxplz::create_postal_tables(*c);
-  return c;
-}
 
 std::string generate(const std::filesystem::path& dir, uint64_t seed, int part) {
   auto o = noxplz::datafactory::GenOptions::Full();
@@ -109,11 +92,11 @@ int main(int argc, char** argv) {
     double load[3][2], wall[3];
     auto phase = [&](Phase p, const auto& work) {
       pool.SetPhase(p);
-      load[p][0] = load_average();
+      load[p][0] = bench::load_1min();
       const auto start = Clock::now();
       work();
       wall[p] = seconds_since(start);
-      load[p][1] = load_average();
+      load[p][1] = bench::load_1min();
     };
     const auto pause = [&] { std::this_thread::sleep_for(std::chrono::duration<double>(seconds)); };
     bool imported = false;

@@ -39,6 +39,7 @@
 #include <string>
 #include <string_view>
 
+#include "bench_common.h"
 #include "datafactory_gen.h"
 #include "dialogs/frm_plz_import.h"
 #include "import/line_reader.h"
@@ -53,11 +54,12 @@
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
-
-double seconds_since(Clock::time_point start) {
-  return std::chrono::duration<double>(Clock::now() - start).count();
-}
+using bench::BenchToolkit;
+using bench::Clock;
+using bench::collate_ci;
+using bench::fresh_schema;
+using bench::in_schema;
+using bench::seconds_since;
 
 // User plus system CPU time of the process so far, in seconds.
 double cpu_seconds() {
@@ -78,30 +80,6 @@ double peak_mib() {
   rusage u{};
   getrusage(RUSAGE_SELF, &u);
   return static_cast<double>(u.ru_maxrss) / 1024.0;
-}
-
-// Answers the deletion question with Yes and reports every other message.
-class BenchToolkit : public noxplz::Toolkit {
- public:
-  int MsgBox(std::string_view prompt, int style, std::string_view) override {
-    if ((style & 0xF) == noxplz::mb::kYesNo) return noxplz::mb::kYes;
-    std::fprintf(stderr, "Meldung: %.*s\n", static_cast<int>(prompt.size()), prompt.data());
-    ++messages;
-    return noxplz::mb::kOk;
-  }
-  void ShowModal(noxplz::Form&) override {}
-  void Hide(noxplz::Form& form) override { form.set_visible(false); }
-  void DoEvents() override { ++events; }
-  void SetMousePointer(int) override {}
-  std::optional<noxplz::FileChoice> OpenFile(const noxplz::FileDialogRequest&) override { return std::nullopt; }
-  void Repaint(noxplz::Control&) override {}
-  long events = 0;
-  long messages = 0;
-};
-
-int collate_ci(void*, int na, const void* a, int nb, const void* b) {
-  return noxplz::sqlite::compare_ci(std::string_view(static_cast<const char*>(a), static_cast<size_t>(na)),
-                                    std::string_view(static_cast<const char*>(b), static_cast<size_t>(nb)));
 }
 
 void check(int rc, sqlite3* db, const char* what) {
@@ -181,12 +159,6 @@ long load_floor(const std::string& file, const std::string& db_path) {
   return rows;
 }
 
-// The load average of the last minute.
-double load_average() {
-  double load[1] = {0};
-  return getloadavg(load, 1) == 1 ? load[0] : -1;
-}
-
 struct ImportRun {
   long records = 0;
   bool green = false;
@@ -201,13 +173,13 @@ ImportRun run_import(const std::string& file, const noxplz::ConnectionPtr& conne
   noxplz::frmPlzImport frm;
   frm.raise_load();
   noxplz::clsPlzImport import;
-  run.load_before = load_average();
+  run.load_before = bench::load_1min();
   const double cpu_start = cpu_seconds();
   const auto start = Clock::now();
   import.Saetze_Einlesen(file, frm);
   run.seconds = seconds_since(start);
   run.cpu = cpu_seconds() - cpu_start;
-  run.load_after = load_average();
+  run.load_after = bench::load_1min();
   const auto& c = noxplz::session().counters;
   run.records = static_cast<long>(c.GE) + c.KG + c.OE + c.OR + c.OT + c.PF + c.PL + c.ST;
   run.green = frm.cmd_Importieren.Caption() == "&Beenden";
@@ -219,22 +191,6 @@ ImportRun run_import(const std::string& file, const noxplz::ConnectionPtr& conne
 void die(const std::string& what) {
   std::fprintf(stderr, "%s\n", what.c_str());
   std::exit(1);
-}
-
-// The connection string with the postal tables in `schema`.
-std::string in_schema(const std::string& connection, const std::string& schema) {
-  const bool uri = connection.rfind("postgres", 0) == 0 && connection.find("://") != std::string::npos;
-  return (uri ? "Provider=PostgreSQL;Uri=" + connection : connection) + ";Search Path=" + schema;
-}
-
-// A fresh schema holding the nine postal tables and their indexes.
-noxplz::ConnectionPtr fresh_schema(const noxplz::ConnectionPtr& admin, const std::string& connection,
-                                   const std::string& schema) {
-  admin->Execute("DROP SCHEMA IF EXISTS " + schema + " CASCADE");
-  admin->Execute("CREATE SCHEMA " + schema);
-  noxplz::ConnectionPtr c = noxplz::open_connection(in_schema(connection, schema));
-  noxplz::create_postal_tables(*c);
-  return c;
 }
 
 // The rows of `file` as COPY text, one file per table, made the way the
@@ -333,23 +289,23 @@ int server_bench(const std::string& file, const std::filesystem::path& dir, cons
   std::vector<double> empty, over, floor;
   bool green = true;
   for (int round = 1; round <= rounds; ++round) {
-    noxplz::ConnectionPtr target = fresh_schema(admin, connection, import_schema);
+    noxplz::ConnectionPtr target = fresh_schema(*admin, connection, import_schema);
     const ImportRun first = run_import(file, target);
     std::printf("Runde %d: Import in leere Tabellen (Saetze_Einlesen): %ld Datensätze in %.2f s (CPU des Programms "
                 "%.2f s), Prüfung %s, %ld Meldungen, Last %.2f → %.2f\n",
-                round, first.records, first.seconds, first.cpu, first.green ? "grün" : "NICHT grün", tk->messages,
+                round, first.records, first.seconds, first.cpu, first.green ? "grün" : "NICHT grün", tk->messages.load(),
                 first.load_before, first.load_after);
     const ImportRun second = run_import(file, target);
     std::printf("Runde %d: Import über den ersten (alte Zeilen löschen, neue laden): %.2f s (CPU %.2f s), Prüfung %s, "
                 "Last %.2f → %.2f\n",
                 round, second.seconds, second.cpu, second.green ? "grün" : "NICHT grün", second.load_before,
                 second.load_after);
-    fresh_schema(admin, connection, floor_schema);
-    const double load_before = load_average();
+    fresh_schema(*admin, connection, floor_schema);
+    const double load_before = bench::load_1min();
     const double floor_seconds = copy_floor(in_schema(connection, floor_schema), paths);
     std::printf("Runde %d: Untergrenze (COPY derselben %ld Zeilen in dasselbe Schema, eine Transaktion): %.2f s, "
                 "Last %.2f → %.2f\n",
-                round, rows, floor_seconds, load_before, load_average());
+                round, rows, floor_seconds, load_before, bench::load_1min());
     empty.push_back(first.seconds);
     over.push_back(second.seconds);
     floor.push_back(floor_seconds);
@@ -434,7 +390,7 @@ int main(int argc, char** argv) {
   std::printf("Import (Saetze_Einlesen): %ld Datensätze in %.2f s (CPU %.2f s) = %.0f Sätze/s, Prüfung %s, "
               "%ld Meldungen\n",
               records, import_seconds, import_cpu, static_cast<double>(records) / import_seconds,
-              green ? "grün" : "NICHT grün", tk->messages);
+              green ? "grün" : "NICHT grün", tk->messages.load());
   std::printf("Spitzenspeicher: %.1f MiB (vor dem Import %.1f MiB)\n", peak_import, peak_before);
   std::printf("Datenbank nach dem Import: %.1f MiB, WAL %.1f MiB (Datei %.1f MiB)\n", file_mib(db_path),
               file_mib(db_path + "-wal"), file_mib(file));

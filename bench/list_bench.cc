@@ -27,6 +27,7 @@
 
 #include "batch/csv.h"
 #include "batch/list_check.h"
+#include "bench_common.h"
 #include "datafactory_gen.h"
 #include "dialogs/frm_plz_import.h"
 #include "fuzzy/folding.h"
@@ -42,36 +43,10 @@
 namespace {
 
 namespace fs = std::filesystem;
-using Clock = std::chrono::steady_clock;
-
-double seconds_since(Clock::time_point start) { return std::chrono::duration<double>(Clock::now() - start).count(); }
-
-std::string load_average() {
-  std::ifstream in("/proc/loadavg");
-  std::string a, b, c;
-  in >> a >> b >> c;
-  return a + " " + b + " " + c;
-}
-
-class QuietToolkit : public noxplz::Toolkit {
- public:
-  int MsgBox(std::string_view prompt, int style, std::string_view) override {
-    if ((style & 0xF) == noxplz::mb::kYesNo) return noxplz::mb::kYes;
-    std::fprintf(stderr, "Meldung: %.*s\n", static_cast<int>(prompt.size()), prompt.data());
-    return noxplz::mb::kOk;
-  }
-  void ShowModal(noxplz::Form&) override {}
-  void Hide(noxplz::Form& form) override { form.set_visible(false); }
-  void DoEvents() override {}
-  void SetMousePointer(int) override {}
-  std::optional<noxplz::FileChoice> OpenFile(const noxplz::FileDialogRequest&) override { return std::nullopt; }
-  void Repaint(noxplz::Control&) override {}
-};
-
-int collate_ci(void*, int na, const void* a, int nb, const void* b) {
-  return noxplz::sqlite::compare_ci(std::string_view(static_cast<const char*>(a), static_cast<size_t>(na)),
-                                    std::string_view(static_cast<const char*>(b), static_cast<size_t>(nb)));
-}
+using bench::Clock;
+using bench::collate_ci;
+using bench::load_average;
+using bench::seconds_since;
 
 sqlite3* open_plain(const std::string& path) {
   sqlite3* db = nullptr;
@@ -215,7 +190,7 @@ void import_full(const std::string& db_path, bool small) {
   noxplz::datafactory::generate_file(file, small ? noxplz::datafactory::GenOptions{}
                                                  : noxplz::datafactory::GenOptions::Full());
   std::printf("Datei erzeugt in %.1f s\n", seconds_since(start));
-  auto tk = std::make_shared<QuietToolkit>();
+  auto tk = std::make_shared<bench::BenchToolkit>();
   noxplz::ScopedToolkit use(tk);
   noxplz::clsPlzManager manager;
   manager.Init(nullptr, "", noxplz::create_postal_database(db_path));

@@ -36,6 +36,7 @@
 #include <thread>
 #include <vector>
 
+#include "bench_common.h"
 #include "datafactory_gen.h"
 #include "dialogs/frm_plz.h"
 #include "dialogs/frm_plz_import.h"
@@ -50,42 +51,14 @@
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
+using bench::BenchToolkit;
+using bench::Clock;
+using bench::load_average;
 using noxplz::session;
 
 double ms_since(Clock::time_point start) {
   return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
 }
-
-std::string load_average() {
-  std::ifstream in("/proc/loadavg");
-  std::string a, b, c;
-  in >> a >> b >> c;
-  return a + " " + b + " " + c;
-}
-
-// Answers questions with Yes (the deletion question of the import) and counts
-// every other message: a lookup that reports an error spoils the figures.
-class BenchToolkit : public noxplz::Toolkit {
- public:
-  int MsgBox(std::string_view prompt, int style, std::string_view) override {
-    if ((style & 0xF) == noxplz::mb::kYesNo) {
-      ++questions;
-      return noxplz::mb::kYes;
-    }
-    std::fprintf(stderr, "Meldung: %.*s\n", static_cast<int>(prompt.size()), prompt.data());
-    ++messages;
-    return noxplz::mb::kOk;
-  }
-  void ShowModal(noxplz::Form&) override {}
-  void Hide(noxplz::Form& form) override { form.set_visible(false); }
-  void DoEvents() override {}
-  void SetMousePointer(int) override {}
-  std::optional<noxplz::FileChoice> OpenFile(const noxplz::FileDialogRequest&) override { return std::nullopt; }
-  void Repaint(noxplz::Control&) override {}
-  std::atomic<long> messages = 0;
-  std::atomic<long> questions = 0;
-};
 
 struct Stats {
   std::vector<double> ms;

@@ -1,0 +1,90 @@
+// What the benchmarks share: the machine's load, a toolkit that answers
+// without a person, the German collation for plain SQLite floors, and
+// PostgreSQL schemas of their own.
+#pragma once
+
+#include <sqlite3.h>
+
+#include <atomic>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <string>
+#include <string_view>
+
+#include "noxplz/db.h"
+#include "noxplz/schema.h"
+#include "noxplz/ui.h"
+#include "platform/db/sqlite/german_collation.h"
+
+namespace bench {
+
+using Clock = std::chrono::steady_clock;
+
+inline double seconds_since(Clock::time_point start) {
+  return std::chrono::duration<double>(Clock::now() - start).count();
+}
+
+// The load averages of the last one, five and fifteen minutes.
+inline std::string load_average() {
+  std::ifstream in("/proc/loadavg");
+  std::string a, b, c;
+  in >> a >> b >> c;
+  return a + " " + b + " " + c;
+}
+
+// The load average of the last minute.
+inline double load_1min() {
+  double load[1] = {0};
+  return getloadavg(load, 1) == 1 ? load[0] : -1;
+}
+
+// Answers questions with Yes (the deletion question of the import) and counts
+// every other message, which it prints: a run that reports an error spoils
+// the figures.
+class BenchToolkit : public noxplz::Toolkit {
+ public:
+  int MsgBox(std::string_view prompt, int style, std::string_view) override {
+    if ((style & 0xF) == noxplz::mb::kYesNo) {
+      ++questions;
+      return noxplz::mb::kYes;
+    }
+    std::fprintf(stderr, "Meldung: %.*s\n", static_cast<int>(prompt.size()), prompt.data());
+    ++messages;
+    return noxplz::mb::kOk;
+  }
+  void ShowModal(noxplz::Form&) override {}
+  void Hide(noxplz::Form& form) override { form.set_visible(false); }
+  void DoEvents() override { ++events; }
+  void SetMousePointer(int) override {}
+  std::optional<noxplz::FileChoice> OpenFile(const noxplz::FileDialogRequest&) override { return std::nullopt; }
+  void Repaint(noxplz::Control&) override {}
+  std::atomic<long> events = 0;
+  std::atomic<long> messages = 0;
+  std::atomic<long> questions = 0;
+};
+
+// The component's collation for a plain SQLite connection (the floors).
+inline int collate_ci(void*, int na, const void* a, int nb, const void* b) {
+  return noxplz::sqlite::compare_ci(std::string_view(static_cast<const char*>(a), static_cast<size_t>(na)),
+                                    std::string_view(static_cast<const char*>(b), static_cast<size_t>(nb)));
+}
+
+// The connection string with the postal tables in `schema`.
+inline std::string in_schema(const std::string& connection, const std::string& schema) {
+  const bool uri = connection.rfind("postgres", 0) == 0 && connection.find("://") != std::string::npos;
+  return (uri ? "Provider=PostgreSQL;Uri=" + connection : connection) + ";Search Path=" + schema;
+}
+
+// A fresh schema holding the nine postal tables and their indexes.
+inline noxplz::ConnectionPtr fresh_schema(noxplz::Connection& admin, const std::string& connection,
+                                          const std::string& schema) {
+  admin.Execute("DROP SCHEMA IF EXISTS " + schema + " CASCADE");
+  admin.Execute("CREATE SCHEMA " + schema);
+  noxplz::ConnectionPtr c = noxplz::open_connection(in_schema(connection, schema));
+  noxplz::create_postal_tables(*c);
+  return c;
+}
+
+}  // namespace bench
