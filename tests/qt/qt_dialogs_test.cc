@@ -52,18 +52,10 @@ std::vector<QString> items_of(const ListBox& list) {
 }
 QColor colour(QWidget* w, QPalette::ColorRole role) { return w->palette().color(role); }
 
-// A toolkit, a watchdog and a session on `db` for each test.
-class QtDialogsBase : public ::testing::Test {
+// A session on `db` for each test, and the user played on the dialogs it opens.
+class QtDialogsBase : public qt_testing::QtTest {
  protected:
   void init(TempDatabase& db) { ASSERT_TRUE(manager_.Init(nullptr, "", db.connection())); }
-  void TearDown() override {
-    tk_->on_form_shown = nullptr;
-    EXPECT_EQ(qt_testing::cancel_pending_waiters(), 0) << "an expected dialog was never shown";
-  }
-  template <class W>
-  W* w(const Control& c) {
-    return qt_testing::widget_of<W>(*tk_, c);
-  }
   // Plays the user on every dialog of type F that opens.
   template <class F>
   void on_shown(std::function<void(F&)> act) {
@@ -85,9 +77,6 @@ class QtDialogsBase : public ::testing::Test {
     tk_->on_form_shown = [this](Form& form) { tk_->window(form)->close(); };
   }
 
-  std::shared_ptr<QtToolkit> tk_ = std::make_shared<QtToolkit>();
-  ScopedToolkit use_{tk_};
-  qt_testing::Watchdog dog_{*tk_};
   clsPlzManager manager_;
 };
 
