@@ -32,12 +32,6 @@
 
 namespace noxplz::testing {
 
-// Pads `s` with blanks to `width` bytes (a fixed-width field as imported).
-inline std::string padded(std::string s, size_t width) {
-  if (s.size() < width) s.append(width - s.size(), ' ');
-  return s;
-}
-
 template <size_t N>
 using FixtureRows = std::initializer_list<std::array<const char*, N>>;
 

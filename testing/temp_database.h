@@ -49,6 +49,12 @@ class TempDatabase {
   ConnectionPtr connection_;
 };
 
+// Pads `s` with blanks to `width` bytes (a fixed-width field as imported).
+inline std::string padded(std::string s, size_t width) {
+  if (s.size() < width) s.append(width - s.size(), ' ');
+  return s;
+}
+
 // A unique empty temporary directory (removed by the caller).
 std::filesystem::path make_temp_dir(const std::string& prefix = "noxplz");
 // Writes `bytes` unchanged to dir/name; returns the path.

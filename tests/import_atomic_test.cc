@@ -73,6 +73,13 @@ std::string generated(uint64_t seed, int64_t st, const std::string& wrong_count_
   return out.str();
 }
 
+// Options that answer the question whether to delete the old data with yes.
+ImportOptions replacing() {
+  ImportOptions o;
+  o.replace_existing = true;
+  return o;
+}
+
 // A source that hands out a file's bytes and fails with an I/O error after
 // `fail_after` of them.
 class FailingSource final : public import::ByteSource {
@@ -96,9 +103,7 @@ class AtomicImport : public ::testing::Test {
  protected:
   AtomicImport() {
     old_file_ = testing::write_file(db_.dir(), "alt.dat", generated(1, 400));
-    ImportOptions yes;
-    yes.replace_existing = true;
-    const ImportResult r = import_datafactory(old_file_, db_.connection(), yes);
+    const ImportResult r = import_datafactory(old_file_, db_.connection(), replacing());
     EXPECT_EQ(r.outcome, ImportOutcome::kImported) << joined(r.messages);
     old_sum_ = checksum(db_.connection());
     old_st_ = count(db_.connection(), "STR_DA");
@@ -138,8 +143,7 @@ TEST_P(OldDataKept, EveryFailureLeavesTheOldRowsByteIdentical) {
   const std::string first_line = fresh.substr(0, fresh.find("\r\n") + 2);
   std::string path = write(fresh);
   CancelToken cancel;
-  ImportOptions options;
-  options.replace_existing = true;
+  ImportOptions options = replacing();
   options.cancel = &cancel;
 
   if (name == "gültige erste Zeile, dann Unsinn") {
@@ -209,8 +213,7 @@ TEST_F(AtomicImport, ReadersSeeTheOldDataUntilTheNewIsCommitted) {
   const int64_t plz_rows = count(reader, "PLZ_DA WHERE PLZ = '" + sql_quote(some_plz) + "'");
   ASSERT_GT(plz_rows, 0);
   int looks = 0;
-  ImportOptions options;
-  options.replace_existing = true;
+  ImportOptions options = replacing();
   options.on_progress = [&](const ImportProgress& p) {
     if (p.share_read >= 1) return;
     ++looks;
@@ -236,13 +239,10 @@ TEST_F(AtomicImport, ASecondImportIsRefusedAtOnceAndChangesNothing) {
   const std::string second = write(generated(5, 500), "zweite.dat");
   ConnectionPtr other = open_connection(db_.connection_string());
   ImportResult refused;
-  ImportOptions options;
-  options.replace_existing = true;
+  ImportOptions options = replacing();
   options.on_progress = [&](const ImportProgress& p) {
     if (p.lines_read != 4096) return;
-    ImportOptions yes;
-    yes.replace_existing = true;
-    refused = import_datafactory(second, other, yes);
+    refused = import_datafactory(second, other, replacing());
   };
   const ImportResult r = import_datafactory(first, db_.connection(), options);
   EXPECT_EQ(r.outcome, ImportOutcome::kImported) << joined(r.messages);
@@ -252,9 +252,7 @@ TEST_F(AtomicImport, ASecondImportIsRefusedAtOnceAndChangesNothing) {
   EXPECT_EQ(count(db_.connection(), "STR_DA"), 6000);  // only the first file's rows
 
   // Once the first is done, the next import may run.
-  ImportOptions yes;
-  yes.replace_existing = true;
-  EXPECT_EQ(import_datafactory(second, other, yes).outcome, ImportOutcome::kImported);
+  EXPECT_EQ(import_datafactory(second, other, replacing()).outcome, ImportOutcome::kImported);
   EXPECT_EQ(count(db_.connection(), "STR_DA"), 500);
 }
 
@@ -263,8 +261,7 @@ TEST_F(AtomicImport, AWriteLockHeldLongerThanTheTimeoutIsReportedOnceAndNothingI
   ConnectionPtr holder = open_connection(db_.connection_string());
   holder->Execute(db_.is_postgresql() ? "BEGIN" : "BEGIN IMMEDIATE");
   holder->Execute("UPDATE KGS_DA SET name = name WHERE 1 = 0");
-  ImportOptions yes;
-  yes.replace_existing = true;
+  ImportOptions yes = replacing();
   const ImportResult r = import_datafactory(write(generated(6, 800)), importer, yes);
   holder->Execute("ROLLBACK");
   EXPECT_EQ(r.outcome, ImportOutcome::kRefused);
@@ -289,8 +286,7 @@ TEST_F(AtomicImport, ResultProgressAndTheAnswersGivenInAdvance) {
 
   std::vector<ImportProgress> seen;
   std::vector<std::string> streamed;
-  ImportOptions yes;
-  yes.replace_existing = true;
+  ImportOptions yes = replacing();
   yes.on_progress = [&](const ImportProgress& p) { seen.push_back(p); };
   yes.on_message = [&](const std::string& m) { streamed.push_back(m); };
   const ImportResult r = import_datafactory(path, db_.connection(), yes);

@@ -26,7 +26,6 @@ using Lines = std::vector<std::string>;
 const std::string kStrasseNichtGefunden =
     "Straße nicht gefunden! (Bitte prüfen Sie die Schreibweise)\n"
     "Möchten Sie aus der Liste der Straßen auswählen?";
-constexpr int32_t kWhite = 16777215, kRed = 255;
 
 // A small postal database: Berlin with five street sections, two places
 // named Bernau, a replaced place, Hamburg, Bonn, and Dorfen without streets.

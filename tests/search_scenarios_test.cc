@@ -13,6 +13,7 @@
 #include "noxplz/plz_manager.h"
 #include "noxplz/search_provider.h"
 #include "noxplz/ui.h"
+#include "testing/error_matchers.h"
 #include "testing/fake_search_provider.h"
 #include "testing/postal_fixture.h"
 
@@ -340,7 +341,7 @@ TEST_F(SearchScenario, SessionResetWhileAChoiceIsOpen) {
 }
 
 TEST_F(SearchScenario, ProviderFailures) {
-  auto raises = [](int32_t number) { return ::testing::Throws<Error>(::testing::Field(&Error::number, number)); };
+  using testing::RaisesError;
   {
     ScopedFakeSearchProvider fake;
     fake->Fail(Error(-2147467259, "Suchkomponente gestört"));
@@ -351,13 +352,13 @@ TEST_F(SearchScenario, ProviderFailures) {
     EXPECT_TRUE(m_.MitOrtteiAnzeige());
     // Suche_Plz and Suche_Ort pass the error to the caller.
     m_.Plz("alt");
-    EXPECT_THAT([&] { m_.Suche_Plz("10115", "Berlin", "x"); }, raises(-2147467259));
+    EXPECT_THAT([&] { m_.Suche_Plz("10115", "Berlin", "x"); }, RaisesError(-2147467259));
     EXPECT_EQ(m_.Such_Plz() + "|" + m_.Plz(), "10115|alt");  // the inputs were set before the call
-    EXPECT_THAT([&] { m_.Suche_Ort("10115"); }, raises(-2147467259));
+    EXPECT_THAT([&] { m_.Suche_Ort("10115"); }, RaisesError(-2147467259));
   }
   register_search_provider(kSearchProviderClassId, nullptr);
   m_.Such_Plz("");
-  EXPECT_THAT([&] { m_.Suche_Plz("10115", "Berlin", "x"); }, raises(err::kCannotCreateObject));
+  EXPECT_THAT([&] { m_.Suche_Plz("10115", "Berlin", "x"); }, RaisesError(err::kCannotCreateObject));
   register_builtin_search_provider();
   EXPECT_EQ(m_.Such_Plz(), "");  // creation failed before the inputs were set
 }

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "noxplz/error.h"
+#include "testing/error_matchers.h"
 #include "testing/temp_database.h"
 
 namespace noxplz::import {
@@ -60,12 +61,7 @@ TEST_F(LineReaderTest, AnOverlongLineKeepsOnlyItsBeginning) {
 }
 
 TEST_F(LineReaderTest, MissingFileRaisesFileNotFound) {
-  try {
-    LineReader reader((dir_ / "fehlt.dat").string());
-    ADD_FAILURE();
-  } catch (const Error& e) {
-    EXPECT_EQ(e.number, err::kFileNotFound);
-  }
+  EXPECT_THAT([&] { LineReader reader((dir_ / "fehlt.dat").string()); }, testing::RaisesError(err::kFileNotFound));
 }
 
 }  // namespace

@@ -1,5 +1,6 @@
 #include "import/record_layout.h"
 
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <map>
@@ -74,13 +75,10 @@ TEST(RecordLayout, CheckRecordCountThatIsNoNumberRaisesTypeMismatch) {
   for (const char* line : {"XX2612001PF1        0000000000000000$", "XX2612001PF1 12a34560000000000000000$",
                            "XX2612001PF"}) {
     std::string values;
-    try {
-      build_values(layout(kXX), line, values);
-      ADD_FAILURE() << "no error for " << line;
-    } catch (const Error& e) {
-      EXPECT_EQ(e.number, err::kTypeMismatch);
-      EXPECT_EQ(e.description, "Typen unverträglich");
-    }
+    EXPECT_THAT([&] { build_values(layout(kXX), line, values); },
+                ::testing::Throws<Error>(::testing::AllOf(::testing::Field(&Error::number, err::kTypeMismatch),
+                                                          ::testing::Field(&Error::description, "Typen unverträglich"))))
+        << line;
   }
   EXPECT_EQ(to_whole_number(" 42 "), 42);
   EXPECT_EQ(to_whole_number("-0000007"), -7);

@@ -7,6 +7,7 @@
 
 #include "manager/session.h"
 #include "noxplz/error.h"
+#include "testing/error_matchers.h"
 #include "testing/scripted_toolkit.h"
 #include "testing/temp_database.h"
 
@@ -125,7 +126,7 @@ TEST_F(PlzManagerTest, OkMeldungUnterdrueckenConvertsTextAndRejectsOtherText) {
     SCOPED_TRACE(c.text);
     auto set = [&] { m.OkMeldungUnterdrucken(c.text); };
     if (c.rejected)
-      EXPECT_THAT(set, ::testing::Throws<Error>(::testing::Field(&Error::number, err::kTypeMismatch)));
+      EXPECT_THAT(set, testing::RaisesError(err::kTypeMismatch));
     else
       set();
     EXPECT_EQ(m.OkMeldungUnterdrucken(), c.expected);

@@ -10,6 +10,7 @@
 
 #include <chrono>
 #include <cstdlib>
+#include <fstream>
 
 namespace noxplz::cli_test {
 namespace {
@@ -124,6 +125,52 @@ std::filesystem::path fresh_test_dir(const std::string& prefix) {
   std::filesystem::remove_all(dir);
   std::filesystem::create_directories(dir);
   return dir;
+}
+
+std::string read_file(const std::filesystem::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+void CliFixture::TearDown() {
+  server_.reset();
+  std::filesystem::remove_all(dir_);
+}
+
+RunResult CliFixture::noxplz(std::vector<std::string> args, RunOptions options) {
+  if (testing::test_backend() == testing::TestBackend::kPostgresql) {
+    if (!server_) server_ = std::make_unique<testing::TempDatabase>();
+    args.insert(args.begin(), {"--connection", server_->connection_string()});
+  } else {
+    args.insert(args.begin(), {"--db", path("post.db")});
+  }
+  if (options.cwd.empty()) options.cwd = dir_.string();
+  options.env["NO_COLOR"] = "1";
+  if (options.timeout_seconds == 60) options.timeout_seconds = 120;
+  return run(args, options);
+}
+
+nlohmann::json CliFixture::noxplz_json(std::vector<std::string> args, int expected_code) {
+  args.push_back("--json");
+  RunResult r = noxplz(args);
+  EXPECT_EQ(r.code, expected_code) << describe(r);
+  try {
+    return nlohmann::json::parse(r.out);
+  } catch (const std::exception& e) {
+    ADD_FAILURE() << "keine JSON-Ausgabe: " << e.what() << "\n" << describe(r);
+    return nlohmann::json::array();
+  }
+}
+
+std::string CliFixture::file_with(datafactory::GenOptions options, const std::string& name, int64_t st) {
+  options.st = st;
+  datafactory::generate_file(path(name), options);
+  return path(name);
+}
+
+void CliFixture::import_ok(const std::string& file) {
+  RunResult r = noxplz({"import", file, "--yes"});
+  ASSERT_EQ(r.code, 0) << describe(r);
 }
 
 }  // namespace noxplz::cli_test

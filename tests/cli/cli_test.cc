@@ -35,59 +35,11 @@ RunOptions terminal(std::string input) {
   return o;
 }
 
-class CliTest : public ::testing::Test {
+class CliTest : public CliFixture {
  protected:
-  void SetUp() override {
-    dir_ = fresh_test_dir("noxplz_cli_");
-  }
-  void TearDown() override {
-    server_.reset();
-    fs::remove_all(dir_);
-  }
-
-  std::string path(const std::string& name) const { return (dir_ / name).string(); }
-
-  // Runs noxplz on the test's database, in the test's directory, without
-  // colours: a new SQLite file, or, when the tests run on PostgreSQL, a
-  // schema of the test's own on the server (--connection).
-  RunResult noxplz(std::vector<std::string> args, RunOptions options = {}) {
-    if (testing::test_backend() == testing::TestBackend::kPostgresql) {
-      if (!server_) server_ = std::make_unique<testing::TempDatabase>();
-      args.insert(args.begin(), {"--connection", server_->connection_string()});
-    } else {
-      args.insert(args.begin(), {"--db", path("post.db")});
-    }
-    if (options.cwd.empty()) options.cwd = dir_.string();
-    options.env["NO_COLOR"] = "1";
-    return run(args, options);
-  }
-
-  json noxplz_json(std::vector<std::string> args, int expected_code = 0) {
-    args.push_back("--json");
-    RunResult r = noxplz(args);
-    EXPECT_EQ(r.code, expected_code) << describe(r);
-    try {
-      return json::parse(r.out);
-    } catch (const std::exception& e) {
-      ADD_FAILURE() << "keine JSON-Ausgabe: " << e.what() << "\n" << describe(r);
-      return json();
-    }
-  }
-
   long long number(const std::string& sql) {
     json rows = noxplz_json({"sql", sql});
     return rows.is_array() && !rows.empty() ? rows[0].begin()->get<long long>() : -1;
-  }
-
-  std::string file_with(datafactory::GenOptions options, const std::string& name, int64_t st = 3000) {
-    options.st = st;
-    datafactory::generate_file(path(name), options);
-    return path(name);
-  }
-
-  void import_ok(const std::string& file) {
-    RunResult r = noxplz({"import", file, "--yes"});
-    ASSERT_EQ(r.code, 0) << describe(r);
   }
 
   // The row counts of the nine tables, in one row.
@@ -97,9 +49,6 @@ class CliTest : public ::testing::Test {
       sql += std::string(", (SELECT COUNT(*) FROM ") + t + ") AS " + t;
     return noxplz_json({"sql", sql});
   }
-
-  fs::path dir_;
-  std::unique_ptr<testing::TempDatabase> server_;
 };
 
 TEST_F(CliTest, GeneratedFileImportedAndLookedUpConsistently) {
@@ -272,13 +221,7 @@ class Background {
       wait();
     }
   }
-  std::string output() const {
-    auto read = [](const fs::path& p) {
-      std::ifstream in(p, std::ios::binary);
-      return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-    };
-    return read(out_) + read(err_);
-  }
+  std::string output() const { return read_file(out_) + read_file(err_); }
   // Waits up to `seconds` until the output holds `text`; false when it never does.
   bool wait_for(const std::string& text, int seconds = 60) {
     const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
@@ -441,6 +384,12 @@ TEST_F(CliTest, WrongCallsAndUnusableDatabasesGetGermanMessages) {
   };
   const Call calls[] = {
       {{"--db", path("post.db"), "suchen"}, 2, {"Fehler im Aufruf"}},
+      {{"--db", path("post.db")}, 2, {"Es fehlt der Befehl"}},
+      {{"orte", "--gibtsnicht"}, 2, {"Die Option „--gibtsnicht“ gibt es hier nicht"}},
+      {{"trenne"}, 2, {"Die Angabe STRASSE fehlt"}},
+      {{"trenne", "a", "b", "c"}, 2, {"kann noxplz hier nichts anfangen"}},
+      {{"pruefe-liste", "x.csv", "--threads", "viele"}, 2, {"„viele“ ist kein gültiger Wert für --threads"}},
+      {{"suche", "--antwort", "X", "--ort", "A"}, 2, {"nicht zulässig"}},
       {{"--db", path("post.db"), "suche", "--strasse", "Hauptstr. 1"}, 2, {"--plz oder --ort"}},
       {{"--db", path("ordner"), "orte", "A"}, 1, {"ist ein Verzeichnis"}},
       {{"--db", path("liste.txt"), "orte", "A"}, 1, {"keine Postdatenbank"}},
@@ -453,10 +402,11 @@ TEST_F(CliTest, WrongCallsAndUnusableDatabasesGetGermanMessages) {
     bool shown = false;
     for (const std::string& t : c.any_of) shown |= r.err.find(t) != std::string::npos;
     EXPECT_TRUE(shown) << describe(r);
+    for (const char* english : {"required", "not expected", "Could not convert", "not in", "excludes"})
+      EXPECT_EQ(r.err.find(english), std::string::npos) << english << "\n" << describe(r);
   }
   // The file that is no postal database is left as it was.
-  std::ifstream back(path("liste.txt"));
-  EXPECT_EQ(std::string((std::istreambuf_iterator<char>(back)), {}), text);
+  EXPECT_EQ(read_file(path("liste.txt")), text);
 }
 
 // The street list is a listing: a prefix that matches nothing gets a hint

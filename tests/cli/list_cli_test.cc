@@ -19,11 +19,6 @@ namespace {
 namespace fs = std::filesystem;
 using nlohmann::json;
 
-std::string read_file(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string((std::istreambuf_iterator<char>(in)), {});
-}
-
 // UTF-8 to Windows-1252 for the German letters the tests use.
 std::string to_windows1252(const std::string& utf8) {
   std::string out;
@@ -81,45 +76,15 @@ std::vector<std::vector<std::string>> parse_output(std::string bytes) {
   return rows;
 }
 
-class ListCliTest : public ::testing::Test {
+class ListCliTest : public CliFixture {
  protected:
-  void SetUp() override {
-    dir_ = fresh_test_dir("noxplz_list_cli_");
-  }
-  void TearDown() override { fs::remove_all(dir_); }
-
-  std::string path(const std::string& name) const { return (dir_ / name).string(); }
-
-  RunResult noxplz(std::vector<std::string> args, RunOptions options = {}) {
-    args.insert(args.begin(), {"--db", path("post.db")});
-    if (options.cwd.empty()) options.cwd = dir_.string();
-    options.env["NO_COLOR"] = "1";
-    if (options.timeout_seconds == 60) options.timeout_seconds = 120;
-    return run(args, options);
-  }
-  json noxplz_json(std::vector<std::string> args, int expected_code = 0) {
-    args.push_back("--json");
-    RunResult r = noxplz(args);
-    EXPECT_EQ(r.code, expected_code) << describe(r);
-    try {
-      return json::parse(r.out);
-    } catch (const std::exception& e) {
-      ADD_FAILURE() << "keine JSON-Ausgabe: " << e.what() << "\n" << describe(r);
-      return json::array();
-    }
-  }
   json rows(const std::string& sql) { return noxplz_json({"sql", sql}); }
-
+  // The delivery of seed 11, imported.
   void import_generated(int64_t st = 3000) {
     datafactory::GenOptions o;
     o.seed = 11;
-    o.st = st;
-    datafactory::generate_file(path("post.dat"), o);
-    RunResult r = noxplz({"import", path("post.dat"), "--yes"});
-    ASSERT_EQ(r.code, 0) << describe(r);
+    import_ok(file_with(o, "post.dat", st));
   }
-
-  fs::path dir_;
 };
 
 // A place of the generated data with a name no other current place carries.
@@ -255,29 +220,8 @@ TEST_F(ListCliTest, WrongCallsOfTheListCheckLoseNothing) {
     EXPECT_EQ(entry.path().filename().string().find("noxplz-tmp"), std::string::npos) << entry.path();
 }
 
-TEST_F(ListCliTest, CallErrorsAndHelpInGerman) {
-  struct Call {
-    std::vector<std::string> args;
-    std::string shown;
-  };
-  const Call calls[] = {
-      {{}, ""},
-      {{"--db", path("post.db")}, "Es fehlt der Befehl"},
-      {{"orte", "--gibtsnicht"}, "Die Option „--gibtsnicht“ gibt es hier nicht"},
-      {{"trenne"}, "Die Angabe STRASSE fehlt"},
-      {{"pruefe-liste", "x.csv", "--threads", "viele"}, "„viele“ ist kein gültiger Wert für --threads"},
-      {{"suche", "--antwort", "X", "--ort", "A"}, "nicht zulässig"},
-      {{"trenne", "a", "b", "c"}, "kann noxplz hier nichts anfangen"},
-  };
-  for (const Call& c : calls) {
-    if (c.args.empty()) continue;
-    RunResult r = run(c.args, {});
-    EXPECT_EQ(r.code, 2) << describe(r);
-    EXPECT_NE(r.err.find(c.shown), std::string::npos) << describe(r);
-    for (const char* english : {"required", "not expected", "Could not convert", "not in", "excludes"})
-      EXPECT_EQ(r.err.find(english), std::string::npos) << english << "\n" << describe(r);
-  }
-  // Help: no type tokens, columns aligned by characters even after ä and ß.
+TEST_F(ListCliTest, HelpInGermanWithAlignedColumns) {
+  // No type tokens, columns aligned by characters even after ä and ß.
   for (const std::vector<std::string>& args :
        {std::vector<std::string>{"--help"}, {"strassen", "--help"}, {"pruefe-liste", "--help"}}) {
     RunResult help = run(args, {});

@@ -52,18 +52,10 @@ std::vector<QString> items_of(const ListBox& list) {
 }
 QColor colour(QWidget* w, QPalette::ColorRole role) { return w->palette().color(role); }
 
-// A toolkit, a watchdog and a session on `db` for each test.
-class QtDialogsBase : public ::testing::Test {
+// A session on `db` for each test, and the user played on the dialogs it opens.
+class QtDialogsBase : public qt_testing::QtTest {
  protected:
   void init(TempDatabase& db) { ASSERT_TRUE(manager_.Init(nullptr, "", db.connection())); }
-  void TearDown() override {
-    tk_->on_form_shown = nullptr;
-    EXPECT_EQ(qt_testing::cancel_pending_waiters(), 0) << "an expected dialog was never shown";
-  }
-  template <class W>
-  W* w(const Control& c) {
-    return qt_testing::widget_of<W>(*tk_, c);
-  }
   // Plays the user on every dialog of type F that opens.
   template <class F>
   void on_shown(std::function<void(F&)> act) {
@@ -81,13 +73,7 @@ class QtDialogsBase : public ::testing::Test {
     EXPECT_TRUE(ran);
   }
   void click(const Control& button) { QTest::mouseClick(w<QPushButton>(button), Qt::LeftButton); }
-  void close_by_frame() {
-    tk_->on_form_shown = [this](Form& form) { tk_->window(form)->close(); };
-  }
 
-  std::shared_ptr<QtToolkit> tk_ = std::make_shared<QtToolkit>();
-  ScopedToolkit use_{tk_};
-  qt_testing::Watchdog dog_{*tk_};
   clsPlzManager manager_;
 };
 
@@ -284,29 +270,28 @@ TEST_F(QtDialogTest, ChoiceListTakesADoubleClickedLineAndTheFrameCloseCancels) {
   f.Caption("Orts-Auswahl");
   f.lst_Auswahl.AddItem("Köln     (50667)");
   f.lst_Auswahl.AddItem("Kölleda     (99625)");
-  on_shown<frmAuswahl>([&](frmAuswahl& f) {
-    EXPECT_EQ(tk_->window(f)->windowTitle(), QStringLiteral("Orts-Auswahl"));
-    auto* list = w<QListWidget>(f.lst_Auswahl);
-    EXPECT_EQ(list->currentRow(), 0) << "the first line is selected when the list opens";
-    EXPECT_EQ(items_of(list), items_of(f.lst_Auswahl));
-    click_row(list, 1, true);
-  });
-  f.Show();
-  EXPECT_EQ(f.AuswahlIndex, 1);
-  on_shown<frmAuswahl>([&](frmAuswahl& f) {  // Down and Return, as a click and "Übernehmen"
-    auto* list = w<QListWidget>(f.lst_Auswahl);
-    QTest::keyClick(list, Qt::Key_Down);
-    QTest::keyClick(list, Qt::Key_Return);
-  });
-  f.Show();
-  EXPECT_EQ(f.AuswahlIndex, 1);
-  on_shown<frmAuswahl>([&](frmAuswahl& f) { QTest::keyClick(w<QListWidget>(f.lst_Auswahl), Qt::Key_Escape); });
-  f.Show();
-  EXPECT_EQ(f.AuswahlIndex, -1) << "Escape cancels";
-  close_by_frame();
-  f.Show();
-  EXPECT_EQ(f.AuswahlIndex, -1) << "closing by the frame is a cancel";
-  EXPECT_FALSE(f.visible());
+  // What the user does, and the line the list hands back (-1: cancelled).
+  const std::pair<std::function<void(frmAuswahl&)>, int> answers[] = {
+      {[&](frmAuswahl& f) {  // a double click
+         EXPECT_EQ(tk_->window(f)->windowTitle(), QStringLiteral("Orts-Auswahl"));
+         auto* list = w<QListWidget>(f.lst_Auswahl);
+         EXPECT_EQ(list->currentRow(), 0) << "the first line is selected when the list opens";
+         EXPECT_EQ(items_of(list), items_of(f.lst_Auswahl));
+         click_row(list, 1, true);
+       }, 1},
+      {[&](frmAuswahl& f) { tk_->window(f)->close(); }, -1},  // closed by the frame, after a line was taken
+      {[&](frmAuswahl& f) {  // Down and Return, as a click and "Übernehmen"
+         QTest::keyClick(w<QListWidget>(f.lst_Auswahl), Qt::Key_Down);
+         QTest::keyClick(w<QListWidget>(f.lst_Auswahl), Qt::Key_Return);
+       }, 1},
+      {[&](frmAuswahl& f) { QTest::keyClick(w<QListWidget>(f.lst_Auswahl), Qt::Key_Escape); }, -1},
+  };
+  for (size_t i = 0; i < std::size(answers); ++i) {
+    on_shown(answers[i].first);
+    f.Show();
+    EXPECT_EQ(f.AuswahlIndex, answers[i].second) << "answer " << i;
+    EXPECT_FALSE(f.visible()) << "answer " << i;
+  }
 }
 
 TEST_F(QtDialogTest, MismatchQuestionShowsTheQuestionIconAndAnswersByButton) {

@@ -143,4 +143,23 @@ W* widget_of(QtToolkit& tk, const Control& c) {
   return w;
 }
 
+// A Qt toolkit and a watchdog for each test; at its end every dialog the
+// test waited for must have been shown.
+class QtTest : public ::testing::Test {
+ protected:
+  void TearDown() override {
+    tk_->on_form_shown = nullptr;
+    EXPECT_EQ(cancel_pending_waiters(), 0) << "an expected dialog was never shown";
+  }
+  // The widget of control `c` in the shown window.
+  template <class W>
+  W* w(const Control& c) {
+    return widget_of<W>(*tk_, c);
+  }
+
+  std::shared_ptr<QtToolkit> tk_ = std::make_shared<QtToolkit>();
+  ScopedToolkit use_{tk_};
+  Watchdog dog_{*tk_};
+};
+
 }  // namespace noxplz::qt_testing

@@ -87,25 +87,15 @@ class TestForm : public Form {
   bool throw_on_ok = false, throw_on_activate = false;
 };
 
-class QtToolkitTest : public ::testing::Test {
+class QtToolkitTest : public qt_testing::QtTest {
  protected:
   // Shows the form; `act` plays the user once the window is up.
   void show(std::function<void()> act) {
-    tk->on_form_shown = [act](Form&) { act(); };
+    tk_->on_form_shown = [act](Form&) { act(); };
     form.Show();
-    tk->on_form_shown = nullptr;
-  }
-  void TearDown() override {
-    EXPECT_EQ(qt_testing::cancel_pending_waiters(), 0) << "an expected dialog was never shown";
-  }
-  template <class W>
-  W* w(const Control& c) {
-    return qt_testing::widget_of<W>(*tk, c);
+    tk_->on_form_shown = nullptr;
   }
 
-  std::shared_ptr<QtToolkit> tk = std::make_shared<QtToolkit>();
-  ScopedToolkit use{tk};
-  qt_testing::Watchdog dog{*tk};
   TestForm form;
 };
 
@@ -131,7 +121,7 @@ TEST_F(QtToolkitTest, RendersFromTheModelsAndFollowsTheirChanges) {
   int told = 0;
   form.txt.on_model_changed = [&](Control&) { ++told; };
   show([&] {
-    QWidget* window = tk->window(form);
+    QWidget* window = tk_->window(form);
     ASSERT_NE(window, nullptr);
     EXPECT_EQ(window->windowTitle(), QStringLiteral("Prüfformular"));
     EXPECT_EQ(window->size(), QSize(400, 200));
@@ -169,7 +159,7 @@ TEST_F(QtToolkitTest, RendersFromTheModelsAndFollowsTheirChanges) {
   });
   EXPECT_EQ(form.events.back(), "Abbrechen");
   EXPECT_FALSE(form.visible());
-  EXPECT_EQ(tk->window(form), nullptr);
+  EXPECT_EQ(tk_->window(form), nullptr);
   EXPECT_EQ(form.lst.on_model_changed, nullptr) << "the window unsubscribed from its models";
   ASSERT_NE(form.txt.on_model_changed, nullptr) << "an earlier subscriber stays";
   told = 0;
@@ -230,7 +220,7 @@ TEST_F(QtToolkitTest, ListFollowsArrowsAndClicksAsTheHandlersAsk) {
     // Up on the first row: focus back to the text box, selection unchanged.
     QTest::keyClick(list, Qt::Key_Up);
     EXPECT_EQ(form.take(), Events{"ListKeyDown 38"});
-    EXPECT_EQ(tk->window(form)->focusWidget(), edit);
+    EXPECT_EQ(tk_->window(form)->focusWidget(), edit);
     EXPECT_EQ(form.lst.ListIndex(), 0);
 
     click_row(list, 2);
@@ -255,7 +245,7 @@ TEST_F(QtToolkitTest, ReturnEscapeAndTheFrameEndTheDialogAsTheFormDecides) {
   EXPECT_EQ(form.events.back(), "Abbrechen");
   show([&] {  // Return on a focused button presses that button
     w<QPushButton>(form.cancel)->setFocus();
-    QTest::keyClick(tk->window(form), Qt::Key_Return);
+    QTest::keyClick(tk_->window(form), Qt::Key_Return);
   });
   EXPECT_EQ(form.events.back(), "Abbrechen");
   form.take();
@@ -269,7 +259,7 @@ TEST_F(QtToolkitTest, ReturnEscapeAndTheFrameEndTheDialogAsTheFormDecides) {
 
   form.close_hides = false;
   show([&] {
-    QWidget* window = tk->window(form);
+    QWidget* window = tk_->window(form);
     window->close();
     EXPECT_TRUE(window->isVisible()) << "the form decided to stay";
     form.close_hides = true;
@@ -286,7 +276,7 @@ TEST_F(QtToolkitTest, HideEndsTheModalLoopOnlyAfterTheRunningHandlerReturns) {
   form.ok.OnClick = [&] {
     form.log("lange Arbeit");
     QTimer::singleShot(0, [&] { form.cancel.Click(); });
-    for (int i = 0; i < 20; ++i) tk->DoEvents();
+    for (int i = 0; i < 20; ++i) tk_->DoEvents();
     EXPECT_FALSE(form.visible()) << "Abbrechen ran inside DoEvents";
     handler_done = true;
   };
@@ -297,11 +287,11 @@ TEST_F(QtToolkitTest, HideEndsTheModalLoopOnlyAfterTheRunningHandlerReturns) {
 
 TEST_F(QtToolkitTest, MousePointerElevenIsTheBusyCursor) {
   EXPECT_EQ(QGuiApplication::overrideCursor(), nullptr);
-  tk->SetMousePointer(11);
+  tk_->SetMousePointer(11);
   ASSERT_NE(QGuiApplication::overrideCursor(), nullptr);
   EXPECT_EQ(QGuiApplication::overrideCursor()->shape(), Qt::WaitCursor);
-  tk->SetMousePointer(11);  // twice: still one override to undo
-  tk->SetMousePointer(0);
+  tk_->SetMousePointer(11);  // twice: still one override to undo
+  tk_->SetMousePointer(0);
   EXPECT_EQ(QGuiApplication::overrideCursor(), nullptr);
 }
 
@@ -318,7 +308,7 @@ TEST_F(QtToolkitTest, ErrorsInHandlersAreShownOrEndTheDisplayCleanly) {
 
   form.throw_on_activate = true;
   EXPECT_THROW(form.Show(), Error);
-  EXPECT_EQ(tk->window(form), nullptr);
+  EXPECT_EQ(tk_->window(form), nullptr);
   EXPECT_FALSE(form.visible());
   EXPECT_EQ(form.txt.on_model_changed, nullptr);
   form.throw_on_activate = false;
@@ -364,7 +354,7 @@ TEST_F(QtToolkitTest, MessageBoxesHaveGermanButtonsIconAndTitleAndBelongToTheDia
   };
   QWidget* window = nullptr;
   show([&] {
-    window = tk->window(form);
+    window = tk_->window(form);
     QTest::mouseClick(w<QPushButton>(form.ok), Qt::LeftButton);
   });
   EXPECT_EQ(parent, window);

@@ -7,19 +7,13 @@
 #include <string>
 
 #include "noxplz/error.h"
+#include "testing/error_matchers.h"
 
 namespace noxplz {
 namespace {
 
-using ::testing::AllOf;
-using ::testing::Field;
-using ::testing::HasSubstr;
+using noxplz::testing::RaisesError;
 using Properties = std::map<std::string, std::string>;
-
-auto RaisesError(int32_t number, const std::string& part = "", const std::string& part2 = "") {
-  return ::testing::Throws<Error>(AllOf(Field(&Error::number, number), Field(&Error::description, HasSubstr(part)),
-                                        Field(&Error::description, HasSubstr(part2))));
-}
 
 // A provider that records what the connection hands it.
 struct {

@@ -3,6 +3,7 @@
 
 #include "noxplz/error.h"
 #include "noxplz/search_provider.h"
+#include "testing/error_matchers.h"
 
 namespace noxplz {
 namespace {
@@ -16,7 +17,7 @@ class EchoProvider : public SearchProvider {
 
 TEST(SearchProviderRegistryTest, CreatesRegisteredProvidersAndRaises429Otherwise) {
   const std::string id = "{00000000-1111-2222-3333-444444444444}";
-  const auto raises_429 = ::testing::Throws<Error>(::testing::Field(&Error::number, err::kCannotCreateObject));
+  const auto raises_429 = testing::RaisesError(err::kCannotCreateObject);
   EXPECT_THAT([&] { create_search_provider(id); }, raises_429);
   register_search_provider(id, [] { return std::make_shared<EchoProvider>(); });
   std::string request = "a|b";

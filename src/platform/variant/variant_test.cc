@@ -7,11 +7,12 @@
 #include <limits>
 
 #include "noxplz/error.h"
+#include "testing/error_matchers.h"
 
 namespace noxplz {
 namespace {
 
-auto RaisesError(int32_t number) { return ::testing::Throws<Error>(::testing::Field(&Error::number, number)); }
+using noxplz::testing::RaisesError;
 
 TEST(VariantTest, TextFormsAndConversions) {
   EXPECT_TRUE(Variant().is_empty());

@@ -3,17 +3,21 @@
 // pass unchanged, so they are written in PostgreSQL's dialect here).
 #include "platform/db/odbc/odbc_backend.h"
 
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <string>
 
 #include "noxplz/db.h"
 #include "noxplz/error.h"
+#include "testing/error_matchers.h"
 #include "testing/temp_database.h"
 
 namespace noxplz {
 namespace {
 
+using testing::RaisesError;
+using testing::RaisesErrorSaying;
 using testing::TempDatabase;
 using testing::TestBackend;
 
@@ -43,13 +47,11 @@ TEST(OdbcConnectionString, TheClassicSqlServerKeysMapToTheInstalledDriver) {
     EXPECT_EQ(odbc::driver_connection_string(parse_connection_string(c.connection), *c.installed), c.expected)
         << c.connection;
 
-  try {
-    odbc::driver_connection_string(parse_connection_string("Provider=SQLOLEDB;Data Source=srv"), {"PostgreSQL Unicode"});
-    FAIL() << "no driver, no error";
-  } catch (const Error& e) {
-    EXPECT_NE(e.description.find("ODBC Driver 18 for SQL Server"), std::string::npos) << e.description;
-    EXPECT_NE(e.description.find("tdsodbc"), std::string::npos) << e.description;
-  }
+  EXPECT_THAT(
+      [] {
+        odbc::driver_connection_string(parse_connection_string("Provider=SQLOLEDB;Data Source=srv"), {"PostgreSQL Unicode"});
+      },
+      RaisesErrorSaying("ODBC Driver 18 for SQL Server", "tdsodbc"));
 }
 
 // psqlODBC on the test server, in a schema of the test's own.
@@ -122,37 +124,18 @@ TEST_F(OdbcLayerTest, ErrorsCarrySqlstateAndTheServersText) {
       {"SELEKT 1", err::kDbError, "SQLSTATE 42601"},
       {"SELECT x FROM gibt_es_nicht", err::kDbError, "gibt_es_nicht"},
   };
-  for (const auto& k : cases) {
-    try {
-      c_->Execute(k.sql);
-      ADD_FAILURE() << k.sql << " ran";
-    } catch (const Error& e) {
-      EXPECT_EQ(e.number, k.number) << e.description;
-      EXPECT_NE(e.description.find(k.expected), std::string::npos) << e.description;
-      EXPECT_NE(e.description.find("SQLSTATE"), std::string::npos) << e.description;
-    }
-  }
+  for (const auto& k : cases)
+    EXPECT_THAT([&] { c_->Execute(k.sql); }, RaisesError(k.number, k.expected, "SQLSTATE")) << k.sql;
   EXPECT_EQ(c_->Execute("SELECT COUNT(*) AS n FROM PLZ_DA")->Field("n").as_long(), 1);
 }
 
 TEST_F(OdbcLayerTest, AStatementOverItsTimeLimitIsStopped) {
   c_->CommandTimeout(1);
-  try {
-    c_->Execute("SELECT pg_sleep(20)");
-    FAIL() << "no time-out";
-  } catch (const Error& e) {
-    EXPECT_EQ(e.number, err::kDbTimeout) << e.description;
-  }
+  EXPECT_THAT([&] { c_->Execute("SELECT pg_sleep(20)"); }, RaisesError(err::kDbTimeout));
 }
 
 TEST_F(OdbcLayerTest, AWrongPasswordIsRefusedInGerman) {
-  try {
-    open_connection(Odbc("ganz-falsch"));
-    FAIL() << "opened with a wrong password";
-  } catch (const Error& e) {
-    EXPECT_EQ(e.number, err::kDbOpenFailed);
-    EXPECT_NE(e.description.find("Anmeldung"), std::string::npos) << e.description;
-  }
+  EXPECT_THAT([&] { open_connection(Odbc("ganz-falsch")); }, RaisesError(err::kDbOpenFailed, "Anmeldung"));
 }
 
 }  // namespace

@@ -12,14 +12,14 @@
 #include "noxplz/db.h"
 #include "noxplz/error.h"
 #include "noxplz/schema.h"
+#include "testing/error_matchers.h"
 #include "testing/temp_database.h"
 
 namespace noxplz {
 namespace {
 
-using ::testing::AllOf;
-using ::testing::Field;
-using ::testing::HasSubstr;
+using noxplz::testing::padded;
+using noxplz::testing::RaisesError;
 using noxplz::testing::TempDatabase;
 
 // The first column of every row, trailing blanks removed.
@@ -32,18 +32,8 @@ std::vector<std::string> column(const RecordsetPtr& rs) {
   return values;
 }
 
-std::string padded(std::string s, size_t width) {
-  s.resize(std::max(s.size(), width), ' ');
-  return s;
-}
-
 void add_place(TempDatabase& db, const std::string& name, const std::string& alort = "00000001") {
   db.insert("ORT_DA", {{"ALORT", alort}, {"STATUS", "G"}, {"ONAME", padded(name, 40)}, {"Datum", "20240101"}});
-}
-
-auto RaisesError(int32_t number, const std::string& part = "", const std::string& part2 = "") {
-  return ::testing::Throws<Error>(AllOf(Field(&Error::number, number), Field(&Error::description, HasSubstr(part)),
-                                        Field(&Error::description, HasSubstr(part2))));
 }
 
 // Text columns compare case-insensitively (umlauts included) and without
