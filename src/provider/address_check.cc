@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <optional>
 #include <unordered_map>
+#include <unordered_set>
 
 #include "lookup/db_access.h"
 #include "lookup/global.h"
@@ -82,33 +83,56 @@ AddressCheckCache* usable_cache(const std::optional<DataStamp>& stamp, std::shar
 struct Source {
   Connection& db;
   AddressCheckCache* cache = nullptr;
+  // Without a cache, what the check read, held until it ends.
+  mutable std::vector<std::shared_ptr<const void>> held;
 };
 
-// The value under `key`, read by `load` on first use; without a cache always read.
+// The value under `key`, read by `load` on first use; without a cache always
+// read. The reference stays valid until the check ends (the cache is emptied
+// only between checks), so a street's sections are not copied per use.
 template <class V, class F>
-V remembered(const Source& src, TextMap<V> AddressCheckCache::*member, const std::string& key, F&& load) {
-  if (!src.cache) return load();
+const V& remembered(const Source& src, TextMap<V> AddressCheckCache::*member, const std::string& key, F&& load) {
+  if (!src.cache) {
+    auto value = std::make_shared<const V>(load());
+    src.held.push_back(value);
+    return *value;
+  }
   TextMap<V>& map = src.cache->*member;
   auto found = map.find(key);
   if (found != map.end()) return found->second;
   V value = load();
   ++src.cache->entries;
-  map.emplace(key, value);
-  return value;
+  return map.emplace(key, std::move(value)).first->second;
 }
 
 // A field's text without its surrounding blanks (trimmed in place: the
 // checks read this for every row).
-std::string cell(Recordset& rs, const char* name) {
-  std::string s = rs.Field(name).as_text();
+std::string trimmed_text(Variant v) {
+  std::string s = std::move(v).as_text();
   s.erase(0, std::min(s.find_first_not_of(' '), s.size()));
   s.erase(s.find_last_not_of(' ') + 1);
   return s;
 }
+std::string cell(Recordset& rs, const char* name) { return trimmed_text(rs.Field(name)); }
 
 void add_unique(std::vector<std::string>& list, const std::string& value) {
   if (std::find(list.begin(), list.end(), value) == list.end()) list.push_back(value);
 }
+// Values in the order they first came, each once: a long street's sections
+// bring hundreds of postal codes.
+class Distinct {
+ public:
+  void add(const std::string& value) {
+    if (seen_.insert(value).second) list_.push_back(value);
+  }
+  size_t size() const { return list_.size(); }
+  const std::vector<std::string>& list() const { return list_; }
+
+ private:
+  std::vector<std::string> list_;
+  std::unordered_set<std::string> seen_;
+};
+
 bool contains(const std::vector<std::string>& list, const std::string& value) {
   return std::find(list.begin(), list.end(), value) != list.end();
 }
@@ -130,7 +154,7 @@ void add_place(std::vector<Place>& places, Place p) {
 
 // Current places (no successor key) of that name; the database compares
 // names without regard to case.
-std::vector<Place> places_named(const Source& src, const std::string& ort) {
+const std::vector<Place>& places_named(const Source& src, const std::string& ort) {
   return remembered(src, &AddressCheckCache::places_named, ort, [&] {
     std::vector<Place> places;
     for_each_row(src.db, "SELECT ALORT, OName, OZusatz, ALORT_Neu FROM Ort_DA WHERE OName = " + quoted(ort) +
@@ -145,7 +169,7 @@ std::vector<Place> places_named(const Source& src, const std::string& ort) {
 
 // Whether a place key has no successor (a key missing from Ort_DA counts as
 // current), and its OZusatz.
-std::pair<bool, std::string> current_place(const Source& src, const std::string& alort) {
+const std::pair<bool, std::string>& current_place(const Source& src, const std::string& alort) {
   return remembered(src, &AddressCheckCache::current, alort, [&] {
     std::pair<bool, std::string> r{true, ""};
     for_each_row(src.db, "SELECT ALORT_Neu, OZusatz FROM Ort_DA WHERE ALORT = " + quoted(alort), [&](Recordset& rs) {
@@ -157,7 +181,7 @@ std::pair<bool, std::string> current_place(const Source& src, const std::string&
 }
 
 // Current places that carry the postal code.
-std::vector<Place> places_with_code(const Source& src, const std::string& plz) {
+const std::vector<Place>& places_with_code(const Source& src, const std::string& plz) {
   return remembered(src, &AddressCheckCache::places_with_code, plz, [&] {
     std::vector<Place> places;
     for_each_row(src.db, "SELECT ALORT, OName FROM Plz_DA WHERE Plz = " + quoted(plz) + " ORDER BY OName, ALORT",
@@ -238,7 +262,7 @@ void read_codes(const Source& src, const std::vector<Place>& places) {
   }
 }
 
-PlaceCodes codes_of(const Source& src, const std::string& alort) {
+const PlaceCodes& codes_of(const Source& src, const std::string& alort) {
   return remembered(src, &AddressCheckCache::codes, alort, [&] {
     PlaceCodes codes;
     for_each_row(src.db, "SELECT Plz, ART_Auslieferung FROM Plz_DA WHERE Alort = " + quoted(alort) + " ORDER BY Plz",
@@ -255,17 +279,27 @@ std::string street_key(std::string_view name) { return normalize_street_name(tex
 const std::string kSectionColumns =
     "SELECT name46, Plz, HNRVon, HNRBis, HNR_Typ, OTL_Schl FROM Str_DA WHERE Alort = ";
 
-Section read_section(Recordset& rs) {
-  return Section{cell(rs, "name46"), cell(rs, "Plz"),     cell(rs, "HNRVon"),
-                 cell(rs, "HNRBis"), cell(rs, "HNR_Typ"), cell(rs, "OTL_Schl")};
-}
+// Reads the sections of one record set, their fields by position (a long
+// street has hundreds of rows).
+class SectionReader {
+ public:
+  Section operator()(Recordset& rs) {
+    if (!fields_) fields_.emplace(rs, std::array<std::string_view, 6>{"name46", "Plz", "HNRVon", "HNRBis", "HNR_Typ", "OTL_Schl"});
+    const lookup::Fields<6>& f = *fields_;
+    return Section{trimmed_text(f[0]), trimmed_text(f[1]), trimmed_text(f[2]),
+                   trimmed_text(f[3]), trimmed_text(f[4]), trimmed_text(f[5])};
+  }
+
+ private:
+  std::optional<lookup::Fields<6>> fields_;
+};
 
 // The street sections of exactly that name (as the database compares).
-std::vector<Section> exact_sections(const Source& src, const std::string& alort, const std::string& strasse) {
+const std::vector<Section>& exact_sections(const Source& src, const std::string& alort, const std::string& strasse) {
   return remembered(src, &AddressCheckCache::exact_sections, alort + '|' + strasse, [&] {
     std::vector<Section> exact;
     for_each_row(src.db, kSectionColumns + quoted(alort) + " AND Name46 = " + quoted(strasse) + " ORDER BY Name46, Plz",
-                 [&](Recordset& rs) { exact.push_back(read_section(rs)); });
+                 [&, read = SectionReader()](Recordset& rs) mutable { exact.push_back(read(rs)); });
     return exact;
   });
 }
@@ -282,7 +316,7 @@ void read_exact_sections(const Source& src, const std::vector<Place>& places, co
   std::vector<std::vector<Section>> found(missing.size());
   if (!for_each_place_row(src, missing, "SELECT ALORT, name46, Plz, HNRVon, HNRBis, HNR_Typ, OTL_Schl FROM Str_DA",
                           " AND Name46 = " + quoted(strasse) + " ORDER BY Alort, Name46, Plz",
-                          [&](size_t i, Recordset& rs) { found[i].push_back(read_section(rs)); }))
+                          [&, read = SectionReader()](size_t i, Recordset& rs) mutable { found[i].push_back(read(rs)); }))
     return;
   for (size_t i = 0; i < missing.size(); ++i) {
     ++src.cache->entries;
@@ -298,10 +332,11 @@ std::vector<Section> sections_with_key(const Source& src, const std::string& alo
                                        bool& streets) {
   std::vector<Section> by_key;
   if (!src.cache) {
+    SectionReader read;
     for_each_row(src.db, kSectionColumns + quoted(alort) + " ORDER BY Name46, Plz", [&](Recordset& rs) {
       streets = true;
-      std::string name = cell(rs, "name46");
-      if (street_key(name) == key) by_key.push_back(read_section(rs));
+      Section section = read(rs);
+      if (street_key(section.name) == key) by_key.push_back(std::move(section));
     });
     return by_key;
   }
@@ -329,8 +364,8 @@ std::vector<Section> sections_with_key(const Source& src, const std::string& alo
   std::string in;
   for (const std::string& name : names->second) in += (in.empty() ? "" : ", ") + quoted(name);
   for_each_row(src.db, kSectionColumns + quoted(alort) + " AND Name46 IN (" + in + ") ORDER BY Name46, Plz",
-               [&](Recordset& rs) {
-                 Section section = read_section(rs);
+               [&, read = SectionReader()](Recordset& rs) mutable {
+                 Section section = read(rs);
                  if (street_key(section.name) == key) by_key.push_back(std::move(section));
                });
   return by_key;
@@ -340,15 +375,17 @@ std::vector<Section> sections_with_key(const Source& src, const std::string& alo
 // database compares), else those whose name normalises to the same key
 // ("Hauptstraße" finds "Hauptstr."). `streets` tells whether the place has
 // any street at all.
-std::vector<Section> sections_of(const Source& src, const std::string& alort, const std::string& strasse,
-                                 bool& streets) {
+// `by_key` holds the sections found by key.
+const std::vector<Section>& sections_of(const Source& src, const std::string& alort, const std::string& strasse,
+                                        bool& streets, std::vector<Section>& by_key) {
   streets = false;
-  std::vector<Section> exact = exact_sections(src, alort, strasse);
+  const std::vector<Section>& exact = exact_sections(src, alort, strasse);
   if (!exact.empty()) {
     streets = true;
     return exact;
   }
-  return sections_with_key(src, alort, street_key(strasse), streets);
+  by_key = sections_with_key(src, alort, street_key(strasse), streets);
+  return by_key;
 }
 
 bool admits(const Section& s, const std::string& hausnummer) {
@@ -442,12 +479,14 @@ AddressCheck check_in_place(const Source& src, const Query& q, const Place& plac
   };
 
   bool has_streets = false;
-  std::vector<Section> sections;
-  if (!q.strasse.empty()) sections = sections_of(src, place.alort, q.strasse, has_streets);
+  const std::vector<Section> none;
+  std::vector<Section> by_key;
+  const std::vector<Section>& sections =
+      q.strasse.empty() ? none : sections_of(src, place.alort, q.strasse, has_streets, by_key);
 
   if (q.strasse.empty() || (!has_streets && sections.empty())) {
     // Without a street (or in a place without a street directory) the place's postal codes decide.
-    const PlaceCodes codes = codes_of(src, place.alort);
+    const PlaceCodes& codes = codes_of(src, place.alort);
     const std::string ohne = q.strasse.empty() ? "ohne Straße" : "ohne Straßenverzeichnis";
     if (!q.plz.empty() && contains(codes.all, q.plz)) {
       if (codes.all.size() == 1) return confirmed("Die Postleitzahl " + q.plz + " gilt für ganz " + ort + ".");
@@ -477,8 +516,8 @@ AddressCheck check_in_place(const Source& src, const Query& q, const Place& plac
     return set(CheckOutcome::Unknown, "strasse_unbekannt",
                "Die Straße „" + q.strasse + "“ ist in " + ort + " nicht bekannt.");
 
-  std::vector<std::string> street_codes;
-  for (const Section& s : sections) add_unique(street_codes, s.plz);
+  Distinct street_codes;
+  for (const Section& s : sections) street_codes.add(s.plz);
   std::vector<const Section*> admitted;
   for (const Section& s : sections)
     if (admits(s, q.hausnummer)) admitted.push_back(&s);
@@ -494,8 +533,9 @@ AddressCheck check_in_place(const Source& src, const Query& q, const Place& plac
                  "Die Hausnummer " + q.hausnummer + " liegt in keinem Abschnitt von " + name + " in " + ort + ".");
     }
   }
-  std::vector<std::string> codes;
-  for (const Section* s : admitted) add_unique(codes, s->plz);
+  Distinct distinct_codes;
+  for (const Section* s : admitted) distinct_codes.add(s->plz);
+  const std::vector<std::string>& codes = distinct_codes.list();
 
   if (!q.plz.empty() && contains(codes, q.plz))
     return confirmed("Die Postleitzahl " + q.plz + " gilt für " + adresse + ".");
@@ -571,7 +611,7 @@ AddressCheck check_address(Connection& connection, std::shared_ptr<AddressCheckC
   // One state of the data for the whole check: what the cache holds and
   // what the statements read belong to the same stamp.
   const Connection::ReadScope reading(connection);
-  const Source src{connection, usable_cache(reading.Stamp(), cache)};
+  const Source src{connection, usable_cache(reading.Stamp(), cache), {}};
   std::vector<Place> places;
   if (!q.ort.empty()) {
     places = places_named(src, q.ort);
@@ -615,7 +655,7 @@ AddressCheck check_address(Connection& connection, std::shared_ptr<AddressCheckC
 
   read_codes(src, places);
   for (const Place& p : places) {
-    const PlaceCodes codes = codes_of(src, p.alort);
+    const PlaceCodes& codes = codes_of(src, p.alort);
     r.kandidaten.push_back({codes.delivery.size() == 1 ? codes.delivery.front() : "", p.name, p.zusatz, "", "", "",
                             "", ""});
   }
