@@ -137,20 +137,24 @@ inline bool only_blanks_from(std::string_view s, size_t from) {
 
 int compare_ci(std::string_view a, std::string_view b) {
   // Almost every value in the postal tables is plain ASCII, padded with
-  // blanks to its field width. While both texts are ASCII, the first
-  // difference decides, and the padding is looked at only where the texts
-  // differ or one ends (an index insert compares a value many times, so it
-  // must not scan the padding every time).
+  // blanks to its field width. Equal bytes, and ASCII letters equal but for
+  // case, are equal at every level of the order, so the comparison skips
+  // them; where both texts are ASCII the first difference decides, and the
+  // padding is looked at only where the texts differ or one ends (an index
+  // insert compares a value many times, so it must not scan the padding
+  // every time).
   const size_t common = a.size() < b.size() ? a.size() : b.size();
   size_t i = 0;
+  size_t after_ascii = 0;  // just after the last ASCII byte of the common part
   for (; i < common; ++i) {
     unsigned char ca = static_cast<unsigned char>(a[i]);
     unsigned char cb = static_cast<unsigned char>(b[i]);
     if (ca == cb) {
-      if (ca & 0x80) break;
+      if (!(ca & 0x80)) after_ascii = i + 1;
       continue;
     }
     if ((ca | cb) & 0x80) break;
+    after_ascii = i + 1;
     ca = ascii_lower(ca);
     cb = ascii_lower(cb);
     if (ca == cb) continue;
@@ -160,12 +164,19 @@ int compare_ci(std::string_view a, std::string_view b) {
     if (cb == ' ' && only_blanks_from(b, i)) return 1;
     return ca < cb ? -1 : 1;
   }
-  if (i == common) {
+  if (i == common && after_ascii == common) {
     // One is a prefix of the other: equal when the rest is padding.
     if (a.size() == b.size()) return 0;
     if (a.size() < b.size()) return only_blanks_from(b, i) ? 0 : -1;
     return only_blanks_from(a, i) ? 0 : 1;
   }
+  // The levels decide from the last ASCII byte on: both texts decode in
+  // step up to there (an ASCII byte is never part of a longer sequence), and
+  // what lies before it is equal.
+  return compare_ci_by_levels(a.substr(after_ascii), b.substr(after_ascii));
+}
+
+int compare_ci_by_levels(std::string_view a, std::string_view b) {
   a = strip_trailing_blanks(a);
   b = strip_trailing_blanks(b);
 

@@ -24,6 +24,11 @@ namespace noxplz::sqlite {
 // <0, 0 or >0. A total order: usable for indexes, ORDER BY and GROUP BY.
 int compare_ci(std::string_view a, std::string_view b);
 
+// The same order by its definition, level by level over the whole texts
+// (trailing blanks stripped; base letters without case, ß as "ss"; then
+// accents). compare_ci gives its sign, faster.
+int compare_ci_by_levels(std::string_view a, std::string_view b);
+
 // One code point, lower case (ASCII, Latin-1 and Latin Extended-A letters).
 char32_t fold_case(char32_t c);
 
