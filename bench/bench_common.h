@@ -3,8 +3,10 @@
 // PostgreSQL schemas of their own.
 #pragma once
 
+#include <sched.h>
 #include <sqlite3.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <cstdio>
@@ -12,6 +14,7 @@
 #include <fstream>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "noxplz/db.h"
 #include "noxplz/schema.h"
@@ -38,6 +41,49 @@ inline std::string load_average() {
 inline double load_1min() {
   double load[1] = {0};
   return getloadavg(load, 1) == 1 ? load[0] : -1;
+}
+
+// The CPUs this process may run on, each with the speed of a fixed loop
+// relative to the fastest (best of three): the CPUs of a virtual machine need
+// not be alike, and a figure means little without knowing which one ran it.
+struct CpuSpeed {
+  int cpu;
+  double relative;
+};
+inline std::vector<CpuSpeed> cpu_speeds() {
+  cpu_set_t allowed;
+  CPU_ZERO(&allowed);
+  std::vector<CpuSpeed> speeds;
+  if (sched_getaffinity(0, sizeof allowed, &allowed) != 0) return speeds;
+  std::vector<double> seconds;
+  for (int cpu = 0; cpu < CPU_SETSIZE; ++cpu) {
+    if (!CPU_ISSET(cpu, &allowed)) continue;
+    cpu_set_t one;
+    CPU_ZERO(&one);
+    CPU_SET(cpu, &one);
+    if (sched_setaffinity(0, sizeof one, &one) != 0) continue;
+    double best = 1e9;
+    for (int round = 0; round < 3; ++round) {
+      const auto start = Clock::now();
+      volatile unsigned long sum = 0;
+      for (unsigned long i = 0; i < 100'000'000UL; ++i) sum = sum + i;
+      best = std::min(best, seconds_since(start));
+    }
+    speeds.push_back({cpu, best});
+  }
+  sched_setaffinity(0, sizeof allowed, &allowed);
+  double fastest = 1e9;
+  for (const CpuSpeed& s : speeds) fastest = std::min(fastest, s.relative);
+  for (CpuSpeed& s : speeds) s.relative = fastest / s.relative;
+  return speeds;
+}
+
+// Keeps the calling thread on `cpu`.
+inline void run_on(int cpu) {
+  cpu_set_t one;
+  CPU_ZERO(&one);
+  CPU_SET(cpu, &one);
+  sched_setaffinity(0, sizeof one, &one);
 }
 
 // Answers questions with Yes (the deletion question of the import) and counts
