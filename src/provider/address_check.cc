@@ -284,7 +284,8 @@ const std::string kSectionColumns =
 class SectionReader {
  public:
   Section operator()(Recordset& rs) {
-    if (!fields_) fields_.emplace(rs, std::array<std::string_view, 6>{"name46", "Plz", "HNRVon", "HNRBis", "HNR_Typ", "OTL_Schl"});
+    if (!fields_)
+      fields_.emplace(rs, std::array<std::string_view, 6>{"name46", "Plz", "HNRVon", "HNRBis", "HNR_Typ", "OTL_Schl"});
     const lookup::Fields<6>& f = *fields_;
     return Section{trimmed_text(f[0]), trimmed_text(f[1]), trimmed_text(f[2]),
                    trimmed_text(f[3]), trimmed_text(f[4]), trimmed_text(f[5])};
@@ -316,7 +317,9 @@ void read_exact_sections(const Source& src, const std::vector<Place>& places, co
   std::vector<std::vector<Section>> found(missing.size());
   if (!for_each_place_row(src, missing, "SELECT ALORT, name46, Plz, HNRVon, HNRBis, HNR_Typ, OTL_Schl FROM Str_DA",
                           " AND Name46 = " + quoted(strasse) + " ORDER BY Alort, Name46, Plz",
-                          [&, read = SectionReader()](size_t i, Recordset& rs) mutable { found[i].push_back(read(rs)); }))
+                          [&, read = SectionReader()](size_t i, Recordset& rs) mutable {
+                            found[i].push_back(read(rs));
+                          }))
     return;
   for (size_t i = 0; i < missing.size(); ++i) {
     ++src.cache->entries;
