@@ -222,7 +222,7 @@ Stats click_place(const Place& p, size_t runs, bool again = false) {
     // dialog kept of the last click is used).
     frm->txt_Ort.Text("");
     frm->txt_Ort.Text(p.name);
-    if (!again) session().street_lists.reset();
+    if (!again) session().kept_lists.reset();
     const auto t = Clock::now();
     frm->lst_Orte.ListIndex(row);
     s.ms.push_back(ms_since(t));

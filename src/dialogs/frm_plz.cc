@@ -63,8 +63,8 @@ using Lines = std::shared_ptr<const std::vector<std::string>>;
 // a place list) has its lines made once and kept with it, so a list shown
 // again costs neither the lines nor their copy.
 Lines lines_of(const VariantTable& tabelle, bool streets) {
-  StreetListCache* cache = lookup::kept_lists();
-  StreetListCache::Entry* kept =
+  KeptLists* cache = lookup::kept_lists();
+  KeptLists::Entry* kept =
       cache ? lookup::kept_entry_of(streets ? cache->entries : cache->place_lists, tabelle) : nullptr;
   if (kept && kept->lines) return kept->lines;
   auto lines = std::make_shared<const std::vector<std::string>>(streets ? street_lines(tabelle) : place_lines(tabelle));

@@ -48,7 +48,8 @@ struct PlaceDirectory {
   RawTexts onames;  // OName as the database holds it, place by place
 };
 
-struct StreetListCache {
+// What a session keeps of the lists it read, under the data stamp rule.
+struct KeptLists {
   struct Entry {
     std::string key;
     std::shared_ptr<const VariantTable> table;
@@ -70,19 +71,19 @@ namespace lookup {
 
 // The session's kept lists, emptied when the data changed; nullptr when
 // nothing may be kept.
-StreetListCache* kept_lists();
+KeptLists* kept_lists();
 
 // Copies the kept table of `key` into `tabelle` and makes it the most recent;
 // false when none is kept.
-bool take_kept(std::list<StreetListCache::Entry>& lists, const std::string& key, VariantTable& tabelle);
+bool take_kept(std::list<KeptLists::Entry>& lists, const std::string& key, VariantTable& tabelle);
 
 // Keeps a copy of `tabelle` under `key`, at most `limit` lists.
-void keep(std::list<StreetListCache::Entry>& lists, const std::string& key, const VariantTable& tabelle,
+void keep(std::list<KeptLists::Entry>& lists, const std::string& key, const VariantTable& tabelle,
           size_t limit, bool narrowable = false);
 
 // The session's place directory, read on first use; nullptr when it cannot
 // be read (the caller then asks the database as always).
-const PlaceDirectory* place_directory(StreetListCache& cache);
+const PlaceDirectory* place_directory(KeptLists& cache);
 
 // The current places `OName like 'name%'` of the session's place directory,
 // in list order; nullopt when nothing may be kept, the backend offers no
@@ -94,7 +95,7 @@ std::optional<std::vector<const PlaceDirectory::Place*>> places_named_like(const
 DbBackend::LikeTest like_test(const std::string& pattern);
 
 // The kept list that `tabelle` is an unchanged copy of, or nullptr.
-StreetListCache::Entry* kept_entry_of(std::list<StreetListCache::Entry>& lists, const VariantTable& tabelle);
+KeptLists::Entry* kept_entry_of(std::list<KeptLists::Entry>& lists, const VariantTable& tabelle);
 
 }  // namespace lookup
 }  // namespace noxplz

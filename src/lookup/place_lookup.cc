@@ -83,7 +83,7 @@ void RawTexts::Add(const Variant& v) {
 
 namespace lookup {
 
-const PlaceDirectory* place_directory(StreetListCache& cache) {
+const PlaceDirectory* place_directory(KeptLists& cache) {
   if (cache.places) return cache.places.get();
   if (cache.places_unreadable) return nullptr;
   try {
@@ -110,7 +110,7 @@ const PlaceDirectory* place_directory(StreetListCache& cache) {
 }
 
 std::optional<std::vector<const PlaceDirectory::Place*>> places_named_like(const std::string& name) {
-  StreetListCache* cache = kept_lists();
+  KeptLists* cache = kept_lists();
   if (!cache) return std::nullopt;
   const DbBackend::LikeTest like = like_test(name + "%");
   if (!like) return std::nullopt;
@@ -132,7 +132,7 @@ constexpr size_t kPlaceListsKept = 32;
 
 bool Ermittle_Orte(const std::string& name, VariantTable& tabelle) {
   try {
-    StreetListCache* cache = lookup::kept_lists();
+    KeptLists* cache = lookup::kept_lists();
     if (cache && lookup::take_kept(cache->place_lists, name, tabelle)) return tabelle.UpperBound(1) > 0;
     bool found = false;
     if (!(cache && places_from_directory(name, tabelle, found)))

@@ -33,12 +33,12 @@ int32_t count_streets(const std::string& alort) {
 // name begins with a blank. False where that does not hold, where no such
 // list is kept or the backend offers no LIKE test; `alle` then receives
 // nothing.
-bool narrow_kept(StreetListCache& cache, const std::string& key, const std::string& strasse, VariantTable& tabelle,
+bool narrow_kept(KeptLists& cache, const std::string& key, const std::string& strasse, VariantTable& tabelle,
                  int32_t& alle) {
   if (strasse.find_first_of("%_[") != std::string::npos || strasse.front() == ' ' || strasse.back() == ' ')
     return false;
   auto kept = std::find_if(cache.entries.begin(), cache.entries.end(),
-                           [&](const StreetListCache::Entry& e) { return e.key == key && e.narrowable; });
+                           [&](const KeptLists::Entry& e) { return e.key == key && e.narrowable; });
   if (kept == cache.entries.end()) return false;
   const DbBackend::LikeTest like = lookup::like_test(strasse + "%");
   if (!like) return false;
@@ -79,8 +79,8 @@ bool Ermittle_Strassen(const std::string& alort, VariantTable& tabelle, std::str
 
     // All streets of a place: from the cache when this session listed them
     // since the data last changed.
-    StreetListCache* kept = lookup::kept_lists();
-    StreetListCache* cache = strasse.empty() ? kept : nullptr;
+    KeptLists* kept = lookup::kept_lists();
+    KeptLists* cache = strasse.empty() ? kept : nullptr;
     const std::string cache_key = alort + "|" + (session().MitOrtteiAnzeige ? "1" : "0");
     if (cache && lookup::take_kept(cache->entries, cache_key, tabelle)) return tabelle.UpperBound(1) > 0;
     const int64_t failures_before = lookup_failures_shown();
@@ -206,23 +206,23 @@ bool Pruefe_Hausnummer(std::string& hausnummer, std::string& von, std::string& b
 
 namespace lookup {
 
-StreetListCache* kept_lists() {
+KeptLists* kept_lists() {
   Session& s = session();
   const std::optional<DataStamp> stamp = s.connection ? s.connection->DataStamp() : std::nullopt;
   if (!stamp) {
-    s.street_lists.reset();
+    s.kept_lists.reset();
     return nullptr;
   }
-  if (!s.street_lists) s.street_lists = std::make_shared<StreetListCache>();
-  if (s.street_lists->stamp != stamp) {
-    *s.street_lists = StreetListCache{};
-    s.street_lists->stamp = stamp;
+  if (!s.kept_lists) s.kept_lists = std::make_shared<KeptLists>();
+  if (s.kept_lists->stamp != stamp) {
+    *s.kept_lists = KeptLists{};
+    s.kept_lists->stamp = stamp;
   }
-  return s.street_lists.get();
+  return s.kept_lists.get();
 }
 
-bool take_kept(std::list<StreetListCache::Entry>& lists, const std::string& key, VariantTable& tabelle) {
-  auto hit = std::find_if(lists.begin(), lists.end(), [&](const StreetListCache::Entry& e) { return e.key == key; });
+bool take_kept(std::list<KeptLists::Entry>& lists, const std::string& key, VariantTable& tabelle) {
+  auto hit = std::find_if(lists.begin(), lists.end(), [&](const KeptLists::Entry& e) { return e.key == key; });
   if (hit == lists.end()) return false;
   lists.splice(lists.begin(), lists, hit);
   tabelle = *hit->table;
@@ -234,13 +234,13 @@ DbBackend::LikeTest like_test(const std::string& pattern) {
   return c ? c->LikeMatcher(pattern) : DbBackend::LikeTest{};
 }
 
-StreetListCache::Entry* kept_entry_of(std::list<StreetListCache::Entry>& lists, const VariantTable& tabelle) {
-  for (StreetListCache::Entry& e : lists)
+KeptLists::Entry* kept_entry_of(std::list<KeptLists::Entry>& lists, const VariantTable& tabelle) {
+  for (KeptLists::Entry& e : lists)
     if (e.table->SameCells(tabelle)) return &e;
   return nullptr;
 }
 
-void keep(std::list<StreetListCache::Entry>& lists, const std::string& key, const VariantTable& tabelle,
+void keep(std::list<KeptLists::Entry>& lists, const std::string& key, const VariantTable& tabelle,
           size_t limit, bool narrowable) {
   lists.push_front({key, std::make_shared<const VariantTable>(tabelle), nullptr, narrowable, {}, {}});
   if (lists.size() > limit) lists.pop_back();

@@ -65,7 +65,7 @@ void clsPlzManager::Reset() {
   s.StrTabelle.reset();
   // What was kept of the connection's data goes with it.
   s.check_cache.reset();
-  s.street_lists.reset();
+  s.kept_lists.reset();
   s.connection.reset();
 }
 

@@ -18,7 +18,7 @@ struct RecordCounters {
 };
 
 struct AddressCheckCache;
-struct StreetListCache;
+struct KeptLists;
 
 struct Session {
   ConnectionPtr connection;
@@ -39,8 +39,9 @@ struct Session {
   // What the address check read from this session's connection, kept while
   // the data stays the same.
   std::shared_ptr<AddressCheckCache> check_cache;
-  // The last places' lists of all streets (Ermittle_Strassen), kept likewise.
-  std::shared_ptr<StreetListCache> street_lists;
+  // Lists kept likewise: the last places' lists of all streets
+  // (Ermittle_Strassen), place lists by name and the place directory.
+  std::shared_ptr<KeptLists> kept_lists;
 
   RecordCounters counters;
 };
