@@ -7,6 +7,7 @@
 
 #include "noxplz/db.h"
 #include "noxplz/error.h"
+#include "platform/db/recordsets.h"
 #include "platform/text.h"
 #include "platform/db/sqlite/sqlite_backend.h"
 #ifdef NOXPLZ_HAVE_POSTGRESQL
@@ -20,7 +21,6 @@ namespace noxplz {
 namespace {
 
 constexpr int32_t kErrObjectOpen = 3705;
-constexpr int32_t kErrNoCurrentRecord = 3021;
 
 std::string lower_ascii(std::string_view s) {
   std::string out(s);
@@ -86,8 +86,13 @@ int32_t Recordset::FieldIndex(std::string_view name) const {
   const std::vector<std::string> names = FieldNames();
   for (size_t i = 0; i < names.size(); ++i)
     if (text::equals_ci(names[i], name)) return static_cast<int32_t>(i);
-  throw Error(err::kDbItemNotFound,
-              "Das Feld \"" + std::string(name) + "\" ist in der Datensatzgruppe nicht vorhanden.");
+  throw unknown_field_error(name);
+}
+
+int32_t HeldRowsRecordset::FieldIndex(std::string_view name) const {
+  for (size_t i = 0; i < names_.size(); ++i)
+    if (text::equals_ci(names_[i], name)) return static_cast<int32_t>(i);
+  throw unknown_field_error(name);
 }
 
 Variant Recordset::FieldAt(int32_t index) const {
@@ -103,17 +108,10 @@ namespace {
 class NoRowsRecordset final : public Recordset {
  public:
   bool Eof() const override { return true; }
-  void MoveNext() override { throw NoCurrentRecord(); }
-  Variant Field(std::string_view) const override { throw NoCurrentRecord(); }
+  void MoveNext() override { throw no_current_record_error(); }
+  Variant Field(std::string_view) const override { throw no_current_record_error(); }
   std::vector<std::string> FieldNames() const override { return {}; }
   void Close() override {}
-
- private:
-  static Error NoCurrentRecord() {
-    return Error(kErrNoCurrentRecord,
-                 "Entweder BOF oder EOF ist True, oder der aktuelle Datensatz wurde gelöscht. "
-                 "Der angeforderte Vorgang benötigt einen aktuellen Datensatz.");
-  }
 };
 
 }  // namespace

@@ -8,14 +8,13 @@
 #include <utility>
 
 #include "noxplz/error.h"
+#include "platform/db/recordsets.h"
 #include "platform/db/server_errors.h"
 #include "platform/text.h"
 
 namespace noxplz::odbc {
 namespace {
 
-constexpr int32_t kErrNoCurrentRecord = 3021;
-constexpr int32_t kErrObjectClosed = 3704;
 constexpr SQLULEN kDefaultLoginTimeout = 15;
 
 // SQL Server drivers in the order they are preferred.
@@ -160,55 +159,17 @@ bool is_number_type(SQLSMALLINT type) {
   }
 }
 
-Error closed_error() { return Error(kErrObjectClosed, "Der Vorgang ist für ein geschlossenes Objekt nicht zugelassen."); }
-
 // The rows of a result, read completely.
-class OdbcRecordset final : public Recordset {
+class OdbcRecordset final : public HeldRowsRecordset {
  public:
   OdbcRecordset(std::vector<std::string> names, std::vector<std::vector<Variant>> rows)
-      : names_(std::move(names)), rows_(std::move(rows)) {}
-
-  bool Eof() const override {
-    if (closed_) throw closed_error();
-    return row_ >= rows_.size();
-  }
-  void MoveNext() override {
-    CheckRow();
-    ++row_;
-  }
-  Variant Field(std::string_view name) const override {
-    CheckRow();
-    return rows_[row_][static_cast<size_t>(FieldIndex(name))];
-  }
-  int32_t FieldIndex(std::string_view name) const override {
-    for (size_t i = 0; i < names_.size(); ++i)
-      if (text::equals_ci(names_[i], name)) return static_cast<int32_t>(i);
-    return Recordset::FieldIndex(name);  // raises
-  }
-  Variant FieldAt(int32_t index) const override {
-    CheckRow();
-    if (index < 0 || static_cast<size_t>(index) >= names_.size()) return Recordset::FieldAt(index);  // raises
-    return rows_[row_][static_cast<size_t>(index)];
-  }
-  std::vector<std::string> FieldNames() const override { return names_; }
-  void Close() override {
-    closed_ = true;
-    rows_.clear();
-  }
+      : HeldRowsRecordset(std::move(names), rows.size()), rows_(std::move(rows)) {}
 
  private:
-  void CheckRow() const {
-    if (closed_) throw closed_error();
-    if (row_ >= rows_.size())
-      throw Error(kErrNoCurrentRecord,
-                  "Entweder BOF oder EOF ist True, oder der aktuelle Datensatz wurde gelöscht. "
-                  "Der angeforderte Vorgang benötigt einen aktuellen Datensatz.");
-  }
+  Variant Value(size_t row, size_t column) const override { return rows_[row][column]; }
+  void Release() override { rows_.clear(); }
 
-  std::vector<std::string> names_;
   std::vector<std::vector<Variant>> rows_;
-  size_t row_ = 0;
-  bool closed_ = false;
 };
 
 class Statement {

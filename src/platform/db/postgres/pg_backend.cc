@@ -13,14 +13,13 @@
 #include "platform/db/postgres/pg_connection.h"
 #include "platform/db/postgres/pg_replace_unit.h"
 #include "platform/db/postgres/pg_rewrite.h"
+#include "platform/db/recordsets.h"
 #include "platform/db/server_errors.h"
 #include "platform/text.h"
 
 namespace noxplz::postgres {
 namespace {
 
-constexpr int32_t kErrNoCurrentRecord = 3021;
-constexpr int32_t kErrObjectClosed = 3704;
 
 // Type OIDs of the built-in types whose values become numbers or Booleans.
 constexpr Oid kBoolOid = 16, kInt8Oid = 20, kInt2Oid = 21, kInt4Oid = 23, kOidOid = 26, kNumericOid = 1700;
@@ -50,59 +49,24 @@ Variant value_of(const PGresult* res, int row, int col) {
 }
 
 // A record set over a complete result, held in memory.
-class PgRecordset final : public Recordset {
+class PgRecordset final : public HeldRowsRecordset {
  public:
-  explicit PgRecordset(ResultPtr result) : result_(std::move(result)), rows_(PQntuples(result_.get())) {
-    const int n = PQnfields(result_.get());
-    names_.reserve(static_cast<size_t>(n));
-    for (int i = 0; i < n; ++i) names_.emplace_back(PQfname(result_.get(), i));
-  }
-
-  bool Eof() const override {
-    if (closed_) throw Closed();
-    return row_ >= rows_;
-  }
-  void MoveNext() override {
-    CheckRow();
-    ++row_;
-  }
-  Variant Field(std::string_view name) const override {
-    CheckRow();
-    return value_of(result_.get(), row_, FieldIndex(name));
-  }
-  int32_t FieldIndex(std::string_view name) const override {
-    for (size_t i = 0; i < names_.size(); ++i)
-      if (text::equals_ci(names_[i], name)) return static_cast<int32_t>(i);
-    return Recordset::FieldIndex(name);  // raises
-  }
-  Variant FieldAt(int32_t index) const override {
-    CheckRow();
-    if (index < 0 || static_cast<size_t>(index) >= names_.size()) return Recordset::FieldAt(index);  // raises
-    return value_of(result_.get(), row_, index);
-  }
-  std::vector<std::string> FieldNames() const override { return names_; }
-  void Close() override {
-    closed_ = true;
-    result_.reset();
-  }
+  explicit PgRecordset(ResultPtr result)
+      : HeldRowsRecordset(field_names(result.get()), static_cast<size_t>(PQntuples(result.get()))),
+        result_(std::move(result)) {}
 
  private:
-  static Error Closed() {
-    return Error(kErrObjectClosed, "Der Vorgang ist für ein geschlossenes Objekt nicht zugelassen.");
+  static std::vector<std::string> field_names(const PGresult* res) {
+    std::vector<std::string> names;
+    for (int i = 0; i < PQnfields(res); ++i) names.emplace_back(PQfname(res, i));
+    return names;
   }
-  void CheckRow() const {
-    if (closed_) throw Closed();
-    if (row_ >= rows_)
-      throw Error(kErrNoCurrentRecord,
-                  "Entweder BOF oder EOF ist True, oder der aktuelle Datensatz wurde gelöscht. "
-                  "Der angeforderte Vorgang benötigt einen aktuellen Datensatz.");
+  Variant Value(size_t row, size_t column) const override {
+    return value_of(result_.get(), static_cast<int>(row), static_cast<int>(column));
   }
+  void Release() override { result_.reset(); }
 
   ResultPtr result_;
-  int rows_;
-  int row_ = 0;
-  std::vector<std::string> names_;
-  bool closed_ = false;
 };
 
 bool changes_rows(const PGresult* res) {

@@ -25,6 +25,7 @@
 #include <vector>
 
 #include "noxplz/error.h"
+#include "platform/db/recordsets.h"
 #include "platform/db/sql_tokens.h"
 #include "platform/db/sqlite/dialect_functions.h"
 #include "platform/db/sqlite/german_collation.h"
@@ -46,9 +47,6 @@ constexpr size_t kQueryCacheSize = 32;
 constexpr size_t kStatementCharsInMessage = 300;
 constexpr int kProgressInstructions = 1000;
 
-constexpr int32_t kErrNoCurrentRecord = 3021;
-constexpr int32_t kErrObjectClosed = 3704;
-
 std::string statement_excerpt(std::string_view sql) {
   std::string s = text::trim(sql);
   if (text::length(s) > kStatementCharsInMessage) s = text::left(s, kStatementCharsInMessage) + " …";
@@ -63,10 +61,6 @@ std::string table_of_constraint_message(std::string_view msg) {
   size_t dot = rest.find('.');
   size_t end = std::min(dot, rest.find_first_of(", "));
   return std::string(rest.substr(0, end));
-}
-
-Error closed_object_error() {
-  return Error(kErrObjectClosed, "Der Vorgang ist für ein geschlossenes Objekt nicht zugelassen.");
 }
 
 class SqliteRecordset;
@@ -304,16 +298,12 @@ class SqliteRecordset final : public Recordset {
       memo_[memo_next_++ % memo_.size()] = {name.data(), name.size(), static_cast<int>(i)};
       return static_cast<int>(i);
     }
-    throw Error(err::kDbItemNotFound,
-                "Das Feld \"" + std::string(name) + "\" ist in der Datensatzgruppe nicht vorhanden.");
+    throw unknown_field_error(name);
   }
 
   void CheckCurrentRow() const {
     if (closed_) throw closed_object_error();
-    if (!st_)
-      throw Error(kErrNoCurrentRecord,
-                  "Entweder BOF oder EOF ist True, oder der aktuelle Datensatz wurde gelöscht. "
-                  "Der angeforderte Vorgang benötigt einen aktuellen Datensatz.");
+    if (!st_) throw no_current_record_error();
   }
 
   void Release() {
