@@ -88,7 +88,9 @@ class PgBackend final : public DbBackend {
     records_affected = -1;
     // Rows the import still holds go in first: the statement must see them.
     if (unit_) unit_->SendAll();
-    pg_->ReopenIfLost();
+    // Within a read scope a lost connection is reported, not opened again:
+    // a fresh one would read another state of the data.
+    if (!reading_) pg_->ReopenIfLost();
     const std::string text = rewrite_sql(sql);
     ResultPtr res = pg_->Run(text, sql, timeout_seconds);
     switch (PQresultStatus(res.get())) {
@@ -110,10 +112,38 @@ class PgBackend final : public DbBackend {
     return PgReplaceUnit::Begin(*pg_, tables, lock_wait_ms_, &unit_);
   }
 
+  // Reads that belong together (an address check) see one snapshot: a
+  // read-only transaction at REPEATABLE READ, so an import committed between
+  // two of their statements cannot mix old and new rows in one answer. Not
+  // inside a transaction of this connection (its own import reads its rows).
+  // The server tells no data version: nothing is kept across scopes.
+  std::optional<uint64_t> BeginRead() override {
+    if (read_depth_ == 0 && !unit_) {
+      pg_->ReopenIfLost();
+      if (PQtransactionStatus(pg_->handle()) == PQTRANS_IDLE) {
+        pg_->Command("BEGIN TRANSACTION ISOLATION LEVEL REPEATABLE READ READ ONLY");
+        reading_ = true;
+      }
+    }
+    ++read_depth_;
+    return std::nullopt;
+  }
+
+  void EndRead() override {
+    if (read_depth_ == 0 || --read_depth_ > 0 || !reading_) return;
+    reading_ = false;
+    // A failed statement aborted the transaction (and any SET in it).
+    const bool failed = PQtransactionStatus(pg_->handle()) == PQTRANS_INERROR;
+    ResultPtr(PQexec(pg_->handle(), failed ? "ROLLBACK" : "COMMIT"));
+    if (failed) pg_->ForgetSessionSettings();
+  }
+
  private:
   std::unique_ptr<PgConnection> pg_;
   const int lock_wait_ms_;
   PgReplaceUnit* unit_ = nullptr;  // the open replace unit
+  int read_depth_ = 0;             // open BeginRead() calls
+  bool reading_ = false;           // the read transaction of the outermost one is open
 };
 
 std::string property(const std::map<std::string, std::string>& p, std::initializer_list<const char*> keys) {

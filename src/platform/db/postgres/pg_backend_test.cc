@@ -244,6 +244,34 @@ TEST_F(PgBackendTest, RowsHeldByAnInserterThatGoesAwaySpoilTheUnitAndTheOldDataS
   EXPECT_EQ(names(c(), "SELECT ONAME AS v FROM ORT_DA"), std::vector<std::string>{"Alt"});
 }
 
+// Reads in one scope (an address check) see one state of the data, that of
+// its first read: a row another connection commits later appears only after
+// the scope, also when an inner scope ended or a statement in the scope failed.
+TEST_F(PgBackendTest, ReadsInOneScopeSeeOneStateOfTheData) {
+  ConnectionPtr other = open_connection(db_->connection_string());
+  auto places = [&] { return column(c(), "SELECT ONAME FROM ORT_DA ORDER BY ONAME", "ONAME"); };
+  auto add = [&](const std::string& name) {
+    other->Execute("INSERT INTO ORT_DA (ALORT, ONAME) VALUES ('1', '" + name + "')");
+  };
+  {
+    const Connection::ReadScope outer(c());
+    EXPECT_TRUE(places().empty());
+    add("Aue");
+    { const Connection::ReadScope inner(c()); }
+    EXPECT_TRUE(places().empty());
+    EXPECT_THAT([&] { c().Execute("SELECT Fehlt FROM ORT_DA"); }, RaisesError(err::kDbError));
+  }
+  EXPECT_EQ(places(), std::vector<std::string>{"Aue"});
+  {
+    const Connection::ReadScope scope(c());
+    add("Zwickau");  // before the scope's first read: part of its state
+    EXPECT_EQ(places(), (std::vector<std::string>{"Aue", "Zwickau"}));
+    add("Zeitz");
+    EXPECT_EQ(places(), (std::vector<std::string>{"Aue", "Zwickau"}));
+  }
+  EXPECT_EQ(places(), (std::vector<std::string>{"Aue", "Zeitz", "Zwickau"}));
+}
+
 TEST(PgConnect, AWrongLoginOrAnUnreachableServerGivesAGermanMessage) {
   NOXPLZ_REQUIRE_POSTGRESQL();
   const std::string server = testing::postgresql_test_server();
