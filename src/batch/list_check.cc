@@ -14,6 +14,7 @@
 #include "fuzzy/folding.h"
 #include "fuzzy/similar_names.h"
 #include "lookup/global.h"
+#include "manager/session.h"
 #include "noxplz/error.h"
 #include "noxplz/plz_manager.h"
 #include "platform/text.h"
@@ -221,6 +222,10 @@ class Pool {
           todo_.pop_front();
         }
         job->results.resize(job->rows.size());
+        // One state of the data for the block: its addresses are checked
+        // without a read transaction each (an import committed meanwhile
+        // is seen from the next block on).
+        const Connection::ReadScope reading(*session().connection);
         for (size_t i = 0; i < job->rows.size(); ++i) {
           if (job->broken[i]) {
             job->results[i].status = Status::Fehlerhaft;
