@@ -37,14 +37,9 @@ std::string place_line(const VariantTable& orte, int32_t row) {
 }
 
 std::string street_line(const VariantTable& strassen, int32_t row) {
-  // The cells' texts are read in place (a list of all streets has tens of thousands of rows).
   std::string scratch[3];
-  auto text = [&](int32_t col, std::string& keep) -> std::string_view {
-    const Variant& v = strassen.Get(row, col);
-    if (const std::string* t = v.text_if()) return *t;
-    return keep = v.as_text();
-  };
-  return street_list_line(text(0, scratch[0]), text(2, scratch[1]), text(3, scratch[2]));
+  return street_list_line(cell_text(strassen, row, 0, scratch[0]), cell_text(strassen, row, 2, scratch[1]),
+                          cell_text(strassen, row, 3, scratch[2]));
 }
 
 std::vector<std::string> place_lines(const VariantTable& orte) {

@@ -95,6 +95,9 @@ std::string place_choice_line(const VariantTable& tabelle, int32_t row);
 std::string street_choice_line(const VariantTable& tabelle, int32_t row);
 
 // --- lines that tell entries apart ---
+// A cell's text, read in place where the cell holds text (else written into
+// `scratch`): lines are made for every row of tens of thousands.
+std::string_view cell_text(const VariantTable& t, int32_t row, int32_t col, std::string& scratch);
 // The rows 0..UpperBound(1)-1 of a lookup table.
 std::vector<int32_t> filled_rows(const VariantTable& tabelle);
 // `line` for each of `rows`; where lines would read the same, each line of

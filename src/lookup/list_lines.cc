@@ -41,13 +41,6 @@ std::string with_details(const std::string& base, const std::vector<std::string>
   return line;
 }
 
-// A cell's text without a copy where it holds text.
-std::string_view cell_text(const VariantTable& t, int32_t row, int32_t col, std::string& scratch) {
-  const Variant& v = t.Get(row, col);
-  if (const std::string* text = v.text_if()) return *text;
-  return scratch = v.as_text();
-}
-
 size_t distinct_count(const std::vector<std::string>& lines) {
   std::unordered_set<std::string_view> seen(lines.begin(), lines.end());
   return seen.size();
@@ -149,6 +142,12 @@ std::vector<std::string> distinct_street_lines(const VariantTable& strassen, con
     return detail;
   }};
   return distinguish(rows, std::move(lines), levels);
+}
+
+std::string_view cell_text(const VariantTable& t, int32_t row, int32_t col, std::string& scratch) {
+  const Variant& v = t.Get(row, col);
+  if (const std::string* text = v.text_if()) return *text;
+  return scratch = v.as_text();
 }
 
 std::vector<int32_t> filled_rows(const VariantTable& tabelle) {

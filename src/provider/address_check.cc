@@ -107,12 +107,7 @@ const V& remembered(const Source& src, TextMap<V> AddressCheckCache::*member, co
 
 // A field's text without its surrounding blanks (trimmed in place: the
 // checks read this for every row).
-std::string trimmed_text(Variant v) {
-  std::string s = std::move(v).as_text();
-  s.erase(0, std::min(s.find_first_not_of(' '), s.size()));
-  s.erase(s.find_last_not_of(' ') + 1);
-  return s;
-}
+std::string trimmed_text(Variant v) { return lookup::trimmed(std::move(v)).as_text(); }
 std::string cell(Recordset& rs, const char* name) { return trimmed_text(rs.Field(name)); }
 
 void add_unique(std::vector<std::string>& list, const std::string& value) {
