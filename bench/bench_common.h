@@ -20,6 +20,7 @@
 #include "noxplz/schema.h"
 #include "noxplz/ui.h"
 #include "platform/db/sqlite/german_collation.h"
+#include "platform/text.h"
 
 namespace bench {
 
@@ -115,6 +116,33 @@ class BenchToolkit : public noxplz::Toolkit {
 inline int collate_ci(void*, int na, const void* a, int nb, const void* b) {
   return noxplz::sqlite::compare_ci(std::string_view(static_cast<const char*>(a), static_cast<size_t>(na)),
                                     std::string_view(static_cast<const char*>(b), static_cast<size_t>(nb)));
+}
+
+// A plain connection for the floors. Read-write although they only read: a
+// read-only connection cannot open a database in WAL mode whose shared-memory
+// file is gone (it would fail on every statement).
+inline sqlite3* open_plain(const std::string& path) {
+  sqlite3* db = nullptr;
+  if (sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READWRITE, nullptr) != SQLITE_OK) {
+    std::fprintf(stderr, "Datenbank %s: %s\n", path.c_str(), sqlite3_errmsg(db));
+    std::exit(1);
+  }
+  sqlite3_busy_timeout(db, 10000);
+  sqlite3_create_collation(db, "NOXPLZ_CI", SQLITE_UTF8, nullptr, collate_ci);
+  return db;
+}
+
+// Stops the bench when a floor's statement fails: a floor that reads nothing
+// would look fast.
+inline void require(int rc, int expected, sqlite3* db, const char* what) {
+  if (rc == expected) return;
+  std::fprintf(stderr, "%s: %s\n", what, sqlite3_errmsg(db));
+  std::exit(1);
+}
+
+inline std::string column_text(sqlite3_stmt* st, int i) {
+  const auto* t = sqlite3_column_text(st, i);
+  return t ? noxplz::text::trim(reinterpret_cast<const char*>(t)) : std::string();
 }
 
 // The connection string with the postal tables in `schema`.

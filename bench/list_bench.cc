@@ -44,36 +44,11 @@ namespace {
 
 namespace fs = std::filesystem;
 using bench::Clock;
-using bench::collate_ci;
+using bench::column_text;
+using bench::open_plain;
+using bench::require;
 using bench::load_average;
 using bench::seconds_since;
-
-// A plain connection for the floors. Read-write although they only read: a
-// read-only connection cannot open a database in WAL mode whose shared-memory
-// file is gone (it would fail on every statement).
-sqlite3* open_plain(const std::string& path) {
-  sqlite3* db = nullptr;
-  if (sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READWRITE, nullptr) != SQLITE_OK) {
-    std::fprintf(stderr, "Datenbank %s: %s\n", path.c_str(), sqlite3_errmsg(db));
-    std::exit(1);
-  }
-  sqlite3_busy_timeout(db, 10000);
-  sqlite3_create_collation(db, "NOXPLZ_CI", SQLITE_UTF8, nullptr, collate_ci);
-  return db;
-}
-
-// Stops the bench when a floor's statement fails: a floor that reads nothing
-// would look fast.
-void require(int rc, int expected, sqlite3* db, const char* what) {
-  if (rc == expected) return;
-  std::fprintf(stderr, "%s: %s\n", what, sqlite3_errmsg(db));
-  std::exit(1);
-}
-
-std::string column_text(sqlite3_stmt* st, int i) {
-  const auto* t = sqlite3_column_text(st, i);
-  return t ? noxplz::text::trim(reinterpret_cast<const char*>(t)) : std::string();
-}
 
 // splitmix64, so the list is the same in every run.
 struct Rng {
