@@ -80,6 +80,8 @@ struct Figure {
   double value;
 };
 std::vector<Figure> g_figures;
+// Texts for the JSON object beside the figures (key, value).
+std::vector<std::pair<std::string, std::string>> g_notes;
 bool g_json = false;
 std::string g_only;  // --nur: only the scenarios whose key starts with it
 
@@ -405,17 +407,24 @@ int main(int argc, char** argv) {
   if (!fs::exists(db)) create_database(db);
 
   // The CPUs, fastest first; the single-thread scenarios run on the fastest,
-  // so figures of different runs are comparable.
-  std::vector<bench::CpuSpeed> cpus = bench::cpu_speeds();
-  std::stable_sort(cpus.begin(), cpus.end(),
-                   [](const bench::CpuSpeed& a, const bench::CpuSpeed& b) { return a.relative > b.relative; });
+  // so figures of different runs are comparable. Which CPU is the faster one
+  // changes now and then on this machine: they are timed again before the
+  // checks.
+  std::vector<bench::CpuSpeed> cpus;
   std::string cpu_text;
-  for (const bench::CpuSpeed& c : cpus) {
-    char buf[48];
-    std::snprintf(buf, sizeof buf, "%sCPU %d: %.2f", cpu_text.empty() ? "" : ", ", c.cpu, c.relative);
-    cpu_text += buf;
-  }
-  if (!cpus.empty()) bench::run_on(cpus[0].cpu);
+  auto time_cpus = [&] {
+    cpus = bench::cpu_speeds();
+    std::stable_sort(cpus.begin(), cpus.end(),
+                     [](const bench::CpuSpeed& a, const bench::CpuSpeed& b) { return a.relative > b.relative; });
+    cpu_text.clear();
+    for (const bench::CpuSpeed& c : cpus) {
+      char buf[48];
+      std::snprintf(buf, sizeof buf, "%sCPU %d: %.2f", cpu_text.empty() ? "" : ", ", c.cpu, c.relative);
+      cpu_text += buf;
+    }
+    if (!cpus.empty()) bench::run_on(cpus[0].cpu);
+  };
+  time_cpus();
   if (!g_json) std::printf("Rechenleistung je CPU (schnellste = 1): %s\n", cpu_text.c_str());
 
   const std::string path = db.string();
@@ -498,6 +507,11 @@ int main(int argc, char** argv) {
   }
   session() = noxplz::Session{};
   if (wanted("checks")) {
+    const std::string cpus_before = cpu_text;
+    time_cpus();
+    g_notes.push_back({"cpu_relative_speeds_before_checks", cpu_text});
+    cpu_text = cpus_before;
+    if (!g_json) std::printf("Rechenleistung je CPU vor den Prüfungen: %s\n", g_notes.back().second.c_str());
     // As many checks as the mix holds addresses: each drawn once, as a list
     // of that length would be checked.
     const size_t n = std::max(runs, mix.size());
@@ -531,6 +545,7 @@ int main(int argc, char** argv) {
     std::printf("{\n");
     for (const Figure& f : g_figures) std::printf("  \"%s\": %.4f,\n", f.key.c_str(), f.value);
     std::printf("  \"cpu_relative_speeds\": \"%s\",\n", cpu_text.c_str());
+    for (const auto& [key, value] : g_notes) std::printf("  \"%s\": \"%s\",\n", key.c_str(), value.c_str());
     std::printf("  \"load_average\": \"%s\",\n  \"questions\": %ld,\n  \"messages\": %ld\n}\n",
                 load_average().c_str(), tk->questions.load(), tk->messages.load());
   }
