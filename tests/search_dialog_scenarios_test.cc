@@ -19,7 +19,6 @@ namespace noxplz {
 namespace {
 
 using testing::FixtureRows;
-using testing::ScriptedToolkit;
 using testing::TempDatabase;
 using Lines = std::vector<std::string>;
 
@@ -59,13 +58,12 @@ void choose_berlin(frmPlz& f) {
   f.lst_Orte.ClickRow(0);
 }
 
-class SearchDialogScenario : public ::testing::Test {
+class SearchDialogScenario : public testing::ScriptedTest {
  protected:
   void SetUp() override {
     fill_postal_data(db_);
     ASSERT_TRUE(host_.Init(nullptr, "", db_.connection()));
   }
-  void TearDown() override { session() = Session{}; }
 
   // Scripts the dialog with `user` playing the user; a dialog the user leaves
   // open is ended with "Abbrechen". Message boxes met inside the dialog are
@@ -87,9 +85,6 @@ class SearchDialogScenario : public ::testing::Test {
     plz_ = plz, ort_ = ort, strasse_ = strasse, hausnummer_ = hausnummer;
   }
 
-  TempDatabase db_;
-  std::shared_ptr<ScriptedToolkit> tk_ = std::make_shared<ScriptedToolkit>();
-  ScopedToolkit use_{tk_};
   clsPlzManager host_;
   std::string plz_, ort_, strasse_, hausnummer_;
 };
