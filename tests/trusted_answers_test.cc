@@ -219,20 +219,8 @@ TEST_F(TrustedAnswers, CaseAExactStreetTakesTheSectionOfTheHouseNumberOrAsks) {
 // --- the reason of the other searches ---
 
 TEST_F(TrustedAnswers, EverySearchSetsItsReason) {
+  // (Suche_Ort_original: in SearchScenario.SucheOrtOriginalPaths.)
   auto grund = [&] { return m_.Grund().code; };
-  EXPECT_EQ(m_.Suche_Ort_original("10115", "Berlin"), "Berlin");
-  EXPECT_EQ(grund(), "bestaetigt");
-  EXPECT_EQ(m_.Suche_Ort_original("10115", "Hamburg"), "Berlin");
-  EXPECT_EQ(grund(), "plz_passt_nicht_zum_ort");
-  EXPECT_EQ(m_.Grund().hinweis, "Zur Postleitzahl 10115 gehört Berlin, nicht Hamburg.");
-  tk().ExpectMsgBox("Kein Ort mit dieser Postleitzahl vorhanden!", mb::kOk);
-  m_.Suche_Ort_original("99999", "");
-  EXPECT_EQ(grund(), "plz_unbekannt");
-  cancel_list();
-  m_.Suche_Ort_original("55555", "");
-  EXPECT_EQ(grund(), "abgebrochen");
-  tk().Verify();
-
   EXPECT_EQ(m_.Suche_Ort("10115", "Berlin"), "Berlin");
   EXPECT_EQ(grund(), "bestaetigt");
   EXPECT_TRUE(m_.Suche_Plz("10115", "Berlin", "Lange Str. 40"));

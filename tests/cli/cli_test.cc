@@ -68,10 +68,8 @@ TEST_F(CliTest, GeneratedFileImportedAndLookedUpConsistently) {
     EXPECT_EQ(type["ok"], true) << type.dump();
   }
 
-  // Every current place, and each one found again through its postal code.
+  // Current places, each found again through its postal code (all of them: ListCliTest).
   json places = noxplz_json({"orte", ""});
-  EXPECT_EQ(static_cast<long long>(places.size()),
-            number("SELECT COUNT(*) AS n FROM ORT_DA WHERE COALESCE(TRIM(ALORT_NEU), '') = ''"));
   ASSERT_GE(places.size(), 3u);
   for (size_t i = 0; i < 3; ++i)
     EXPECT_EQ(noxplz_json({"ort", places[i]["plz"], places[i]["ort"]})["ort"], places[i]["ort"]) << places[i].dump();
@@ -85,8 +83,6 @@ TEST_F(CliTest, GeneratedFileImportedAndLookedUpConsistently) {
   ASSERT_FALSE(candidates.empty());
   const std::string place = candidates[0]["ort"], key = candidates[0]["schluessel"];
   json streets = noxplz_json({"strassen", key});
-  EXPECT_EQ(static_cast<long long>(streets.size()),
-            number("SELECT COUNT(*) AS n FROM STR_DA WHERE ALORT = '" + key + "'"));
   json section;
   for (const json& s : streets)
     if (section.is_null() && !s["hnr_von"].get<std::string>().empty()) section = s;
@@ -269,7 +265,6 @@ TEST_F(CliTest, SearchQuestionsAtATerminalWithAnswersGivenAndWithout) {
   RunResult chosen = noxplz({"suche", "--ort", prefix}, terminal("2\n0\n"));
   EXPECT_EQ(chosen.code, 0) << describe(chosen);
   EXPECT_NE(chosen.out.find("Orts-Auswahl:"), std::string::npos) << describe(chosen);
-  EXPECT_NE(chosen.out.find("  0  Abbrechen"), std::string::npos);
   EXPECT_NE(chosen.out.find("Ort         " + places[1]["ort"].get<std::string>()), std::string::npos);
 
   const std::pair<std::vector<std::string>, std::string> unanswered[] = {
