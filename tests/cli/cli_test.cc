@@ -403,6 +403,9 @@ TEST_F(CliTest, AnswersCarryAReasonAndTheSeparatorIsRefused) {
     EXPECT_EQ(bar["grund"], "eingabe_ungueltig") << bar.dump();
   }
   EXPECT_EQ(noxplz_json({"suche", "--plz", plz, "--ort", place, "--strasse", address})["strasse"], address);
+  json own = noxplz_json({"ort", plz, place});
+  EXPECT_EQ(own["geprueft"], true) << own.dump();
+  EXPECT_EQ(own["grund"], "bestaetigt");
   json foreign = noxplz_json({"ort", plz, "Nirgendwo"}, 3);
   EXPECT_EQ(foreign["geprueft"], false) << foreign.dump();
   EXPECT_FALSE(foreign["hinweis"].get<std::string>().empty());
