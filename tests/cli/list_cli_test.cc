@@ -10,6 +10,7 @@
 #include <nlohmann/json.hpp>
 #include <sstream>
 
+#include "batch/csv.h"
 #include "cli_runner.h"
 #include "datafactory_gen.h"
 
@@ -48,31 +49,12 @@ std::string cell(const std::string& s) {
   return out + "\"";
 }
 
-// Splits the ";" output of pruefe-liste (quoted fields allowed, no line breaks inside).
-std::vector<std::vector<std::string>> parse_output(std::string bytes) {
-  if (bytes.rfind("\xEF\xBB\xBF", 0) == 0) bytes.erase(0, 3);
+// The rows of the ";" output of pruefe-liste, read back as the list check reads lists.
+std::vector<std::vector<std::string>> parse_output(const std::string& bytes) {
+  std::istringstream in(bytes);
+  batch::CsvReader reader(in);
   std::vector<std::vector<std::string>> rows;
-  std::vector<std::string> row;
-  std::string field;
-  bool quoted = false;
-  for (size_t i = 0; i < bytes.size(); ++i) {
-    const char c = bytes[i];
-    if (quoted) {
-      if (c == '"' && i + 1 < bytes.size() && bytes[i + 1] == '"') field += '"', ++i;
-      else if (c == '"') quoted = false;
-      else field += c;
-    } else if (c == '"') {
-      quoted = true;
-    } else if (c == ';') {
-      row.push_back(field), field.clear();
-    } else if (c == '\r') {
-    } else if (c == '\n') {
-      row.push_back(field), field.clear();
-      rows.push_back(row), row.clear();
-    } else {
-      field += c;
-    }
-  }
+  for (batch::CsvRecord r; reader.next(r);) rows.push_back(r.fields);
   return rows;
 }
 
