@@ -12,8 +12,6 @@
 #include "manager/session.h"
 #include "noxplz/lookup.h"
 #include "testing/postal_fixture.h"
-#include "testing/scripted_toolkit.h"
-#include "testing/temp_database.h"
 
 namespace noxplz::testing {
 
@@ -27,22 +25,13 @@ inline std::string house_numbers_code(HouseNumbers h) {
   return "?";
 }
 
-class HostApiTest : public ::testing::Test {
+class HostApiTest : public ScriptedTest {
  protected:
-  explicit HostApiTest(std::string what) : what_(std::move(what)), toolkit_(std::make_shared<ScriptedToolkit>()), use_(toolkit_) {
-    fill_postal_fixture(db_);
-    session() = Session{};
-  }
-  ~HostApiTest() override {
-    EXPECT_EQ(toolkit_->log(), std::vector<std::string>{}) << what_ << " show nothing";
-    session() = Session{};
-  }
+  explicit HostApiTest(std::string what) : what_(std::move(what)) { fill_postal_fixture(db_); }
+  ~HostApiTest() override { EXPECT_EQ(tk_->log(), std::vector<std::string>{}) << what_ << " show nothing"; }
   Connection& db() { return *db_.connection(); }
 
   std::string what_;
-  TempDatabase db_;
-  std::shared_ptr<ScriptedToolkit> toolkit_;
-  ScopedToolkit use_;
 };
 
 }  // namespace noxplz::testing

@@ -78,22 +78,26 @@ inline std::vector<std::string> rows(const VariantTable& t) {
 }
 using Rows = std::vector<std::string>;
 
-// Test base: the fixture database as the thread's shared connection and a
-// scripted toolkit; the session is cleared again afterwards.
-class PostalTest : public ::testing::Test {
+// Test base: an empty postal database and a scripted toolkit; the thread's
+// session starts empty and is cleared again afterwards.
+class ScriptedTest : public ::testing::Test {
  protected:
-  PostalTest() : toolkit_(std::make_shared<ScriptedToolkit>()), use_(toolkit_) {
-    fill_postal_fixture(db_);
-    session() = Session{};
-    session().connection = db_.connection();
-  }
-  ~PostalTest() override { session() = Session{}; }
-
-  ScriptedToolkit& tk() { return *toolkit_; }
+  ScriptedTest() { session() = Session{}; }
+  ~ScriptedTest() override { session() = Session{}; }
+  ScriptedToolkit& tk() { return *tk_; }
 
   TempDatabase db_;
-  std::shared_ptr<ScriptedToolkit> toolkit_;
-  ScopedToolkit use_;
+  std::shared_ptr<ScriptedToolkit> tk_ = std::make_shared<ScriptedToolkit>();
+  ScopedToolkit use_{tk_};
+};
+
+// The fixture database as the thread's shared connection.
+class PostalTest : public ScriptedTest {
+ protected:
+  PostalTest() {
+    fill_postal_fixture(db_);
+    session().connection = db_.connection();
+  }
 };
 
 }  // namespace noxplz::testing

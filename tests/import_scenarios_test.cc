@@ -14,8 +14,7 @@
 #include "noxplz/error_log.h"
 #include "noxplz/plz_import.h"
 #include "noxplz/plz_manager.h"
-#include "testing/scripted_toolkit.h"
-#include "testing/temp_database.h"
+#include "testing/postal_fixture.h"
 
 namespace noxplz {
 namespace {
@@ -54,7 +53,7 @@ std::string kg_line(const std::string& schluessel, const std::string& name) {
   return record({{"KG", 2}, {"2612", 4}, {"001", 3}, {"20240115", 8}, {schluessel, 8}, {"G", 1}, {name, 40}});
 }
 
-class ImportScenario : public ::testing::Test {
+class ImportScenario : public testing::ScriptedTest {
  protected:
   ImportScenario() {
     manager_.Init(nullptr, "", db_.connection());
@@ -99,10 +98,7 @@ class ImportScenario : public ::testing::Test {
   }
   int64_t records(const char* code) { return summary_.records.at(code); }
 
-  testing::TempDatabase db_;
   clsPlzManager manager_;
-  std::shared_ptr<testing::ScriptedToolkit> tk_ = std::make_shared<testing::ScriptedToolkit>();
-  ScopedToolkit use_{tk_};
   frmPlzImport frm_;
   datafactory::GenSummary summary_;
 };

@@ -19,7 +19,6 @@ namespace noxplz {
 namespace {
 
 using testing::FixtureRows;
-using testing::ScriptedToolkit;
 using testing::TempDatabase;
 using Lines = std::vector<std::string>;
 
@@ -59,13 +58,12 @@ void choose_berlin(frmPlz& f) {
   f.lst_Orte.ClickRow(0);
 }
 
-class SearchDialogScenario : public ::testing::Test {
+class SearchDialogScenario : public testing::ScriptedTest {
  protected:
   void SetUp() override {
     fill_postal_data(db_);
     ASSERT_TRUE(host_.Init(nullptr, "", db_.connection()));
   }
-  void TearDown() override { session() = Session{}; }
 
   // Scripts the dialog with `user` playing the user; a dialog the user leaves
   // open is ended with "Abbrechen". Message boxes met inside the dialog are
@@ -87,9 +85,6 @@ class SearchDialogScenario : public ::testing::Test {
     plz_ = plz, ort_ = ort, strasse_ = strasse, hausnummer_ = hausnummer;
   }
 
-  TempDatabase db_;
-  std::shared_ptr<ScriptedToolkit> tk_ = std::make_shared<ScriptedToolkit>();
-  ScopedToolkit use_{tk_};
   clsPlzManager host_;
   std::string plz_, ort_, strasse_, hausnummer_;
 };
@@ -295,8 +290,8 @@ TEST_F(SearchDialogScenario, TheHostGetsTheOutcomeAndTheSessionEnds) {
          f.cmd_Uebernehmen.Click();
        },
        "|Hamburg|Alsterweg|12a", -1},
-      // Return is "Übernehmen" and Escape "Abbrechen" from any control;
-      // Return on a focused button presses that button.
+      // Return is "Übernehmen" and Escape "Abbrechen" (how a form takes
+      // Return on a focused button: in the choice dialog tests).
       {"Return in the place list after Down", {"", "", "", ""},
        [](frmPlz& f) {
          f.txt_Ort.SetFocus();
@@ -306,14 +301,6 @@ TEST_F(SearchDialogScenario, TheHostGetsTheOutcomeAndTheSessionEnds) {
          f.PressReturn();
        },
        "10115|Berlin||", -1},
-      {"Return in the street box", {"", "", "", ""},
-       [](frmPlz& f) {
-         choose_berlin(f);
-         f.txt_Strasse.SetFocus();
-         f.txt_Strasse.TypeText("Linden");
-         f.PressReturn();
-       },
-       "10178|Berlin|Linden|", -1},
       {"Escape in the street list", {"", "", "", ""},
        [](frmPlz& f) {
          choose_berlin(f);
@@ -321,14 +308,6 @@ TEST_F(SearchDialogScenario, TheHostGetsTheOutcomeAndTheSessionEnds) {
          f.txt_Strasse.PressKey(key::kDown);
          EXPECT_EQ(f.focused(), &f.lst_Strassen);
          f.PressEscape();
-         EXPECT_FALSE(f.visible());
-       },
-       "50667|Köln|Domkloster 4|", 0},
-      {"Return on the focused Abbrechen", {"", "", "", ""},
-       [](frmPlz& f) {
-         f.txt_Ort.TypeText("Berl");
-         f.cmd_Abbruch.SetFocus();
-         f.PressReturn();
          EXPECT_FALSE(f.visible());
        },
        "50667|Köln|Domkloster 4|", 0},

@@ -126,8 +126,7 @@ TEST_F(SearchScenario, CaseAOnePlace) {
   EXPECT_EQ(m_.Such_Strasse(), "Bahnhofstr");  // normalised in place
   EXPECT_TRUE(m_.Plz() == "10115" || m_.Plz() == "10117") << m_.Plz();
 
-  // An unknown street: whether to list all streets.
-  search({box(kStrasseNichtGefunden, mb::kNo)}, {"", "Berlin", "Gartenweg 3"}, {nullptr, "Berlin", "Gartenweg 3", 0});
+  // An unknown street: whether to list all streets (No: in TrustedAnswers).
   search({box(kStrasseNichtGefunden, mb::kYes), choose(4)}, {"", "Berlin", "Gartenweg 3"},
          {"10115", "Berlin", "Lindenweg 3", -1});
 
@@ -215,8 +214,7 @@ TEST_F(SearchScenario, CaseBStreetQuestions) {
   // An unknown street.
   search({box(kStrasseUnbekannt, mb::kYes), choose(4)}, {"10115", "Berlin", "Gartenweg 3"},
          {"10115", "Berlin", "Lindenweg 3", -1});
-  // Not found and no list: Berlin's codes differ by street, so 10115 stays unconfirmed.
-  search({box(kStrasseUnbekannt, mb::kNo)}, {"10115", "Berlin", "Gartenweg 3"}, {"alt", "Berlin", "alt", 0});
+  // (Not found and no list: in TrustedAnswers, with the reason.)
   // A street prefix lists the sections with their districts (the district
   // display is switched on for the list only).
   Step section_2_20 = form("frmAuswahl", [](Form& f) {
@@ -266,13 +264,13 @@ TEST_F(SearchScenario, ArgumentsMayBeTheSessionsOwnInputs) {
 // --- Suche_Ort_original ---
 
 TEST_F(SearchScenario, SucheOrtOriginalPaths) {
-  // The place found, Geprueft and the current place key.
+  // The place found, Geprueft, the current place key and the reason.
   auto suche = [&](const char* plz, const char* ort = "") {
     std::string result = m_.Suche_Ort_original(plz, ort);
-    return result + "|" + std::to_string(m_.Geprueft()) + "|" + session().AktuellerAlort;
+    return result + "|" + std::to_string(m_.Geprueft()) + "|" + session().AktuellerAlort + "|" + m_.Grund().code;
   };
-  EXPECT_EQ(suche("60311"), "Frankfurt|-1|06000000");                  // one place: no dialog
-  EXPECT_EQ(suche("55555", "Kleinhausen"), "Kleinhausen|0|07000000");  // given and found
+  EXPECT_EQ(suche("60311"), "Frankfurt|-1|06000000|bestaetigt");                  // one place: no dialog
+  EXPECT_EQ(suche("55555", "Kleinhausen"), "Kleinhausen|0|07000000|bestaetigt");  // given and found
   ASSERT_NE(session().OrtTabelle, nullptr);                             // stays filled
   EXPECT_EQ(session().OrtTabelle->UpperBound(1), 2);
   tk().ExpectForm("frmAuswahl", [](Form& f) {
@@ -280,11 +278,17 @@ TEST_F(SearchScenario, SucheOrtOriginalPaths) {
     for (int32_t i = 0; i < lst.ListCount(); ++i)
       if (lst.List(i).rfind("Großdorf", 0) == 0) pick(f, i);
   });
-  EXPECT_EQ(suche("55555", "Berlin"), "Großdorf|-1|07000001");  // the chosen place, not the given one
+  EXPECT_EQ(suche("55555", "Berlin"), "Großdorf|-1|07000001|ausgewaehlt");  // the chosen place, not the given one
   cancel()(tk());
-  EXPECT_EQ(suche("55555"), "|0|07000001");
+  EXPECT_EQ(suche("55555"), "|0|07000001|abgebrochen");
   box({"Kein Ort mit dieser Postleitzahl vorhanden!", mb::kOkOnly, "Postleitzahlen"})(tk());
-  EXPECT_EQ(suche("99999", "Berlin"), "|0|07000001");
+  EXPECT_EQ(suche("99999", "Berlin"), "|0|07000001|plz_unbekannt");
+  // The place of the code against another given place.
+  EXPECT_EQ(m_.Suche_Ort_original("10115", "Berlin"), "Berlin");
+  EXPECT_EQ(m_.Grund().code, "bestaetigt");
+  EXPECT_EQ(m_.Suche_Ort_original("10115", "Hamburg"), "Berlin");
+  EXPECT_EQ(m_.Grund().code, "plz_passt_nicht_zum_ort");
+  EXPECT_EQ(m_.Grund().hinweis, "Zur Postleitzahl 10115 gehört Berlin, nicht Hamburg.");
 }
 
 // --- Suche_Plz and Suche_Ort through the provider ---

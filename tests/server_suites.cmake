@@ -5,6 +5,6 @@ set(NOXPLZ_SERVER_SUITES_LIST
     PlaceLookupTest StreetLookupTest HostLookupTest HostAddressCheckTest ListFillerTest ChoiceDialogTest
     BuiltinProviderTest PlzManagerTest
     SearchScenario SearchDialogScenario FrmPlzTest
-    ImportScenario */GeneratedImport AtomicImport */OldDataKept ImportDialogTest Verification SqliteVerificationQuery)
+    ImportScenario */GeneratedImport AtomicImport */OldDataKept ImportDialogTest Verification)
 list(TRANSFORM NOXPLZ_SERVER_SUITES_LIST APPEND ".*")
 string(JOIN ":" NOXPLZ_SERVER_SUITES ${NOXPLZ_SERVER_SUITES_LIST})

@@ -72,8 +72,9 @@ TEST_F(ListCheck, EachStatusWithItsCorrection) {
       "6;;Frankfurt;;\r\n"                      // two places of that name
       "\"7; mit Semikolon\";10115;Berlin;\"Lindenweg\";\"3\"\r\n"
       "Das ist keine Adresse\r\n"
-      "8;;Berlin;Hauptstr.;\r\n");               // a street with two postal codes, no house number
-  ASSERT_EQ(c.rows.size(), 9u) << c.bytes;
+      "8;;Berlin;Hauptstr.;\r\n"                // a street with two postal codes, no house number
+      "9;10115;Berlin;Lindenwg;3\r\n");          // misspelled street
+  ASSERT_EQ(c.rows.size(), 10u) << c.bytes;
   EXPECT_EQ(c.header, (Fields{"Kunde", "PLZ", "Ort", "Straße", "Hausnummer", "Status", "PLZ_neu", "Ort_neu",
                               "Strasse_neu", "Hausnummer_neu", "Grund", "Vorschlaege"}));
   EXPECT_EQ(c.status(0), "geprueft");
@@ -114,10 +115,14 @@ TEST_F(ListCheck, EachStatusWithItsCorrection) {
   EXPECT_NE(c.column(8, "Vorschlaege").find("10115 Berlin, Hauptstr."), std::string::npos) << c.column(8, "Vorschlaege");
   EXPECT_NE(c.column(8, "Vorschlaege").find("10117 Berlin, Hauptstr."), std::string::npos) << c.column(8, "Vorschlaege");
 
-  EXPECT_EQ(c.summary.rows, 9);
+  EXPECT_EQ(c.status(9), "korrigiert");
+  EXPECT_EQ(c.column(9, "Strasse_neu"), "Lindenweg");
+  EXPECT_EQ(c.column(9, "PLZ_neu"), "10115");
+
+  EXPECT_EQ(c.summary.rows, 10);
   EXPECT_EQ(c.summary.counts[static_cast<size_t>(Status::Mehrdeutig)], 2);
   EXPECT_EQ(c.summary.counts[static_cast<size_t>(Status::Geprueft)], 2);
-  EXPECT_EQ(c.summary.counts[static_cast<size_t>(Status::Korrigiert)], 3);
+  EXPECT_EQ(c.summary.counts[static_cast<size_t>(Status::Korrigiert)], 4);
   EXPECT_EQ(c.summary.counts[static_cast<size_t>(Status::Fehlerhaft)], 1);
   EXPECT_TRUE(c.bytes.starts_with("\xEF\xBB\xBF" "Kunde;PLZ"));  // UTF-8 with BOM, CR LF as read
   EXPECT_NE(c.bytes.find("\r\n"), std::string::npos);

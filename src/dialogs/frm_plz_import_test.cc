@@ -8,22 +8,17 @@
 
 #include "manager/session.h"
 #include "noxplz/plz_manager.h"
-#include "testing/scripted_toolkit.h"
-#include "testing/temp_database.h"
+#include "testing/postal_fixture.h"
 
 namespace noxplz {
 namespace {
 
 const std::string kCancelQuestion = "Wollen Sie den Import wirklich abbrechen?";
 
-class ImportDialogTest : public ::testing::Test {
+class ImportDialogTest : public testing::ScriptedTest {
  protected:
   ImportDialogTest() { manager_.Init(nullptr, "", db_.connection()); }
-
-  testing::TempDatabase db_;
   clsPlzManager manager_;
-  std::shared_ptr<testing::ScriptedToolkit> tk_ = std::make_shared<testing::ScriptedToolkit>();
-  ScopedToolkit use_{tk_};
 };
 
 TEST_F(ImportDialogTest, OpensResetAndCancelOrFrameCloseIt) {

@@ -9,20 +9,15 @@
 
 #include "manager/session.h"
 #include "noxplz/plz_manager.h"
-#include "testing/scripted_toolkit.h"
-#include "testing/temp_database.h"
+#include "testing/postal_fixture.h"
 
 namespace noxplz {
 namespace {
 
 using Lines = std::vector<std::string>;
 
-class FrmPlzTest : public ::testing::Test {
+class FrmPlzTest : public testing::ScriptedTest {
  protected:
-  void TearDown() override { session() = Session{}; }
-  std::shared_ptr<testing::ScriptedToolkit> tk_ = std::make_shared<testing::ScriptedToolkit>();
-  ScopedToolkit use_{tk_};
-  testing::TempDatabase db_;
   clsPlzManager host_;
 };
 

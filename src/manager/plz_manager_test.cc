@@ -8,22 +8,12 @@
 #include "manager/session.h"
 #include "noxplz/error.h"
 #include "testing/error_matchers.h"
-#include "testing/scripted_toolkit.h"
-#include "testing/temp_database.h"
+#include "testing/postal_fixture.h"
 
 namespace noxplz {
 namespace {
 
-using testing::ScriptedToolkit;
-using testing::TempDatabase;
-
-class PlzManagerTest : public ::testing::Test {
- protected:
-  void TearDown() override { session() = Session{}; }
-  std::shared_ptr<ScriptedToolkit> tk_ = std::make_shared<ScriptedToolkit>();
-  ScopedToolkit use_{tk_};
-  TempDatabase db_;
-};
+class PlzManagerTest : public testing::ScriptedTest {};
 
 // Init with a host connection uses it unchanged; a second manager on the
 // thread sees the same state, another thread has a state and a connection of

@@ -40,7 +40,8 @@ bool drain(std::vector<std::pair<int, std::string*>> fds, const RunOptions& opti
     for (std::string* sink : sinks)
       if (!interrupted && sink->find(options.interrupt_after) != std::string::npos) {
         interrupted = true;
-        kill(pid, SIGINT);
+        if (options.on_text) options.on_text(pid);
+        else kill(pid, SIGINT);
       }
     auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
     if (left <= 0) {

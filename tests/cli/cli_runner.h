@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <functional>
 #include <map>
 #include <memory>
 #include <nlohmann/json.hpp>
@@ -32,7 +33,8 @@ struct RunOptions {
   int timeout_seconds = 60;
   std::vector<std::string> unset;  // environment variables removed for the run
   std::map<std::string, std::string> env;  // environment variables set for the run
-  std::string interrupt_after;     // sends SIGINT once the output contains this text
+  std::string interrupt_after;     // sends SIGINT once the output contains this text ...
+  std::function<void(int pid)> on_text;  // ... or calls this instead, with the process id
 };
 
 // Path of the program under test.
