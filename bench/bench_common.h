@@ -12,6 +12,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -51,11 +52,20 @@ struct CpuSpeed {
   int cpu;
   double relative;
 };
+// The CPUs the process was started on (taken on the first call, before any
+// pinning), so timing them again after run_on() still sees them all.
+inline const cpu_set_t* started_on() {
+  static const std::optional<cpu_set_t> cpus = [] {
+    cpu_set_t set;
+    CPU_ZERO(&set);
+    return sched_getaffinity(0, sizeof set, &set) == 0 ? std::optional<cpu_set_t>(set) : std::nullopt;
+  }();
+  return cpus ? &*cpus : nullptr;
+}
 inline std::vector<CpuSpeed> cpu_speeds() {
-  cpu_set_t allowed;
-  CPU_ZERO(&allowed);
   std::vector<CpuSpeed> speeds;
-  if (sched_getaffinity(0, sizeof allowed, &allowed) != 0) return speeds;
+  if (!started_on()) return speeds;
+  const cpu_set_t allowed = *started_on();
   std::vector<double> seconds;
   for (int cpu = 0; cpu < CPU_SETSIZE; ++cpu) {
     if (!CPU_ISSET(cpu, &allowed)) continue;
