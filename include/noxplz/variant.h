@@ -37,6 +37,9 @@ class Variant {
   // The text of a Text value without a copy, valid while the value lives
   // unchanged; nullptr for any other type.
   const std::string* text_if() const { return std::get_if<std::string>(&value_); }
+  // Removes the blanks at both ends of a Text value, in place; values of
+  // other types stay as they are.
+  void trim_blanks();
   // Numeric form; a text that is no whole number raises error 13.
   int32_t as_long() const;
   // Boolean form with the classic text conversion ("True"/"False" in any case, numbers).

@@ -106,11 +106,9 @@ class Fields {
 // place (lists read this for every row of tens of thousands).
 inline Variant trimmed(Variant v) {
   if (v.is_null()) return v;
-  std::string s = std::move(v).as_text();
-  const size_t end = s.find_last_not_of(' ');
-  s.erase(end == std::string::npos ? 0 : end + 1);
-  s.erase(0, std::min(s.find_first_not_of(' '), s.size()));
-  return Variant(std::move(s));
+  if (!v.text_if()) v = Variant(std::move(v).as_text());
+  v.trim_blanks();
+  return v;
 }
 
 // Shows "fixed\nNUMBER / description" for a caught exception.

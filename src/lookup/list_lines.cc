@@ -22,17 +22,21 @@ using lookup::ScopedRecordset;
 // One kind of detail for a row (may be empty).
 using Detail = std::function<std::string(int32_t row)>;
 
-// The line of `base` with its details: "Kirchahr   – 53505, Gemeinde Ahr".
-std::string with_details(const std::string& base, const std::vector<std::string>& details) {
+// The line of `base` with the details of member `m` of the first `used`
+// levels: "Kirchahr   – 53505, Gemeinde Ahr".
+std::string with_details(std::string_view base, const std::vector<std::vector<std::string>>& by_level, size_t used,
+                         size_t m) {
   size_t size = 0;
-  for (const std::string& d : details) size += d.size() + 2;
-  if (size == 2 * details.size()) return base;  // no detail at all
-  const std::string_view head = std::string_view(base).substr(0, base.find_last_not_of(' ') + 1);
+  for (size_t l = 0; l < used; ++l)
+    if (!by_level[l][m].empty()) size += by_level[l][m].size() + 2;
+  if (size == 0) return std::string(base);  // no detail at all
+  const std::string_view head = base.substr(0, base.find_last_not_of(' ') + 1);
   std::string line;
   line.reserve(head.size() + size + 6);
   line.append(head).append("   – ");
   bool first = true;
-  for (const std::string& d : details) {
+  for (size_t l = 0; l < used; ++l) {
+    const std::string& d = by_level[l][m];
     if (d.empty()) continue;
     if (!first) line += ", ";
     line += d;
@@ -41,9 +45,19 @@ std::string with_details(const std::string& base, const std::vector<std::string>
   return line;
 }
 
+// How many different lines: groups are mostly two or three lines, compared
+// pairwise without a set.
 size_t distinct_count(const std::vector<std::string>& lines) {
-  std::unordered_set<std::string_view> seen(lines.begin(), lines.end());
-  return seen.size();
+  if (lines.size() > 8) {
+    std::unordered_set<std::string_view> seen(lines.begin(), lines.end());
+    return seen.size();
+  }
+  size_t count = 0;
+  for (size_t i = 0; i < lines.size(); ++i)
+    if (std::find(lines.begin(), lines.begin() + static_cast<std::ptrdiff_t>(i), lines[i]) ==
+        lines.begin() + static_cast<std::ptrdiff_t>(i))
+      ++count;
+  return count;
 }
 
 // For every group of rows whose lines read the same, adds the details level
@@ -74,23 +88,23 @@ std::vector<std::string> distinguish(const std::vector<int32_t>& rows, std::vect
     if (opened) groups.push_back({first_row[slot]});
     groups[group->second].push_back(i);
   }
+  std::vector<std::vector<std::string>> by_level(levels.size());  // [level][member]
+  std::vector<std::string> best, candidate;
   for (const std::vector<size_t>& members : groups) {
     const std::string line = lines[members.front()];
-    std::vector<std::vector<std::string>> details(members.size());
-    std::vector<std::string> best(members.size(), line);
     size_t best_count = 1;
-    for (const Detail& level : levels) {
-      std::vector<std::string> candidate;
-      candidate.reserve(members.size());
-      for (size_t m = 0; m < members.size(); ++m) {
-        details[m].push_back(level(rows[members[m]]));
-        candidate.push_back(with_details(line, details[m]));
-      }
+    best.clear();  // empty: the lines stay as they are
+    for (size_t l = 0; l < levels.size(); ++l) {
+      by_level[l].clear();
+      for (size_t m : members) by_level[l].push_back(levels[l](rows[m]));
+      candidate.clear();
+      for (size_t m = 0; m < members.size(); ++m) candidate.push_back(with_details(line, by_level, l + 1, m));
       const size_t count = distinct_count(candidate);
-      if (count > best_count) best = std::move(candidate), best_count = count;
+      if (count > best_count) std::swap(best, candidate), best_count = count;
       if (best_count == members.size()) break;
     }
-    for (size_t m = 0; m < members.size(); ++m) lines[members[m]] = std::move(best[m]);
+    if (!best.empty())
+      for (size_t m = 0; m < members.size(); ++m) lines[members[m]] = std::move(best[m]);
   }
   return lines;
 }

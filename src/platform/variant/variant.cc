@@ -1,5 +1,6 @@
 #include "noxplz/variant.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <limits>
@@ -132,6 +133,14 @@ size_t VariantTable::index(int32_t row, int32_t col) const {
 }
 
 const Variant& VariantTable::Get(int32_t row, int32_t col) const { return (*cells_)[index(row, col)]; }
+
+void Variant::trim_blanks() {
+  std::string* s = std::get_if<std::string>(&value_);
+  if (!s) return;
+  const size_t end = s->find_last_not_of(' ');
+  s->erase(end == std::string::npos ? 0 : end + 1);
+  s->erase(0, std::min(s->find_first_not_of(' '), s->size()));
+}
 
 void VariantTable::Set(int32_t row, int32_t col, Variant value) {
   const size_t i = index(row, col);
