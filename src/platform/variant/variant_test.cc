@@ -29,6 +29,17 @@ TEST(VariantTest, TextFormsAndConversions) {
     EXPECT_THAT([&] { Variant(no_number).as_long(); }, RaisesError(err::kTypeMismatch)) << no_number;
     EXPECT_THAT([&] { text_to_bool(no_number); }, RaisesError(err::kTypeMismatch)) << no_number;
   }
+  // Trimming touches blanks of text values only (not tabs), and nothing else.
+  for (auto [text, trimmed] : {std::pair{"  Hauptstr. 1  ", "Hauptstr. 1"}, {"    ", ""}, {"\tA\t ", "\tA\t"}}) {
+    Variant v(text);
+    v.trim_blanks();
+    EXPECT_EQ(v, Variant(trimmed)) << text;
+  }
+  for (Variant v : {Variant(), Variant::Null(), Variant(int32_t{5}), Variant(true)}) {
+    const Variant before = v;
+    v.trim_blanks();
+    EXPECT_EQ(v, before);
+  }
 }
 
 // A lookup fills rows 0..n-1 of a table that grows by one row each time:
