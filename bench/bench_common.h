@@ -155,6 +155,50 @@ inline std::string column_text(sqlite3_stmt* st, int i) {
   return t ? noxplz::text::trim(reinterpret_cast<const char*>(t)) : std::string();
 }
 
+// The floor of an address check on plain SQLite: per address one prepared
+// statement (the sections of that street in the places of that name, under
+// the component's collation), then the postal code of the first section
+// whose range holds the number. It knows no corrections, spellings,
+// candidates or districts: no check that asks the database once per
+// address can be cheaper.
+class FloorCheck {
+ public:
+  explicit FloorCheck(const std::string& db_path) : db_(open_plain(db_path)) {
+    require(sqlite3_prepare_v2(db_,
+                               "SELECT s.PLZ, s.HNRVON, s.HNRBIS FROM ORT_DA o JOIN STR_DA s ON s.ALORT = o.ALORT "
+                               "WHERE o.ONAME = ?1 AND s.NAME46 = ?2",
+                               -1, &st_, nullptr),
+            SQLITE_OK, db_, "Grundlinie");
+  }
+  ~FloorCheck() {
+    sqlite3_finalize(st_);
+    sqlite3_close(db_);
+  }
+  FloorCheck(const FloorCheck&) = delete;
+  FloorCheck& operator=(const FloorCheck&) = delete;
+
+  // The postal code found, "" when no section holds the number.
+  std::string code(const std::string& ort, const std::string& strasse, long number) {
+    sqlite3_bind_text(st_, 1, ort.c_str(), -1, SQLITE_STATIC);
+    sqlite3_bind_text(st_, 2, strasse.c_str(), -1, SQLITE_STATIC);
+    std::string found;
+    int rc;
+    while ((rc = sqlite3_step(st_)) == SQLITE_ROW) {
+      if (!found.empty()) continue;
+      const std::string von = column_text(st_, 1), bis = column_text(st_, 2);
+      if (von.empty() || (number >= std::atol(von.c_str()) && number <= std::atol(bis.c_str())))
+        found = column_text(st_, 0);
+    }
+    require(rc, SQLITE_DONE, db_, "Grundlinie");
+    sqlite3_reset(st_);
+    return found;
+  }
+
+ private:
+  sqlite3* db_;
+  sqlite3_stmt* st_ = nullptr;
+};
+
 // The connection string with the postal tables in `schema`.
 inline std::string in_schema(const std::string& connection, const std::string& schema) {
   const bool uri = connection.rfind("postgres", 0) == 0 && connection.find("://") != std::string::npos;

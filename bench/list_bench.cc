@@ -46,7 +46,6 @@ namespace fs = std::filesystem;
 using bench::Clock;
 using bench::column_text;
 using bench::open_plain;
-using bench::require;
 using bench::load_average;
 using bench::seconds_since;
 
@@ -119,8 +118,7 @@ std::string make_list(const std::string& db_path, size_t rows, size_t& sections_
   return csv;
 }
 
-// The floor: per address one prepared statement (the sections of that street
-// in the places of that name), then the section whose range holds the number.
+// The floor (bench::FloorCheck) over the same list, threads and CSV work.
 size_t floor_run(const std::string& db_path, const std::string& csv, int threads, std::string& out_bytes) {
   std::istringstream in(csv);
   noxplz::batch::CsvReader reader(in);
@@ -132,34 +130,16 @@ size_t floor_run(const std::string& db_path, const std::string& csv, int threads
   std::vector<std::string> status(rows.size());
   std::atomic<size_t> next{0};
   auto work = [&] {
-    sqlite3* db = open_plain(db_path);
-    sqlite3_stmt* st = nullptr;
-    require(sqlite3_prepare_v2(db,
-                               "SELECT s.PLZ, s.HNRVON, s.HNRBIS FROM ORT_DA o JOIN STR_DA s ON s.ALORT = o.ALORT "
-                               "WHERE o.ONAME = ?1 AND s.NAME46 = ?2",
-                               -1, &st, nullptr),
-            SQLITE_OK, db, "Grundlinie");
+    bench::FloorCheck floor(db_path);
     for (;;) {
       const size_t begin = next.fetch_add(256);
       if (begin >= rows.size()) break;
       for (size_t i = begin; i < std::min(rows.size(), begin + 256); ++i) {
         const auto& f = rows[i];
-        sqlite3_bind_text(st, 1, f[2].c_str(), -1, SQLITE_STATIC);
-        sqlite3_bind_text(st, 2, f[3].c_str(), -1, SQLITE_STATIC);
-        std::string found;
-        const long n = std::atol(f[4].c_str());
-        int rc;
-        while ((rc = sqlite3_step(st)) == SQLITE_ROW) {
-          const std::string von = column_text(st, 1), bis = column_text(st, 2);
-          if (von.empty() || (n >= std::atol(von.c_str()) && n <= std::atol(bis.c_str()))) found = column_text(st, 0);
-        }
-        require(rc, SQLITE_DONE, db, "Grundlinie");
-        sqlite3_reset(st);
+        const std::string found = floor.code(f[2], f[3], std::atol(f[4].c_str()));
         status[i] = found.empty() ? "unbekannt" : (found == f[1] ? "geprueft" : "korrigiert");
       }
     }
-    sqlite3_finalize(st);
-    sqlite3_close(db);
   };
   std::vector<std::thread> pool;
   for (int t = 0; t < threads; ++t) pool.emplace_back(work);

@@ -316,41 +316,18 @@ long run_checks(const std::string& db, const std::vector<Address>& mix, std::ato
   return verified;
 }
 
-// The floor of a check on plain SQLite: per address one prepared statement
-// (the sections of that street in the places of that name, the component's
-// collation), then the first section whose range holds the number. It knows
-// no corrections, no spellings and no candidates; returns how many codes it
-// found.
+// The floor (bench::FloorCheck) over the same list; returns how many codes
+// it found.
 long floor_checks(const std::string& db_path, const std::vector<Address>& mix, std::atomic<size_t>& next,
                   size_t end, Span& span) {
-  sqlite3* db = bench::open_plain(db_path);
-  sqlite3_stmt* st = nullptr;
-  bench::require(sqlite3_prepare_v2(db,
-                                    "SELECT s.PLZ, s.HNRVON, s.HNRBIS FROM ORT_DA o JOIN STR_DA s ON s.ALORT = o.ALORT "
-                                    "WHERE o.ONAME = ?1 AND s.NAME46 = ?2",
-                                    -1, &st, nullptr),
-                 SQLITE_OK, db, "Grundlinie");
+  bench::FloorCheck floor(db_path);
   long found_codes = 0;
   span.begin = Clock::now();
   for (size_t i; (i = next++) < end;) {
     const Address& a = mix[i % mix.size()];
-    sqlite3_bind_text(st, 1, a.ort.c_str(), -1, SQLITE_STATIC);
-    sqlite3_bind_text(st, 2, a.strasse.c_str(), -1, SQLITE_STATIC);
-    const long n = std::atol(a.hausnummer.c_str());
-    std::string found;
-    int rc;
-    while ((rc = sqlite3_step(st)) == SQLITE_ROW) {
-      const std::string von = bench::column_text(st, 1), bis = bench::column_text(st, 2);
-      if (found.empty() && (von.empty() || (n >= std::atol(von.c_str()) && n <= std::atol(bis.c_str()))))
-        found = bench::column_text(st, 0);
-    }
-    bench::require(rc, SQLITE_DONE, db, "Grundlinie");
-    sqlite3_reset(st);
-    if (!found.empty()) ++found_codes;
+    if (!floor.code(a.ort, a.strasse, std::atol(a.hausnummer.c_str())).empty()) ++found_codes;
   }
   span.end = Clock::now();
-  sqlite3_finalize(st);
-  sqlite3_close(db);
   return found_codes;
 }
 
