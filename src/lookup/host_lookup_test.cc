@@ -1,3 +1,4 @@
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <string>
@@ -5,6 +6,7 @@
 
 #include "manager/session.h"
 #include "noxplz/error.h"
+#include "testing/error_matchers.h"
 #include "noxplz/lookup.h"
 #include "testing/host_api_fixture.h"
 
@@ -125,12 +127,7 @@ TEST_F(HostLookupTest, DatabaseFailuresAreThrownNotShown) {
   EXPECT_THROW(find_streets(*other.connection(), PlaceKey{"11000000"}), Error);
   // A closed connection: the seam's error 3709.
   db().Close();
-  try {
-    places_of_postal_code(db(), "10115");
-    ADD_FAILURE() << "no error";
-  } catch (const Error& e) {
-    EXPECT_EQ(e.number, err::kDbConnectionClosed);
-  }
+  EXPECT_THAT([&] { places_of_postal_code(db(), "10115"); }, testing::RaisesError(err::kDbConnectionClosed));
 }
 
 }  // namespace

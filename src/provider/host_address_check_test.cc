@@ -1,3 +1,4 @@
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <memory>
@@ -6,6 +7,7 @@
 
 #include "manager/session.h"
 #include "noxplz/error.h"
+#include "testing/error_matchers.h"
 #include "noxplz/lookup.h"
 #include "provider/address_check.h"
 #include "testing/host_api_fixture.h"
@@ -200,12 +202,7 @@ TEST_F(HostAddressCheckTest, DatabaseFailuresAreThrownNotShown) {
   broken.exec("DROP TABLE ORT_DA");
   EXPECT_THROW(check_address(*broken.connection(), {"", "Berlin", "", ""}), Error);
   db().Close();
-  try {
-    check_address(db(), {"10115", "Berlin", "", ""});
-    ADD_FAILURE() << "no error";
-  } catch (const Error& e) {
-    EXPECT_EQ(e.number, err::kDbConnectionClosed);
-  }
+  EXPECT_THAT([&] { check_address(db(), {"10115", "Berlin", "", ""}); }, testing::RaisesError(err::kDbConnectionClosed));
   // Without a connection the session's check raises error 91, as before.
   EXPECT_THROW(check_address(AddressInput{"10115", "Berlin", "", ""}), Error);
 }
