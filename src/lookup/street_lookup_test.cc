@@ -1,11 +1,12 @@
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <functional>
 
 #include "lookup/db_access.h"
 #include "lookup/global.h"
 #include "manager/session.h"
+#include "testing/error_matchers.h"
 #include "testing/postal_fixture.h"
 
 namespace noxplz {
@@ -117,15 +118,9 @@ TEST_F(StreetLookupTest, FieldsByPositionReadWhatFieldsByNameRead) {
 
   RecordsetPtr rs = db_.connection()->Execute(sql);
   EXPECT_EQ(rs->FieldIndex("hnrvon"), 2);
-  for (auto read : std::initializer_list<std::function<void()>>{[&] { rs->FieldIndex("Ort"); },
-                                                                  [&] { rs->FieldAt(4); }, [&] { rs->FieldAt(-1); }}) {
-    try {
-      read();
-      ADD_FAILURE() << "kein Fehler";
-    } catch (const Error& e) {
-      EXPECT_EQ(e.number, err::kDbItemNotFound) << e.what();
-    }
-  }
+  EXPECT_THAT([&] { rs->FieldIndex("Ort"); }, testing::RaisesError(err::kDbItemNotFound));
+  EXPECT_THAT([&] { rs->FieldAt(4); }, testing::RaisesError(err::kDbItemNotFound));
+  EXPECT_THAT([&] { rs->FieldAt(-1); }, testing::RaisesError(err::kDbItemNotFound));
 }
 
 TEST(PruefeHausnummerTest, ComparesHouseNumbersAsNumbers) {
