@@ -15,13 +15,7 @@ using testing::Rows;
 // The message a lookup shows when `sql` fails: its fixed text, a line feed,
 // the backend's number and description.
 std::string failure_message(testing::TempDatabase& db, std::string_view fixed, const std::string& sql) {
-  try {
-    db.connection()->Execute(sql);
-  } catch (const Error& e) {
-    return format_error_message(fixed, e);
-  }
-  ADD_FAILURE() << "statement did not fail: " << sql;
-  return {};
+  return std::string(fixed) + "\n" + db.error_of(sql);
 }
 
 class PlaceLookupTest : public PostalTest {};
