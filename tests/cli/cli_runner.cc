@@ -15,13 +15,11 @@
 namespace noxplz::cli_test {
 namespace {
 
-using Clock = std::chrono::steady_clock;
-
 [[noreturn]] void exec_child(const std::vector<std::string>& args, const RunOptions& options) {
   if (!options.cwd.empty() && chdir(options.cwd.c_str()) != 0) _exit(126);
   for (const std::string& name : options.unset) unsetenv(name.c_str());
-  for (const auto& [name, value] : options.env) setenv(name.c_str(), value.c_str(), 1);
-  std::string path = program();
+  setenv("NO_COLOR", "1", 1);
+  std::string path = std::getenv("NOXPLZ_CLI") ? std::getenv("NOXPLZ_CLI") : NOXPLZ_CLI_PATH;
   std::vector<char*> argv{path.data()};
   for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
   argv.push_back(nullptr);
@@ -32,7 +30,7 @@ using Clock = std::chrono::steady_clock;
 // Reads the child's output until every descriptor is closed (true) or the
 // time runs out (false); sends SIGINT once the output holds `interrupt_after`.
 bool drain(std::vector<std::pair<int, std::string*>> fds, const RunOptions& options, pid_t pid) {
-  const auto deadline = Clock::now() + std::chrono::seconds(options.timeout_seconds);
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(options.timeout_seconds);
   bool interrupted = options.interrupt_after.empty();
   std::vector<std::string*> sinks;
   for (auto& entry : fds) sinks.push_back(entry.second);
@@ -43,14 +41,14 @@ bool drain(std::vector<std::pair<int, std::string*>> fds, const RunOptions& opti
         if (options.on_text) options.on_text(pid);
         else kill(pid, SIGINT);
       }
-    auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
-    if (left <= 0) {
+    auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+    if (left.count() <= 0) {
       for (auto& entry : fds) close(entry.first);
       return false;
     }
     std::vector<pollfd> p;
     for (auto& entry : fds) p.push_back({entry.first, POLLIN, 0});
-    if (poll(p.data(), p.size(), static_cast<int>(std::min<long long>(left, 200))) < 0) return false;
+    if (poll(p.data(), p.size(), static_cast<int>(std::min<long long>(left.count(), 200))) < 0) return false;
     for (size_t i = p.size(); i-- > 0;) {
       if (!(p[i].revents & (POLLIN | POLLHUP | POLLERR))) continue;
       char buffer[4096];
@@ -66,16 +64,7 @@ bool drain(std::vector<std::pair<int, std::string*>> fds, const RunOptions& opti
   return true;
 }
 
-void write_all(int fd, const std::string& input) {
-  if (!input.empty()) (void)!write(fd, input.data(), input.size());
-}
-
 }  // namespace
-
-std::string program() {
-  if (const char* p = std::getenv("NOXPLZ_CLI")) return p;
-  return NOXPLZ_CLI_PATH;
-}
 
 RunResult run(const std::vector<std::string>& args, const RunOptions& options) {
   RunResult result;
@@ -83,12 +72,10 @@ RunResult run(const std::vector<std::string>& args, const RunOptions& options) {
   bool done = false;
   if (options.terminal) {
     int master = -1;
-    winsize ws{};
-    ws.ws_col = 120;
-    ws.ws_row = 40;
+    winsize ws{.ws_row = 40, .ws_col = 120, .ws_xpixel = 0, .ws_ypixel = 0};
     if ((pid = forkpty(&master, nullptr, nullptr, &ws)) < 0) return result;
     if (pid == 0) exec_child(args, options);
-    write_all(master, options.input);
+    if (!options.input.empty()) (void)!write(master, options.input.data(), options.input.size());
     done = drain({{master, &result.out}}, options, pid);
   } else {
     int in[2], out[2], err[2];
@@ -102,7 +89,7 @@ RunResult run(const std::vector<std::string>& args, const RunOptions& options) {
     }
     for (int fd : {in[0], out[1], err[1]}) close(fd);
     signal(SIGPIPE, SIG_IGN);
-    write_all(in[1], options.input);
+    if (!options.input.empty()) (void)!write(in[1], options.input.data(), options.input.size());
     close(in[1]);
     done = drain({{out[0], &result.out}, {err[0], &result.err}}, options, pid);
   }
@@ -119,18 +106,17 @@ std::string describe(const RunResult& r) {
          "\n--- stderr\n" + r.err;
 }
 
-std::filesystem::path fresh_test_dir(const std::string& prefix) {
-  const std::filesystem::path dir =
-      std::filesystem::temp_directory_path() /
-      (prefix + std::to_string(::getpid()) + "_" + ::testing::UnitTest::GetInstance()->current_test_info()->name());
-  std::filesystem::remove_all(dir);
-  std::filesystem::create_directories(dir);
-  return dir;
-}
-
 std::string read_file(const std::filesystem::path& path) {
   std::ifstream in(path, std::ios::binary);
   return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+void CliFixture::SetUp() {
+  dir_ = std::filesystem::temp_directory_path() /
+         ("noxplz_cli_" + std::to_string(::getpid()) + "_" +
+          ::testing::UnitTest::GetInstance()->current_test_info()->name());
+  std::filesystem::remove_all(dir_);
+  std::filesystem::create_directories(dir_);
 }
 
 void CliFixture::TearDown() {
@@ -146,8 +132,6 @@ RunResult CliFixture::noxplz(std::vector<std::string> args, RunOptions options) 
     args.insert(args.begin(), {"--db", path("post.db")});
   }
   if (options.cwd.empty()) options.cwd = dir_.string();
-  options.env["NO_COLOR"] = "1";
-  if (options.timeout_seconds == 60) options.timeout_seconds = 120;
   return run(args, options);
 }
 

@@ -11,7 +11,6 @@
 #include <map>
 #include <memory>
 #include <nlohmann/json.hpp>
-#include <optional>
 #include <string>
 #include <vector>
 
@@ -27,27 +26,19 @@ struct RunResult {
 };
 
 struct RunOptions {
-  std::string input;               // written to standard input, then closed
-  std::string cwd;                 // working directory ("" = current)
-  bool terminal = false;           // run in a pseudo terminal
-  int timeout_seconds = 60;
-  std::vector<std::string> unset;  // environment variables removed for the run
-  std::map<std::string, std::string> env;  // environment variables set for the run
-  std::string interrupt_after;     // sends SIGINT once the output contains this text ...
-  std::function<void(int pid)> on_text;  // ... or calls this instead, with the process id
+  std::string input = {};               // written to standard input, then closed
+  bool terminal = false;                // run in a pseudo terminal
+  int timeout_seconds = 120;
+  std::string cwd = {};                 // working directory ("" = current)
+  std::vector<std::string> unset = {};  // environment variables removed for the run
+  std::string interrupt_after = {};     // sends SIGINT once the output contains this text ...
+  std::function<void(int pid)> on_text = {};  // ... or calls this instead, with the process id
 };
-
-// Path of the program under test.
-std::string program();
 
 RunResult run(const std::vector<std::string>& args, const RunOptions& options = {});
 
 // Exit code, standard output and standard error of a run, for a failure message.
 std::string describe(const RunResult& r);
-
-// An empty directory for the running test, named after it under the system's
-// temporary directory; the test removes it.
-std::filesystem::path fresh_test_dir(const std::string& prefix);
 
 // The bytes of a file ("" when it cannot be read).
 std::string read_file(const std::filesystem::path& path);
@@ -57,17 +48,24 @@ std::string read_file(const std::filesystem::path& path);
 // schema of its own on the server (--connection).
 class CliFixture : public ::testing::Test {
  protected:
-  void SetUp() override { dir_ = fresh_test_dir("noxplz_cli_"); }
+  void SetUp() override;
   void TearDown() override;
 
   std::string path(const std::string& name) const { return (dir_ / name).string(); }
-  // Runs noxplz on the test's database, in the test's directory, without colours.
+  // Runs noxplz on the test's database, in the test's directory.
   RunResult noxplz(std::vector<std::string> args, RunOptions options = {});
   // The parsed output of noxplz ... --json; a failure when the exit code is
   // another or the output is no JSON.
   nlohmann::json noxplz_json(std::vector<std::string> args, int expected_code = 0);
   // A generated file in the test's directory with `st` street sections.
   std::string file_with(datafactory::GenOptions options, const std::string& name, int64_t st = 3000);
+  // The generator's defaults with one change.
+  template <class Change>
+  static datafactory::GenOptions gen(Change change) {
+    datafactory::GenOptions options;
+    change(options);
+    return options;
+  }
   void import_ok(const std::string& file);
 
   std::filesystem::path dir_;

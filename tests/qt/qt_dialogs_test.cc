@@ -40,16 +40,6 @@ using testing::TempDatabase;
 
 const QColor kRed(255, 0, 0), kGreen(0, 192, 0), kWhite(255, 255, 255);
 
-std::vector<QString> items_of(QListWidget* list) {
-  std::vector<QString> items;
-  for (int i = 0; i < list->count(); ++i) items.push_back(list->item(i)->text());
-  return items;
-}
-std::vector<QString> items_of(const ListBox& list) {
-  std::vector<QString> items;
-  for (const std::string& s : list.Items()) items.push_back(qt::to_qstring(s));
-  return items;
-}
 QColor colour(QWidget* w, QPalette::ColorRole role) { return w->palette().color(role); }
 
 // A session on `db` for each test, and the user played on the dialogs it opens.
@@ -65,10 +55,7 @@ class QtDialogsBase : public qt_testing::QtTest {
   template <class F>
   void play(std::function<void(F&)> act, std::function<void()> open) {
     bool ran = false;
-    on_shown<F>([&](F& f) {
-      ran = true;
-      act(f);
-    });
+    on_shown<F>([&](F& f) { ran = true; act(f); });
     open();
     EXPECT_TRUE(ran);
   }
@@ -111,14 +98,6 @@ class QtDialogTest : public QtDialogsBase {
   }
   void SetUp() override { init(*db_); }
 
-  struct Address {
-    std::string plz, ort, strasse, nr;
-  };
-  // Opens the search dialog on `a`; `act` plays the user. Returns what it handed back.
-  Address search(std::function<void(frmPlz&)> act, Address a = {}) {
-    play<frmPlz>(act, [&] { manager_.PlzSuchenDialog(a.plz, a.ort, a.strasse, a.nr); });
-    return a;
-  }
   struct Place {
     std::string name, alort;
     int streets;
@@ -132,22 +111,18 @@ class QtDialogTest : public QtDialogsBase {
 // street are pinned in the search dialog scenarios.)
 TEST_F(QtDialogTest, SearchDialogTypingListsAndHouseNumberColours) {
   const QString name = qt::to_qstring(place_.name);
-  search([&](frmPlz& f) {
+  std::string plz, ort_text, strasse, nr_text;
+  play<frmPlz>([&](frmPlz& f) {
     auto* ort = w<QLineEdit>(f.txt_Ort);
     auto* orte = w<QListWidget>(f.lst_Orte);
     auto* strassen = w<QListWidget>(f.lst_Strassen);
-    EXPECT_EQ(orte->count(), 0);
     type_text(ort, name);
-    EXPECT_EQ(f.txt_Ort.Text(), place_.name);
-    EXPECT_EQ(items_of(orte), items_of(f.lst_Orte)) << "the widget shows the model's list";
     EXPECT_TRUE(orte->item(0)->text().startsWith(name + " ")) << "the unique place comes first";
-    EXPECT_EQ(strassen->count(), 0);
 
     // The place clicked: its streets. (Down into the list: in the host program test.)
     click_row(orte, 0);
     EXPECT_EQ(ort->text(), name) << "the bare name";
     EXPECT_EQ(f.txt_Ort.Tag(), place_.alort);
-    EXPECT_EQ(items_of(strassen), items_of(f.lst_Strassen));
     EXPECT_EQ(strassen->count(), place_.streets);
 
     // A section with a house-number range (one of kind "N" when there is one).
@@ -172,7 +147,7 @@ TEST_F(QtDialogTest, SearchDialogTypingListsAndHouseNumberColours) {
     click_row(orte, 0);
     EXPECT_EQ(colour(nr, QPalette::Base), kWhite) << "choosing the place again resets the colour";
     click(f.cmd_Abbruch);
-  });
+  }, [&] { manager_.PlzSuchenDialog(plz, ort_text, strasse, nr_text); });
   EXPECT_EQ(manager_.Geprueft(), 0);
 }
 
@@ -191,7 +166,6 @@ TEST_F(QtDialogTest, ChoiceListTakesADoubleClickedLineAndTheFrameCloseCancels) {
          EXPECT_EQ(tk_->window(f)->windowTitle(), QStringLiteral("Orts-Auswahl"));
          auto* list = w<QListWidget>(f.lst_Auswahl);
          EXPECT_EQ(list->currentRow(), 0) << "the first line is selected when the list opens";
-         EXPECT_EQ(items_of(list), items_of(f.lst_Auswahl));
          click_row(list, 1, true);
        }, 1},
       {[&](frmAuswahl& f) { tk_->window(f)->close(); }, -1},  // closed by the frame, after a line was taken
@@ -204,6 +178,8 @@ TEST_F(QtDialogTest, ChoiceListTakesADoubleClickedLineAndTheFrameCloseCancels) {
   }
 }
 
+// The question with its icon, answered by a click and by the access key of
+// &Ort. (Return and Escape: in the choice dialog tests.)
 TEST_F(QtDialogTest, MismatchQuestionShowsTheQuestionIconAndAnswersByButton) {
   on_shown<frmChkPlzOrt>([&](frmChkPlzOrt& f) {
     EXPECT_EQ(tk_->window(f)->windowTitle(), QStringLiteral("Prüfe Postleitzahl und Bestimmungsort"));
@@ -217,24 +193,11 @@ TEST_F(QtDialogTest, MismatchQuestionShowsTheQuestionIconAndAnswersByButton) {
     click(f.cmd_Ort);
   });
   EXPECT_EQ(Frage_PlzOrt(), 1);
-
-  // The access keys of the buttons and their tab order; Return, Escape and
-  // the frame as every dialog of the toolkit takes them.
-  const std::pair<std::function<void(frmChkPlzOrt&)>, int> answers[] = {
-      {[&](frmChkPlzOrt& f) {  // Alt+O: the access key of &Ort
-         EXPECT_TRUE(QTest::qWaitForWindowActive(tk_->window(f), 2000));
-         QTest::keyClick(tk_->window(f), Qt::Key_O, Qt::AltModifier);
-       }, 1},
-      {[&](frmChkPlzOrt& f) {
-         EXPECT_TRUE(QTest::qWaitForWindowActive(tk_->window(f), 2000));
-         QTest::keyClick(tk_->window(f)->focusWidget(), Qt::Key_Tab);  // to &Ort
-         QTest::keyClick(tk_->window(f)->focusWidget(), Qt::Key_Return);
-       }, 1},
-  };
-  for (const auto& [act, answer] : answers) {
-    on_shown(act);
-    EXPECT_EQ(Frage_PlzOrt(), answer);
-  }
+  on_shown<frmChkPlzOrt>([&](frmChkPlzOrt& f) {
+    EXPECT_TRUE(QTest::qWaitForWindowActive(tk_->window(f), 2000));
+    QTest::keyClick(tk_->window(f), Qt::Key_O, Qt::AltModifier);
+  });
+  EXPECT_EQ(Frage_PlzOrt(), 1);
 }
 
 TEST_F(QtDialogTest, HostProgramTakesOverTheSearchDialogsAddressAndShowsGeprueft) {
@@ -299,39 +262,14 @@ class QtImportDialogTest : public QtDialogsBase {
   std::string file_ = (db_.dir() / "lieferung.dat").string();
 };
 
-TEST_F(QtImportDialogTest, ImportsAGeneratedFileShowsCountsAndColoursAndBeendenCloses) {
-  const auto summary = generate(3, 400);
-  const char* const types[8] = {"GE", "KG", "OE", "OR", "OT", "PF", "PL", "ST"};
-  import([&](frmPlzImport& f) {
-    auto* importieren = w<QPushButton>(f.cmd_Importieren);
-    EXPECT_FALSE(importieren->isEnabled());
-    for (int i = 0; i < 8; ++i) EXPECT_EQ(w<QLabel>(f.count_label(i))->text(), QStringLiteral("0"));
-    type_path(f);
-    EXPECT_TRUE(importieren->isEnabled());
-    answer_next_box("Ja");  // "Vor dem Import werden ... gelöscht! Weiter?"
-    QTest::mouseClick(importieren, Qt::LeftButton);
-    for (int i = 0; i < 8; ++i) {
-      SCOPED_TRACE(types[i]);
-      // At the end every count label shows the true final count.
-      EXPECT_EQ(w<QLabel>(f.count_label(i))->text(), QString::number(summary.records.at(types[i])));
-      EXPECT_EQ(colour(w<QLabel>(f.caption_label(i)), QPalette::WindowText), kGreen);
-    }
-    auto* notice = w<QLabel>(f.lbl_Delete);
-    EXPECT_TRUE(notice->isVisible());
-    EXPECT_EQ(notice->text(), QStringLiteral("Alle Werte wurden korrekt importiert!"));
-    EXPECT_EQ(colour(notice, QPalette::Window), QColor(0, 255, 0));
-    EXPECT_EQ(importieren->text(), QStringLiteral("&Beenden"));
-    EXPECT_FALSE(w<QPushButton>(f.cmd_Abbruch)->isEnabled());
-    QTest::mouseClick(importieren, Qt::LeftButton);
-  });
-  EXPECT_EQ(db_.count("STR_DA"), 400);
-}
-
-// The chooser button fills the path; a failed verification shows red and
-// the dialog stays. (The chooser's title, filters and cancel: in the import
-// dialog tests and the Qt conversions.)
-TEST_F(QtImportDialogTest, ChosenFileFailingVerificationShowsRedAndTheDialogStays) {
+// A file chosen by the chooser button fails its verification: red, the
+// old data kept, the dialog stays. The user fixes the file and imports
+// again: every count label shows the true count in green, then "&Beenden"
+// closes. (The chooser's title, filters and cancel, and when the buttons are
+// enabled: in the import dialog tests and the Qt conversions.)
+TEST_F(QtImportDialogTest, FailedImportStaysRedSoundOneCountsAndClosesAndAFrameCloseAsksToCancel) {
   generate(4, 200, "PL");
+  const char* const types[8] = {"GE", "KG", "OE", "OR", "OT", "PF", "PL", "ST"};
   import([&](frmPlzImport& f) {
     when_shown<QFileDialog>([&](QFileDialog* d) {
       d->selectFile(QString::fromStdString(file_));
@@ -339,10 +277,8 @@ TEST_F(QtImportDialogTest, ChosenFileFailingVerificationShowsRedAndTheDialogStay
     });
     click(f.Cmd_FileDialog2);
     EXPECT_EQ(w<QLineEdit>(f.txtDatenDatei)->text(), QString::fromStdString(file_));
-    // The deletion question ("Nein" its default button), then the notice
-    // that the old data is kept.
-    auto question = std::make_shared<SeenBox>();
-    auto kept = std::make_shared<SeenBox>();
+    // The deletion question ("Nein" its default button), then the notice that the old data is kept.
+    auto question = std::make_shared<SeenBox>(), kept = std::make_shared<SeenBox>();
     when_shown<QMessageBox>([&, question, kept](QMessageBox* box) {
       question->text = box->text();
       EXPECT_EQ(box->defaultButton(), button_with_text(box, "Nein"));
@@ -356,18 +292,28 @@ TEST_F(QtImportDialogTest, ChosenFileFailingVerificationShowsRedAndTheDialogStay
     EXPECT_TRUE(f.visible());
     EXPECT_EQ(colour(w<QLabel>(f.lbl_PL_Label), QPalette::WindowText), kRed);
     EXPECT_EQ(colour(w<QLabel>(f.lbl_ST_Label), QPalette::WindowText), kGreen);
-    EXPECT_EQ(w<QLabel>(f.lbl_Delete)->text(),
-              QStringLiteral("Es konnten nicht alle Werte korrekt importiert werden!"));
-    EXPECT_EQ(w<QPushButton>(f.cmd_Importieren)->text(), QStringLiteral("&Importieren"));
-    EXPECT_TRUE(w<QPushButton>(f.cmd_Abbruch)->isEnabled());
-    tk_->window(f)->close();  // not importing: closing by the frame simply closes
-  });
-}
+    EXPECT_EQ(w<QLabel>(f.lbl_Delete)->text(), QStringLiteral("Es konnten nicht alle Werte korrekt importiert werden!"));
 
-TEST_F(QtImportDialogTest, ClosingByTheFrameDuringAnImportAsksTheCancelQuestion) {
+    const auto summary = generate(3, 400);
+    answer_next_box("Ja");
+    click(f.cmd_Importieren);
+    for (int i = 0; i < 8; ++i) {
+      SCOPED_TRACE(types[i]);
+      EXPECT_EQ(w<QLabel>(f.count_label(i))->text(), QString::number(summary.records.at(types[i])));
+      EXPECT_EQ(colour(w<QLabel>(f.caption_label(i)), QPalette::WindowText), kGreen);
+    }
+    auto* notice = w<QLabel>(f.lbl_Delete);
+    EXPECT_EQ(notice->text(), QStringLiteral("Alle Werte wurden korrekt importiert!"));
+    EXPECT_EQ(colour(notice, QPalette::Window), QColor(0, 255, 0));
+    EXPECT_EQ(w<QPushButton>(f.cmd_Importieren)->text(), QStringLiteral("&Beenden"));
+    click(f.cmd_Importieren);
+  });
+  EXPECT_EQ(db_.count("STR_DA"), 400);
+
+  // A larger file, the window closed by its frame during the reading: the
+  // cancel question, and the 400 sections stay.
   generate(5, 2000);
-  auto seen = std::make_shared<SeenBox>();
-  auto kept = std::make_shared<SeenBox>();
+  auto seen = std::make_shared<SeenBox>(), kept = std::make_shared<SeenBox>();
   bool asked_in_import = false;
   import([&](frmPlzImport& f) {
     type_path(f);
@@ -393,7 +339,7 @@ TEST_F(QtImportDialogTest, ClosingByTheFrameDuringAnImportAsksTheCancelQuestion)
   EXPECT_EQ(seen->title, QStringLiteral("Abbruch"));
   EXPECT_EQ(kept->text,
             QStringLiteral("Der Import wurde abgebrochen. Die bisherigen Postdaten bleiben unverändert erhalten."));
-  EXPECT_EQ(db_.count("STR_DA"), 0) << "the reading stopped and the old data (none) stayed";
+  EXPECT_EQ(db_.count("STR_DA"), 400) << "the reading stopped and the old data stayed";
 }
 
 }  // namespace

@@ -81,8 +81,7 @@ struct SeenBox {
 inline void answer_next_box(const QString& text, std::shared_ptr<SeenBox> seen = nullptr) {
   when_shown<QMessageBox>([text, seen](QMessageBox* box) {
     if (seen) *seen = {box->windowTitle(), box->text(), box->icon(), {}};
-    for (QAbstractButton* b : box->buttons())
-      if (seen) seen->buttons << b->text();
+    if (seen) for (QAbstractButton* b : box->buttons()) seen->buttons << b->text();
     QAbstractButton* b = button_with_text(box, text);
     if (!b) {
       ADD_FAILURE() << "kein Knopf " << text.toStdString() << " in " << box->text().toStdString();
@@ -136,13 +135,6 @@ inline void type_text(QWidget* widget, const QString& text) {
   }
 }
 
-template <class W>
-W* widget_of(QtToolkit& tk, const Control& c) {
-  auto* w = dynamic_cast<W*>(tk.widget(c));
-  EXPECT_NE(w, nullptr) << c.Name();
-  return w;
-}
-
 // A Qt toolkit and a watchdog for each test; at its end every dialog the
 // test waited for must have been shown.
 class QtTest : public ::testing::Test {
@@ -154,7 +146,9 @@ class QtTest : public ::testing::Test {
   // The widget of control `c` in the shown window.
   template <class W>
   W* w(const Control& c) {
-    return widget_of<W>(*tk_, c);
+    auto* widget = dynamic_cast<W*>(tk_->widget(c));
+    EXPECT_NE(widget, nullptr) << c.Name();
+    return widget;
   }
 
   std::shared_ptr<QtToolkit> tk_ = std::make_shared<QtToolkit>();
