@@ -166,7 +166,7 @@ class FloorCheck {
   explicit FloorCheck(const std::string& db_path) : db_(open_plain(db_path)) {
     require(sqlite3_prepare_v2(db_,
                                "SELECT s.PLZ, s.HNRVON, s.HNRBIS FROM ORT_DA o JOIN STR_DA s ON s.ALORT = o.ALORT "
-                               "WHERE o.ONAME = ?1 AND s.NAME46 = ?2",
+                               "WHERE o.ONAME = ?1 AND s.NAME46 = ?2 AND s.ALORT = s.ALORT",
                                -1, &st_, nullptr),
             SQLITE_OK, db_, "Grundlinie");
   }

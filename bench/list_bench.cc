@@ -272,6 +272,7 @@ int main(int argc, char** argv) {
     fs::create_directories(dir);
     db_path = (dir / "post.db").string();
     if (!fs::exists(db_path)) import_full(db_path, small);
+    else noxplz::create_postal_database(db_path);  // an older file gets the current schema's indexes
   }
   std::printf("Datenbank: %s; Last vorher: %s\n", db_path.c_str(), load_average().c_str());
 

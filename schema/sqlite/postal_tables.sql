@@ -182,3 +182,10 @@ CREATE INDEX IF NOT EXISTS IX_PLZ_DA_PLZ ON PLZ_DA (PLZ);
 CREATE INDEX IF NOT EXISTS IX_PLZ_DA_ALORT ON PLZ_DA (ALORT);
 CREATE INDEX IF NOT EXISTS IX_STR_DA_ALORT_NAME46 ON STR_DA (ALORT, Name46);
 CREATE INDEX IF NOT EXISTS IX_OTL_DA_ALORT_SCHL ON OTL_DA (ALORT, SCHL);
+
+-- The street sections as the address checks read them: every column they
+-- need, in their order, so a check reads the index alone. Only statements with
+-- the term ALORT = ALORT use it (it holds the rows with a place key); the
+-- other lookups keep IX_STR_DA_ALORT_NAME46 and its order of equal rows.
+CREATE INDEX IF NOT EXISTS IX_STR_DA_SECTIONS
+  ON STR_DA (ALORT, Name46, PLZ, HNRVON, HNRBIS, HNR_TYP, OTL_SCHL) WHERE ALORT = ALORT;

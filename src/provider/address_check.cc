@@ -271,8 +271,14 @@ const PlaceCodes& codes_of(const Source& src, const std::string& alort) {
 // case, full stops removed, "straße" and "strasse" written "str".
 std::string street_key(std::string_view name) { return normalize_street_name(text::lower(trim(name))); }
 
+// The sections of a place are read with the term ALORT = ALORT (true for
+// every row with a place key): on SQLite it selects the index made for these
+// reads (IX_STR_DA_SECTIONS, see the schema), which holds every column read
+// here, in this order. The order is total, so sections of one name and postal
+// code come in the same order on every backend.
 const std::string kSectionColumns =
-    "SELECT name46, Plz, HNRVon, HNRBis, HNR_Typ, OTL_Schl FROM Str_DA WHERE Alort = ";
+    "SELECT name46, Plz, HNRVon, HNRBis, HNR_Typ, OTL_Schl FROM Str_DA WHERE ALORT = ALORT AND Alort = ";
+const std::string kSectionOrder = " ORDER BY Name46, Plz, HNRVon, HNRBis, HNR_Typ, OTL_Schl";
 
 // Reads the sections of one record set, their fields by position (a long
 // street has hundreds of rows).
@@ -294,7 +300,7 @@ class SectionReader {
 const std::vector<Section>& exact_sections(const Source& src, const std::string& alort, const std::string& strasse) {
   return remembered(src, &AddressCheckCache::exact_sections, alort + '|' + strasse, [&] {
     std::vector<Section> exact;
-    for_each_row(src.db, kSectionColumns + quoted(alort) + " AND Name46 = " + quoted(strasse) + " ORDER BY Name46, Plz",
+    for_each_row(src.db, kSectionColumns + quoted(alort) + " AND Name46 = " + quoted(strasse) + kSectionOrder,
                  [&, read = SectionReader()](Recordset& rs) mutable { exact.push_back(read(rs)); });
     return exact;
   });
@@ -311,7 +317,8 @@ void read_exact_sections(const Source& src, const std::vector<Place>& places, co
   if (missing.empty()) return;
   std::vector<std::vector<Section>> found(missing.size());
   if (!for_each_place_row(src, missing, "SELECT ALORT, name46, Plz, HNRVon, HNRBis, HNR_Typ, OTL_Schl FROM Str_DA",
-                          " AND Name46 = " + quoted(strasse) + " ORDER BY Alort, Name46, Plz",
+                          " AND ALORT = ALORT AND Name46 = " + quoted(strasse) +
+                              " ORDER BY Alort, Name46, Plz, HNRVon, HNRBis, HNR_Typ, OTL_Schl",
                           [&, read = SectionReader()](size_t i, Recordset& rs) mutable {
                             found[i].push_back(read(rs));
                           }))
@@ -331,7 +338,7 @@ std::vector<Section> sections_with_key(const Source& src, const std::string& alo
   std::vector<Section> by_key;
   if (!src.cache) {
     SectionReader read;
-    for_each_row(src.db, kSectionColumns + quoted(alort) + " ORDER BY Name46, Plz", [&](Recordset& rs) {
+    for_each_row(src.db, kSectionColumns + quoted(alort) + kSectionOrder, [&](Recordset& rs) {
       streets = true;
       Section section = read(rs);
       if (street_key(section.name) == key) by_key.push_back(std::move(section));
@@ -361,7 +368,7 @@ std::vector<Section> sections_with_key(const Source& src, const std::string& alo
   if (names == found->second.second.end()) return by_key;
   std::string in;
   for (const std::string& name : names->second) in += (in.empty() ? "" : ", ") + quoted(name);
-  for_each_row(src.db, kSectionColumns + quoted(alort) + " AND Name46 IN (" + in + ") ORDER BY Name46, Plz",
+  for_each_row(src.db, kSectionColumns + quoted(alort) + " AND Name46 IN (" + in + ")" + kSectionOrder,
                [&, read = SectionReader()](Recordset& rs) mutable {
                  Section section = read(rs);
                  if (street_key(section.name) == key) by_key.push_back(std::move(section));
