@@ -10,6 +10,7 @@
 #include "manager/session.h"
 #include "noxplz/db.h"
 #include "noxplz/error.h"
+#include "noxplz/schema.h"
 #include "platform/text.h"
 
 namespace noxplz {
@@ -48,8 +49,14 @@ struct AddressCheckCache {
   TextMap<PlaceCodes> codes;
   TextMap<std::string> districts;  // alort '|' OTL key -> name
   TextMap<bool> district_places;   // alort -> all its districts are in `districts`
-  // Per place: whether it has streets, and its distinct street names by key.
-  TextMap<std::pair<bool, TextMap<std::vector<std::string>>>> street_names;
+  // Per place and group of names (see name_group): the distinct street
+  // names by key.
+  TextMap<TextMap<std::vector<std::string>>> street_names;
+  TextMap<bool> has_streets;  // alort -> the place has street sections
+  // Whether names sort by the code points of their primary keys (the SQLite
+  // backend's collation): then every name that begins with a blank or a full
+  // stop sorts below "/".
+  std::optional<bool> code_point_order;
   TextMap<std::vector<Section>> exact_sections;  // alort '|' street as given
 
   void Clear() { *this = AddressCheckCache{}; }
@@ -329,50 +336,108 @@ void read_exact_sections(const Source& src, const std::vector<Place>& places, co
   }
 }
 
-// The street sections of a place whose name has `key`. With a cache the
-// place's distinct names are read once and grouped by key, and only the
-// sections of the matching names are read; without one every section of the
-// place is read and compared here.
+// A key's first letter, when it tells which names can have that key: the
+// names that begin with it in either case, and those that begin with a full
+// stop or a blank (the key drops full stops and surrounding blanks). Empty
+// for any other key: then all names of the place are read.
+std::string name_group(std::string_view key) {
+  if (key.empty()) return {};
+  const unsigned char c = static_cast<unsigned char>(key[0]);
+  if ((c >= 'a' && c <= 'z') || (c >= '0' && c <= '9')) return std::string(1, key[0]);
+  for (std::string_view letter : {"ä", "ö", "ü", "ß"})
+    if (key.starts_with(letter)) return std::string(letter);
+  return {};
+}
+
+// The group of the names below "/": with code point order, every name that
+// begins with a blank or a full stop (and a few others).
+const std::string kLowNames = "<";
+
+// The distinct names of a place's streets by key: all of them (`group`
+// empty), those below "/" (kLowNames), or those that begin with `group` in
+// either case (LIKE). The database answers the last two from its index. Read
+// once per place and group.
+const TextMap<std::vector<std::string>>& names_by_key(const Source& src, const std::string& alort,
+                                                      const std::string& group) {
+  const std::string cache_key = alort + '|' + group;
+  auto found = src.cache->street_names.find(cache_key);
+  if (found != src.cache->street_names.end()) return found->second;
+  std::string where = "WHERE Alort = " + quoted(alort);
+  if (group == kLowNames) where += " AND Name46 < '/'";
+  else if (!group.empty()) where += " AND Name46 LIKE " + quoted(group + "%");
+  TextMap<std::vector<std::string>> names;
+  std::string previous;  // the sections of one street come one after another
+  bool any = false;
+  for_each_row(src.db, "SELECT Name46 FROM Str_DA " + where + " ORDER BY Name46", [&](Recordset& rs) {
+    std::string name = cell(rs, "Name46");
+    if (any && name == previous) return;
+    any = true;
+    previous = name;
+    std::vector<std::string>& same = names[street_key(name)];
+    if (std::find(same.begin(), same.end(), name) == same.end()) {
+      same.push_back(std::move(name));
+      ++src.cache->entries;
+    }
+  });
+  if (group.empty()) src.cache->has_streets.emplace(alort, any);
+  return src.cache->street_names.emplace(cache_key, std::move(names)).first->second;
+}
+
+// Whether the place has any street section.
+bool has_streets(const Source& src, const std::string& alort) {
+  auto found = src.cache->has_streets.find(alort);
+  if (found != src.cache->has_streets.end()) return found->second;
+  bool any = false;
+  for_each_row(src.db, "SELECT TOP 1 Alort FROM Str_DA WHERE Alort = " + quoted(alort),
+               [&](Recordset&) { any = true; });
+  ++src.cache->entries;
+  return src.cache->has_streets.emplace(alort, any).first->second;
+}
+
+// The street sections of a place whose name has `key`. With a cache only the
+// distinct names that can have the key are read (see name_group), once per
+// place, and then the sections of the names with that key; without one every
+// section of the place is read and compared here. `streets`, when given,
+// tells whether the place has any street at all (asked only when no section
+// has the key).
 std::vector<Section> sections_with_key(const Source& src, const std::string& alort, const std::string& key,
-                                       bool& streets) {
+                                       bool* streets) {
   std::vector<Section> by_key;
   if (!src.cache) {
     SectionReader read;
     for_each_row(src.db, kSectionColumns + quoted(alort) + kSectionOrder, [&](Recordset& rs) {
-      streets = true;
+      if (streets) *streets = true;
       Section section = read(rs);
       if (street_key(section.name) == key) by_key.push_back(std::move(section));
     });
     return by_key;
   }
-  auto found = src.cache->street_names.find(alort);
-  if (found == src.cache->street_names.end()) {
-    std::pair<bool, TextMap<std::vector<std::string>>> place;
-    std::string previous;  // the sections of one street come one after another
-    for_each_row(src.db, "SELECT Name46 FROM Str_DA WHERE Alort = " + quoted(alort) + " ORDER BY Name46",
-                 [&](Recordset& rs) {
-                   std::string name = cell(rs, "Name46");
-                   if (place.first && name == previous) return;
-                   place.first = true;
-                   previous = name;
-                   std::vector<std::string>& same = place.second[street_key(name)];
-                   if (std::find(same.begin(), same.end(), name) == same.end()) {
-                     same.push_back(std::move(name));
-                     ++src.cache->entries;
-                   }
-                 });
-    found = src.cache->street_names.emplace(alort, std::move(place)).first;
+  std::vector<std::string> names;
+  const auto add_names = [&](const std::string& group) {
+    const TextMap<std::vector<std::string>>& grouped = names_by_key(src, alort, group);
+    auto hit = grouped.find(key);
+    if (hit != grouped.end()) names.insert(names.end(), hit->second.begin(), hit->second.end());
+  };
+  AddressCheckCache& c = *src.cache;
+  if (!c.code_point_order)
+    c.code_point_order = schema_dialect(src.db.ConnectionString()) == SchemaDialect::kSqlite;
+  const std::string group = *c.code_point_order ? name_group(key) : std::string();
+  if (group.empty() || c.street_names.contains(alort + '|')) {
+    add_names("");
+  } else {
+    add_names(group);
+    add_names(kLowNames);
   }
-  streets = found->second.first;
-  auto names = found->second.second.find(key);
-  if (names == found->second.second.end()) return by_key;
-  std::string in;
-  for (const std::string& name : names->second) in += (in.empty() ? "" : ", ") + quoted(name);
-  for_each_row(src.db, kSectionColumns + quoted(alort) + " AND Name46 IN (" + in + ")" + kSectionOrder,
-               [&, read = SectionReader()](Recordset& rs) mutable {
-                 Section section = read(rs);
-                 if (street_key(section.name) == key) by_key.push_back(std::move(section));
-               });
+  if (!names.empty()) {
+    std::string in;
+    for (const std::string& name : names) in += (in.empty() ? "" : ", ") + quoted(name);
+    for_each_row(src.db, kSectionColumns + quoted(alort) + " AND Name46 IN (" + in + ")" + kSectionOrder,
+                 [&, read = SectionReader()](Recordset& rs) mutable {
+                   Section section = read(rs);
+                   if (street_key(section.name) == key) by_key.push_back(std::move(section));
+                 });
+  }
+  if (streets && by_key.empty()) *streets = has_streets(src, alort);
   return by_key;
 }
 
@@ -389,7 +454,7 @@ const std::vector<Section>& sections_of(const Source& src, const std::string& al
     streets = true;
     return exact;
   }
-  by_key = sections_with_key(src, alort, street_key(strasse), streets);
+  by_key = sections_with_key(src, alort, street_key(strasse), &streets);
   return by_key;
 }
 
@@ -651,8 +716,7 @@ AddressCheck check_address(Connection& connection, std::shared_ptr<AddressCheckC
     const std::string key = street_key(q.strasse);
     for (const Place* p : by_key) {
       if (found.size() > 1) break;
-      bool streets = false;
-      if (!sections_with_key(src, p->alort, key, streets).empty()) found.push_back(p);
+      if (!sections_with_key(src, p->alort, key, nullptr).empty()) found.push_back(p);
     }
     if (found.size() == 1) places = {*found.front()};
   }
