@@ -151,6 +151,45 @@ TEST_F(HostAddressCheckTest, PlacesOfOneNameReadTogetherAnswerAsReadOneByOne) {
   EXPECT_EQ(r.plz, "60329");
 }
 
+// A street written another way is found by its key whatever its stored name
+// begins with: a full stop, a capital, an umlaut; in a single place and when
+// the street picks one of two places of the same name.
+TEST_F(HostAddressCheckTest, AStreetWrittenAnotherWayIsFoundWhateverItsNameBeginsWith) {
+  for (const auto& [alort, zusatz] : testing::FixtureRows<2>{{"15000000", "West"}, {"16000000", "Ost"}}) {
+    db_.insert("ORT_DA", {{"ALORT", alort}, {"ONAME", testing::padded("Musterstadt", 40)},
+                          {"OZUSATZ", testing::padded(zusatz, 30)}, {"STATUS", "0"}});
+    db_.insert("PLZ_DA", {{"PLZ", alort == "15000000" ? "39100" : "39200"}, {"ALORT", alort},
+                          {"ART_Auslieferung", "6"}, {"OName", "Musterstadt"}});
+  }
+  for (const auto& [alort, name] : testing::FixtureRows<2>{{"15000000", ".Hauptstraße"},
+                                                           {"15000000", "ÄUSSERE STR."},
+                                                           {"15000000", "SCHLOSSSTRASSE"},
+                                                           {"15000000", "Hauptweg"},
+                                                           {"15000000", "Schlossweg"},
+                                                           {"15000000", "Auenweg"},
+                                                           {"16000000", "Zeil"}})
+    db_.insert("STR_DA", {{"ALORT", alort}, {"NAME46", testing::padded(name, 46)}, {"PLZ", "39100"},
+                          {"STATUS", "0"}});
+  std::shared_ptr<AddressCheckCache> cache;
+  for (const auto& [plz, strasse, stored] : testing::FixtureRows<3>{{"39100", "Hauptstr. 3", ".Hauptstraße"},
+                                                                    {"39100", "Äußere Str 3", ""},
+                                                                    {"39100", "Äussere Straße 3", "ÄUSSERE STR."},
+                                                                    {"39100", "Schlossstraße 3", "SCHLOSSSTRASSE"},
+                                                                    {"", "Hauptstraße 3", ".Hauptstraße"},
+                                                                    {"", "äussere str. 3", "ÄUSSERE STR."},
+                                                                    {"", "Schlossstr. 3", "SCHLOSSSTRASSE"}}) {
+    SCOPED_TRACE(std::string(plz) + " " + strasse);
+    const AddressCheck r = check_address(db(), cache, {plz, "Musterstadt", strasse, ""});
+    if (std::string(stored).empty()) {  // ß is not "ss": another key
+      EXPECT_EQ(outcome_name(r.outcome), "unbekannt");
+      continue;
+    }
+    EXPECT_EQ(outcome_name(r.outcome), "verifiziert") << r.grund.hinweis;
+    EXPECT_EQ(r.plz, "39100");
+    EXPECT_EQ(r.strasse, stored);
+  }
+}
+
 // The host's connection is used, not the session's; the session's
 // connection and its own store of the checks stay as they were, and what
 // one connection's data gave is never answered for another.
