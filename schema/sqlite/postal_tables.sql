@@ -189,3 +189,8 @@ CREATE INDEX IF NOT EXISTS IX_OTL_DA_ALORT_SCHL ON OTL_DA (ALORT, SCHL);
 -- other lookups keep IX_STR_DA_ALORT_NAME46 and its order of equal rows.
 CREATE INDEX IF NOT EXISTS IX_STR_DA_SECTIONS
   ON STR_DA (ALORT, Name46, PLZ, HNRVON, HNRBIS, HNR_TYP, OTL_SCHL) WHERE ALORT = ALORT;
+
+-- The street names by the key they share with their other spellings
+-- ("Hauptstraße", "Hauptstr."): the address checks find a street written
+-- another way without reading every street name of a place.
+CREATE INDEX IF NOT EXISTS IX_STR_DA_STREET_KEY ON STR_DA (ALORT, noxplz_street_key(Name46));

@@ -29,12 +29,7 @@ void split_house_number(std::string& strasse, std::string& hausnummer) {
   hausnummer = former_number;
 }
 
-std::string normalize_street_name(std::string_view strasse) {
-  std::string s = text::replace_all(strasse, ".", "");
-  s = text::replace_all(s, "strasse", "str");
-  s = text::replace_all(s, "straße", "str");
-  return text::trim(s);
-}
+std::string normalize_street_name(std::string_view strasse) { return text::normalize_street_name(strasse); }
 
 int compare_house_numbers(std::string_view a, std::string_view b, bool& ok) {
   auto na = text::leading_number(a);

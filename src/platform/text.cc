@@ -79,6 +79,15 @@ std::string trim(std::string_view s) {
   return std::string(s.substr(b, e - b + 1));
 }
 
+std::string normalize_street_name(std::string_view strasse) {
+  std::string s = replace_all(strasse, ".", "");
+  s = replace_all(s, "strasse", "str");
+  s = replace_all(s, "straße", "str");
+  return trim(s);
+}
+
+std::string street_key(std::string_view name) { return normalize_street_name(lower(trim(name))); }
+
 std::string_view trim_view(std::string_view s) {
   size_t b = s.find_first_not_of(' ');
   if (b == std::string_view::npos) return {};

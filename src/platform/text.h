@@ -36,6 +36,13 @@ std::string lower(std::string_view s);
 // Case-insensitive equality (ASCII and ä ö ü).
 bool equals_ci(std::string_view a, std::string_view b);
 
+// The street-name normalisation of the street lookups: full stops removed,
+// "strasse" and "straße" (lower case only) replaced by "str", trimmed.
+std::string normalize_street_name(std::string_view strasse);
+// The key two street names share when they name the same street: lower case,
+// then normalised ("Hauptstraße", "Hauptstr." and "HAUPTSTR" share "hauptstr").
+std::string street_key(std::string_view name);
+
 // A whole number with German thousands separators: 1000000 -> "1.000.000".
 std::string group_digits(long long value);
 

@@ -49,14 +49,10 @@ struct AddressCheckCache {
   TextMap<PlaceCodes> codes;
   TextMap<std::string> districts;  // alort '|' OTL key -> name
   TextMap<bool> district_places;   // alort -> all its districts are in `districts`
-  // Per place and group of names (see name_group): the distinct street
-  // names by key.
-  TextMap<TextMap<std::vector<std::string>>> street_names;
   TextMap<bool> has_streets;  // alort -> the place has street sections
-  // Whether names sort by the code points of their primary keys (the SQLite
-  // backend's collation): then every name that begins with a blank or a full
-  // stop sorts below "/".
-  std::optional<bool> code_point_order;
+  TextMap<bool> has_key;      // alort '|' street key -> a street of the place has that key
+  // Whether the database indexes the street key (see has_street_key).
+  std::optional<bool> street_key_index;
   TextMap<std::vector<Section>> exact_sections;  // alort '|' street as given
 
   void Clear() { *this = AddressCheckCache{}; }
@@ -274,9 +270,7 @@ const PlaceCodes& codes_of(const Source& src, const std::string& alort) {
   });
 }
 
-// The key two street names share when they name the same street: lower
-// case, full stops removed, "straße" and "strasse" written "str".
-std::string street_key(std::string_view name) { return normalize_street_name(text::lower(trim(name))); }
+using text::street_key;
 
 // The sections of a place are read with the term ALORT = ALORT (true for
 // every row with a place key): on SQLite it selects the index made for these
@@ -336,109 +330,84 @@ void read_exact_sections(const Source& src, const std::vector<Place>& places, co
   }
 }
 
-// A key's first letter, when it tells which names can have that key: the
-// names that begin with it in either case, and those that begin with a full
-// stop or a blank (the key drops full stops and surrounding blanks). Empty
-// for any other key: then all names of the place are read.
-std::string name_group(std::string_view key) {
-  if (key.empty()) return {};
-  const unsigned char c = static_cast<unsigned char>(key[0]);
-  if ((c >= 'a' && c <= 'z') || (c >= '0' && c <= '9')) return std::string(1, key[0]);
-  for (std::string_view letter : {"ä", "ö", "ü", "ß"})
-    if (key.starts_with(letter)) return std::string(letter);
-  return {};
-}
-
-// The group of the names below "/": with code point order, every name that
-// begins with a blank or a full stop (and a few others).
-const std::string kLowNames = "<";
-
-// The distinct names of a place's streets by key: all of them (`group`
-// empty), those below "/" (kLowNames), or those that begin with `group` in
-// either case (LIKE). The database answers the last two from its index. Read
-// once per place and group.
-const TextMap<std::vector<std::string>>& names_by_key(const Source& src, const std::string& alort,
-                                                      const std::string& group) {
-  const std::string cache_key = alort + '|' + group;
-  auto found = src.cache->street_names.find(cache_key);
-  if (found != src.cache->street_names.end()) return found->second;
-  std::string where = "WHERE Alort = " + quoted(alort);
-  if (group == kLowNames) where += " AND Name46 < '/'";
-  else if (!group.empty()) where += " AND Name46 LIKE " + quoted(group + "%");
-  TextMap<std::vector<std::string>> names;
-  std::string previous;  // the sections of one street come one after another
-  bool any = false;
-  for_each_row(src.db, "SELECT Name46 FROM Str_DA " + where + " ORDER BY Name46", [&](Recordset& rs) {
-    std::string name = cell(rs, "Name46");
-    if (any && name == previous) return;
-    any = true;
-    previous = name;
-    std::vector<std::string>& same = names[street_key(name)];
-    if (std::find(same.begin(), same.end(), name) == same.end()) {
-      same.push_back(std::move(name));
-      ++src.cache->entries;
-    }
-  });
-  if (group.empty()) src.cache->has_streets.emplace(alort, any);
-  return src.cache->street_names.emplace(cache_key, std::move(names)).first->second;
+// Whether the database indexes the street key of a name per place: the
+// SQLite backend with the index of the current schema (IX_STR_DA_STREET_KEY;
+// a database made by an older version has it after `noxplz init`). The
+// statements name the index, since SQLite would rather walk a place's names.
+bool has_street_key(const Source& src) {
+  if (!src.cache) return false;  // only SQLite keeps a cache
+  std::optional<bool>& known = src.cache->street_key_index;
+  if (!known) {
+    known = false;
+    if (schema_dialect(src.db.ConnectionString()) == SchemaDialect::kSqlite)
+      for_each_row(src.db,
+                   "SELECT name FROM sqlite_master WHERE type = 'index' AND name = 'IX_STR_DA_STREET_KEY'",
+                   [&](Recordset&) { known = true; });
+  }
+  return *known;
 }
 
 // Whether the place has any street section.
 bool has_streets(const Source& src, const std::string& alort) {
-  auto found = src.cache->has_streets.find(alort);
-  if (found != src.cache->has_streets.end()) return found->second;
-  bool any = false;
-  for_each_row(src.db, "SELECT TOP 1 Alort FROM Str_DA WHERE Alort = " + quoted(alort),
-               [&](Recordset&) { any = true; });
-  ++src.cache->entries;
-  return src.cache->has_streets.emplace(alort, any).first->second;
+  return remembered(src, &AddressCheckCache::has_streets, alort, [&] {
+    bool any = false;
+    for_each_row(src.db, "SELECT TOP 1 Alort FROM Str_DA WHERE Alort = " + quoted(alort),
+                 [&](Recordset&) { any = true; });
+    return any;
+  });
 }
 
-// The street sections of a place whose name has `key`. With a cache only the
-// distinct names that can have the key are read (see name_group), once per
-// place, and then the sections of the names with that key; without one every
-// section of the place is read and compared here. `streets`, when given,
-// tells whether the place has any street at all (asked only when no section
-// has the key).
+// The street sections of a place whose name has `key` ("Hauptstraße" finds
+// "Hauptstr."), in the order of exact_sections(). Where the database has the
+// street key, its index answers; otherwise every section of the place is read
+// and its key compared here. `streets`, when given, tells whether the place
+// has any street at all (asked only when no section has the key).
 std::vector<Section> sections_with_key(const Source& src, const std::string& alort, const std::string& key,
                                        bool* streets) {
   std::vector<Section> by_key;
-  if (!src.cache) {
-    SectionReader read;
-    for_each_row(src.db, kSectionColumns + quoted(alort) + kSectionOrder, [&](Recordset& rs) {
-      if (streets) *streets = true;
-      Section section = read(rs);
-      if (street_key(section.name) == key) by_key.push_back(std::move(section));
-    });
+  if (has_street_key(src)) {
+    for_each_row(src.db,
+                 "SELECT name46, Plz, HNRVon, HNRBis, HNR_Typ, OTL_Schl FROM Str_DA INDEXED BY IX_STR_DA_STREET_KEY "
+                 "WHERE Alort = " + quoted(alort) +
+                     " AND noxplz_street_key(Name46) = " + quoted(key) + kSectionOrder,
+                 [&, read = SectionReader()](Recordset& rs) mutable { by_key.push_back(read(rs)); });
+    if (streets && by_key.empty()) *streets = has_streets(src, alort);
     return by_key;
   }
-  std::vector<std::string> names;
-  const auto add_names = [&](const std::string& group) {
-    const TextMap<std::vector<std::string>>& grouped = names_by_key(src, alort, group);
-    auto hit = grouped.find(key);
-    if (hit != grouped.end()) names.insert(names.end(), hit->second.begin(), hit->second.end());
-  };
-  AddressCheckCache& c = *src.cache;
-  if (!c.code_point_order)
-    c.code_point_order = schema_dialect(src.db.ConnectionString()) == SchemaDialect::kSqlite;
-  const std::string group = *c.code_point_order ? name_group(key) : std::string();
-  if (group.empty() || c.street_names.contains(alort + '|')) {
-    add_names("");
-  } else {
-    add_names(group);
-    add_names(kLowNames);
-  }
-  if (!names.empty()) {
-    std::string in;
-    for (const std::string& name : names) in += (in.empty() ? "" : ", ") + quoted(name);
-    for_each_row(src.db, kSectionColumns + quoted(alort) + " AND Name46 IN (" + in + ")" + kSectionOrder,
-                 [&, read = SectionReader()](Recordset& rs) mutable {
-                   Section section = read(rs);
-                   if (street_key(section.name) == key) by_key.push_back(std::move(section));
-                 });
-  }
-  if (streets && by_key.empty()) *streets = has_streets(src, alort);
+  SectionReader read;
+  for_each_row(src.db, kSectionColumns + quoted(alort) + kSectionOrder, [&](Recordset& rs) {
+    if (streets) *streets = true;
+    Section section = read(rs);
+    if (street_key(section.name) == key) by_key.push_back(std::move(section));
+  });
   return by_key;
+}
+
+// Whether a street of the place has a name with `key`.
+bool has_key(const Source& src, const std::string& alort, const std::string& key) {
+  return remembered(src, &AddressCheckCache::has_key, alort + '|' + key,
+                    [&] { return !sections_with_key(src, alort, key, nullptr).empty(); });
+}
+
+// With several places to search by key: where the database has the street
+// key, which of them have a street with that key is asked by one statement
+// for all places not known yet, and kept per place as has_key() keeps it.
+void read_keys(const Source& src, const std::vector<const Place*>& places, const std::string& key) {
+  if (!src.cache || !has_street_key(src)) return;
+  std::vector<Place> list;
+  for (const Place* p : places) list.push_back(*p);
+  const std::vector<std::string> missing = unknown_places(
+      list, [&](const std::string& alort) { return src.cache->has_key.contains(alort + '|' + key); });
+  if (missing.empty()) return;
+  std::vector<bool> found(missing.size());
+  if (!for_each_place_row(src, missing, "SELECT DISTINCT Alort FROM Str_DA INDEXED BY IX_STR_DA_STREET_KEY",
+                          " AND noxplz_street_key(Name46) = " + quoted(key),
+                          [&](size_t i, Recordset&) { found[i] = true; }))
+    return;
+  for (size_t i = 0; i < missing.size(); ++i) {
+    ++src.cache->entries;
+    src.cache->has_key.emplace(missing[i] + '|' + key, found[i]);
+  }
 }
 
 // The street's sections in the place: the rows of exactly that name (as the
@@ -714,9 +683,10 @@ AddressCheck check_address(Connection& connection, std::shared_ptr<AddressCheckC
     std::vector<const Place*> found, by_key;
     for (const Place& p : places) (exact_sections(src, p.alort, q.strasse).empty() ? by_key : found).push_back(&p);
     const std::string key = street_key(q.strasse);
+    if (found.size() < 2) read_keys(src, by_key, key);
     for (const Place* p : by_key) {
       if (found.size() > 1) break;
-      if (!sections_with_key(src, p->alort, key, nullptr).empty()) found.push_back(p);
+      if (has_key(src, p->alort, key)) found.push_back(p);
     }
     if (found.size() == 1) places = {*found.front()};
   }

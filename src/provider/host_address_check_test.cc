@@ -151,10 +151,12 @@ TEST_F(HostAddressCheckTest, PlacesOfOneNameReadTogetherAnswerAsReadOneByOne) {
   EXPECT_EQ(r.plz, "60329");
 }
 
-// A street written another way is found by its key whatever its stored name
-// begins with: a full stop, a capital, an umlaut; in a single place and when
-// the street picks one of two places of the same name.
-TEST_F(HostAddressCheckTest, AStreetWrittenAnotherWayIsFoundWhateverItsNameBeginsWith) {
+// A street written another way is found by its key (full stops, capitals,
+// umlauts, "straße" for "str."), in a single place and when the street picks
+// one of two places of the same name; where both have it, neither is picked.
+// A database without the key's index (made by an older version) answers the
+// same.
+TEST_F(HostAddressCheckTest, AStreetWrittenAnotherWayIsFoundByItsKey) {
   for (const auto& [alort, zusatz] : testing::FixtureRows<2>{{"15000000", "West"}, {"16000000", "Ost"}}) {
     db_.insert("ORT_DA", {{"ALORT", alort}, {"ONAME", testing::padded("Musterstadt", 40)},
                           {"OZUSATZ", testing::padded(zusatz, 30)}, {"STATUS", "0"}});
@@ -164,30 +166,33 @@ TEST_F(HostAddressCheckTest, AStreetWrittenAnotherWayIsFoundWhateverItsNameBegin
   for (const auto& [alort, name] : testing::FixtureRows<2>{{"15000000", ".Hauptstraße"},
                                                            {"15000000", "ÄUSSERE STR."},
                                                            {"15000000", "SCHLOSSSTRASSE"},
+                                                           {"15000000", "Lindenstr."},
                                                            {"15000000", "Hauptweg"},
-                                                           {"15000000", "Schlossweg"},
-                                                           {"15000000", "Auenweg"},
+                                                           {"16000000", "LINDENSTRASSE"},
                                                            {"16000000", "Zeil"}})
-    db_.insert("STR_DA", {{"ALORT", alort}, {"NAME46", testing::padded(name, 46)}, {"PLZ", "39100"},
-                          {"STATUS", "0"}});
-  std::shared_ptr<AddressCheckCache> cache;
-  for (const auto& [plz, strasse, stored] : testing::FixtureRows<3>{{"39100", "Hauptstr. 3", ".Hauptstraße"},
-                                                                    {"39100", "Äußere Str 3", ""},
-                                                                    {"39100", "Äussere Straße 3", "ÄUSSERE STR."},
-                                                                    {"39100", "Schlossstraße 3", "SCHLOSSSTRASSE"},
-                                                                    {"", "Hauptstraße 3", ".Hauptstraße"},
-                                                                    {"", "äussere str. 3", "ÄUSSERE STR."},
-                                                                    {"", "Schlossstr. 3", "SCHLOSSSTRASSE"}}) {
-    SCOPED_TRACE(std::string(plz) + " " + strasse);
-    const AddressCheck r = check_address(db(), cache, {plz, "Musterstadt", strasse, ""});
-    if (std::string(stored).empty()) {  // ß is not "ss": another key
-      EXPECT_EQ(outcome_name(r.outcome), "unbekannt");
-      continue;
+    db_.insert("STR_DA", {{"ALORT", alort}, {"NAME46", testing::padded(name, 46)},
+                          {"PLZ", alort == "15000000" ? "39100" : "39200"}, {"STATUS", "0"}});
+  const auto check_all = [&] {
+    std::shared_ptr<AddressCheckCache> cache;
+    for (const auto& [plz, strasse, answer] :
+         testing::FixtureRows<3>{{"39100", "Hauptstr. 3", "verifiziert|.Hauptstraße"},
+                                 {"39100", "Äußere Str 3", "unbekannt|Äußere Str"},  // ß is not "ss": another key
+                                 {"39100", "Äussere Straße 3", "verifiziert|ÄUSSERE STR."},
+                                 {"39100", "Schlossstraße 3", "verifiziert|SCHLOSSSTRASSE"},
+                                 {"", "Hauptstraße 3", "verifiziert|.Hauptstraße"},
+                                 {"", "äussere str. 3", "verifiziert|ÄUSSERE STR."},
+                                 {"", "Schlossstr. 3", "verifiziert|SCHLOSSSTRASSE"},
+                                 {"", "Lindenstraße 3", "mehrdeutig|Lindenstraße"},
+                                 {"39200", "Lindenstraße 3", "verifiziert|LINDENSTRASSE"}}) {
+      SCOPED_TRACE(std::string(plz) + " " + strasse);
+      const AddressCheck r = check_address(db(), cache, {plz, "Musterstadt", strasse, ""});
+      EXPECT_EQ(std::string(outcome_name(r.outcome)) + "|" + r.strasse, answer) << r.grund.hinweis;
     }
-    EXPECT_EQ(outcome_name(r.outcome), "verifiziert") << r.grund.hinweis;
-    EXPECT_EQ(r.plz, "39100");
-    EXPECT_EQ(r.strasse, stored);
-  }
+  };
+  check_all();
+  if (db_.is_postgresql()) return;  // reads every section of a place anyway
+  db_.connection()->Execute("DROP INDEX IX_STR_DA_STREET_KEY");
+  check_all();
 }
 
 // The host's connection is used, not the session's; the session's

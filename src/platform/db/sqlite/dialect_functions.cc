@@ -96,6 +96,18 @@ void len(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
   sqlite3_result_int64(ctx, static_cast<sqlite3_int64>(text::length(s.substr(0, end))));
 }
 
+// noxplz_street_key(name): the key a street name shares with its other
+// spellings (text::street_key). The schema indexes it per place, so the
+// address checks find "Hauptstr." for "Hauptstraße" without reading every
+// street name of the place.
+void street_key(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
+  if (any_null(argc, argv)) {
+    sqlite3_result_null(ctx);
+    return;
+  }
+  result_text(ctx, text::street_key(text_of(argv[0])));
+}
+
 }  // namespace
 
 int register_dialect_functions(sqlite3* db) {
@@ -108,6 +120,8 @@ int register_dialect_functions(sqlite3* db) {
   if (rc == SQLITE_OK)
     rc = sqlite3_create_function(db, "noxplz_left", 2, flags, nullptr, take_chars<false>, nullptr, nullptr);
   if (rc == SQLITE_OK) rc = sqlite3_create_function(db, "noxplz_len", 1, flags, nullptr, len, nullptr, nullptr);
+  if (rc == SQLITE_OK)
+    rc = sqlite3_create_function(db, "noxplz_street_key", 1, flags, nullptr, street_key, nullptr, nullptr);
   return rc;
 }
 

@@ -1,7 +1,8 @@
 // The collation and functions that make SQLite answer SQL Server statements:
 // NOXPLZ_CI (see german_collation.h), LIKE with SQL Server patterns, and the
 // T-SQL string functions the rewrite maps to (noxplz_right, noxplz_left,
-// noxplz_len). Registered on every connection the backend opens.
+// noxplz_len), and noxplz_street_key, which the schema indexes for the address
+// checks. Registered on every connection the backend opens.
 #pragma once
 
 struct sqlite3;
