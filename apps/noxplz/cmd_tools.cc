@@ -1,4 +1,5 @@
 // noxplz generate / dialog / import-dialog: sample data files and the Qt windows.
+#include <filesystem>
 #include <CLI/CLI.hpp>
 #include <cstdlib>
 #include <functional>
@@ -136,16 +137,23 @@ constexpr const char* kTables[] = {"GROSS_DA", "KGS_DA", "ORG_DA", "ORT_DA", "OT
                                    "POFA_DA", "PLZ_DA", "STR_DA", "PRUEF_DA"};
 
 // Creates the postal tables: in a new database file (--db), or in an empty
-// server database (--connection). Tables that are there already are kept.
+// server database (--connection). Tables that are there already are kept; a
+// file made by an older version gets the indexes of this one.
 int run_init(const Globals& globals) {
   if (globals.connection.empty()) {
+    std::error_code ec;
+    const bool existed = std::filesystem::exists(globals.db, ec);
     try {
       create_postal_database(globals.db);
     } catch (const Error& e) {
       throw Failure(kError, "Die Datenbank „" + globals.db + "“ lässt sich nicht anlegen (" + format_error_number(e) +
                                 "). Prüfen Sie Pfad und Schreibrechte bei --db.");
     }
-    std::cout << "Die Posttabellen sind in „" << globals.db << "“ angelegt.\n";
+    if (existed)
+      std::cout << "„" << globals.db << "“ hat jetzt alle Posttabellen und Indizes dieser Version; "
+                                         "vorhandene Daten sind unverändert.\n";
+    else
+      std::cout << "Die Posttabellen sind in „" << globals.db << "“ angelegt.\n";
     return kOk;
   }
   ConnectionPtr connection;
