@@ -128,6 +128,37 @@ inline int collate_ci(void*, int na, const void* a, int nb, const void* b) {
                                     std::string_view(static_cast<const char*>(b), static_cast<size_t>(nb)));
 }
 
+// Stops the bench when a floor's statement fails: a floor that reads nothing
+// would look fast.
+inline void require(int rc, int expected, sqlite3* db, const char* what) {
+  if (rc == expected) return;
+  std::fprintf(stderr, "%s: %s\n", what, sqlite3_errmsg(db));
+  std::exit(1);
+}
+
+// The component's street key (noxplz_street_key, which the schema indexes)
+// for a plain SQLite connection.
+inline void street_key_sql(sqlite3_context* ctx, int, sqlite3_value** argv) {
+  const unsigned char* text = sqlite3_value_text(argv[0]);
+  if (!text) {
+    sqlite3_result_null(ctx);
+    return;
+  }
+  const std::string key = noxplz::text::street_key(
+      std::string_view(reinterpret_cast<const char*>(text), static_cast<size_t>(sqlite3_value_bytes(argv[0]))));
+  sqlite3_result_text(ctx, key.data(), static_cast<int>(key.size()), SQLITE_TRANSIENT);
+}
+
+// What a plain SQLite connection needs to read and write the postal tables
+// as the component made them: its collation and its street key.
+inline int add_component_functions(sqlite3* db) {
+  int rc = sqlite3_create_collation(db, "NOXPLZ_CI", SQLITE_UTF8, nullptr, collate_ci);
+  if (rc == SQLITE_OK)
+    rc = sqlite3_create_function(db, "noxplz_street_key", 1, SQLITE_UTF8 | SQLITE_DETERMINISTIC | SQLITE_INNOCUOUS,
+                                 nullptr, street_key_sql, nullptr, nullptr);
+  return rc;
+}
+
 // A plain connection for the floors. Read-write although they only read: a
 // read-only connection cannot open a database in WAL mode whose shared-memory
 // file is gone (it would fail on every statement).
@@ -138,17 +169,10 @@ inline sqlite3* open_plain(const std::string& path) {
     std::exit(1);
   }
   sqlite3_busy_timeout(db, 10000);
-  sqlite3_create_collation(db, "NOXPLZ_CI", SQLITE_UTF8, nullptr, collate_ci);
+  require(add_component_functions(db), SQLITE_OK, db, "Kollation und Funktionen");
   return db;
 }
 
-// Stops the bench when a floor's statement fails: a floor that reads nothing
-// would look fast.
-inline void require(int rc, int expected, sqlite3* db, const char* what) {
-  if (rc == expected) return;
-  std::fprintf(stderr, "%s: %s\n", what, sqlite3_errmsg(db));
-  std::exit(1);
-}
 
 inline std::string column_text(sqlite3_stmt* st, int i) {
   const auto* t = sqlite3_column_text(st, i);

@@ -98,7 +98,7 @@ long load_floor(const std::string& file, const std::string& db_path) {
   check(sqlite3_open(db_path.c_str(), &db), db, "open");
   check(sqlite3_exec(db, "PRAGMA journal_mode=OFF; PRAGMA cache_size=-16384", nullptr, nullptr, nullptr), db,
         "pragma");
-  check(sqlite3_create_collation(db, "NOXPLZ_CI", SQLITE_UTF8, nullptr, collate_ci), db, "collation");
+  check(bench::add_component_functions(db), db, "collation");
   check(sqlite3_exec(db, noxplz::sqlite_postal_schema(), nullptr, nullptr, nullptr), db, "schema");
   // The schema's indexes, set aside until the rows are in.
   std::vector<std::string> indexes;
