@@ -56,7 +56,6 @@ namespace {
 
 using bench::BenchToolkit;
 using bench::Clock;
-using bench::collate_ci;
 using bench::fresh_schema;
 using bench::in_schema;
 using bench::seconds_since;
