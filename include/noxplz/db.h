@@ -166,6 +166,19 @@ class DbBackend {
   // raises.
   virtual std::optional<uint64_t> BeginRead() { return DataVersion(); }
   virtual void EndRead() {}
+
+  // Runs one query whose text values are bound to its ? markers in order, as
+  // if each stood there as a text literal. Lets a backend keep the statement
+  // prepared without reading the text again. nullptr when the backend runs
+  // no such queries: Connection::ExecuteBound then writes the values in as
+  // literals.
+  virtual RecordsetPtr ExecuteBound(std::string_view sql, std::span<const std::string_view> values,
+                                    int32_t timeout_seconds) {
+    (void)sql;
+    (void)values;
+    (void)timeout_seconds;
+    return nullptr;
+  }
 };
 
 // A state of the data as one open connection reads it: two equal stamps
@@ -220,6 +233,12 @@ class Connection {
   // Runs SQL text. Raises error 3709 on a connection that is not open.
   RecordsetPtr Execute(std::string_view sql, int32_t* records_affected = nullptr,
                        int32_t options = -1);
+
+  // Runs a query with `values` bound to its ? markers in order (a ? inside a
+  // quoted literal is no marker); the same rows as the text with each value
+  // written in as a quoted literal. Raises error 3709 when not open, and
+  // error 5 when markers and values do not match in number.
+  RecordsetPtr ExecuteBound(std::string_view sql, std::span<const std::string_view> values);
 
   // Opens the backend's replace unit over `tables` (see ReplaceUnit);
   // nullptr when the backend has none. Raises error 3709 when not open.

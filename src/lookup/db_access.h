@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <array>
+#include <span>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -50,6 +51,17 @@ void for_each_row(const std::string& sql, F&& row) {
 template <class F>
 void for_each_row(Connection& connection, const std::string& sql, F&& row) {
   for_each_row(connection.Execute(sql), std::forward<F>(row));
+}
+// A query on `connection` with `values` bound to its ? markers.
+template <class F>
+void for_each_row(Connection& connection, std::string_view sql, std::span<const std::string_view> values, F&& row) {
+  for_each_row(connection.ExecuteBound(sql, values), std::forward<F>(row));
+}
+template <class F>
+void for_each_row(Connection& connection, std::string_view sql, std::initializer_list<std::string_view> values,
+                  F&& row) {
+  for_each_row(connection.ExecuteBound(sql, std::span<const std::string_view>(values.begin(), values.size())),
+               std::forward<F>(row));
 }
 
 // Holds a record set and closes it when it goes out of scope, ignoring any

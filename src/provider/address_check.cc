@@ -17,7 +17,6 @@ namespace noxplz {
 namespace {
 
 using lookup::for_each_row;
-using lookup::quoted;
 
 struct Place {
   std::string alort, name, zusatz;
@@ -155,8 +154,8 @@ void add_place(std::vector<Place>& places, Place p) {
 const std::vector<Place>& places_named(const Source& src, const std::string& ort) {
   return remembered(src, &AddressCheckCache::places_named, ort, [&] {
     std::vector<Place> places;
-    for_each_row(src.db, "SELECT ALORT, OName, OZusatz, ALORT_Neu FROM Ort_DA WHERE OName = " + quoted(ort) +
-                             " ORDER BY OName, OZusatz, ALORT",
+    for_each_row(src.db, "SELECT ALORT, OName, OZusatz, ALORT_Neu FROM Ort_DA WHERE OName = ? ORDER BY OName, OZusatz, ALORT",
+                 {ort},
                  [&](Recordset& rs) {
                    if (cell(rs, "ALORT_Neu").empty())
                      add_place(places, {cell(rs, "ALORT"), cell(rs, "OName"), cell(rs, "OZusatz")});
@@ -170,7 +169,7 @@ const std::vector<Place>& places_named(const Source& src, const std::string& ort
 const std::pair<bool, std::string>& current_place(const Source& src, const std::string& alort) {
   return remembered(src, &AddressCheckCache::current, alort, [&] {
     std::pair<bool, std::string> r{true, ""};
-    for_each_row(src.db, "SELECT ALORT_Neu, OZusatz FROM Ort_DA WHERE ALORT = " + quoted(alort), [&](Recordset& rs) {
+    for_each_row(src.db, "SELECT ALORT_Neu, OZusatz FROM Ort_DA WHERE ALORT = ?", {alort}, [&](Recordset& rs) {
       if (!cell(rs, "ALORT_Neu").empty()) r.first = false;
       r.second = cell(rs, "OZusatz");
     });
@@ -182,7 +181,7 @@ const std::pair<bool, std::string>& current_place(const Source& src, const std::
 const std::vector<Place>& places_with_code(const Source& src, const std::string& plz) {
   return remembered(src, &AddressCheckCache::places_with_code, plz, [&] {
     std::vector<Place> places;
-    for_each_row(src.db, "SELECT ALORT, OName FROM Plz_DA WHERE Plz = " + quoted(plz) + " ORDER BY OName, ALORT",
+    for_each_row(src.db, "SELECT ALORT, OName FROM Plz_DA WHERE Plz = ? ORDER BY OName, ALORT", {plz},
                  [&](Recordset& rs) { add_place(places, {cell(rs, "ALORT"), cell(rs, "OName"), ""}); });
     std::erase_if(places, [&](Place& p) {
       auto [current, zusatz] = current_place(src, p.alort);
@@ -209,24 +208,30 @@ std::vector<std::string> unknown_places(const std::vector<Place>& places, F&& kn
 }
 
 // Runs `select` + " WHERE Alort IN (…)" + `rest` over `keys` and calls
-// row(index of the row's place key, record set). The list is padded
-// (repeating the last key) to a power of two, so a few prepared statements
-// serve every count. False when a row's place key is not exactly one of
-// `keys`.
+// row(index of the row's place key, record set); `rest` may hold one ?
+// marker for `rest_value`. The list is padded (repeating the last key) to a
+// power of two, so a few prepared statements serve every count. False when a
+// row's place key is not exactly one of `keys`.
 template <class F>
 bool for_each_place_row(const Source& src, const std::vector<std::string>& keys, const std::string& select,
-                        const std::string& rest, F&& row) {
+                        const std::string& rest, std::optional<std::string_view> rest_value, F&& row) {
   constexpr size_t kMaxKeys = 64;
   bool usable = true;
   for (size_t from = 0; usable && from < keys.size(); from += kMaxKeys) {
     const size_t count = std::min(kMaxKeys, keys.size() - from);
     size_t padded = 2;
     while (padded < count) padded *= 2;
-    std::string in;
-    for (size_t i = 0; i < padded; ++i) in += (i == 0 ? "" : ", ") + quoted(keys[from + std::min(i, count - 1)]);
+    std::string sql = select + " WHERE Alort IN (";
+    std::vector<std::string_view> values;
+    for (size_t i = 0; i < padded; ++i) {
+      sql += i == 0 ? "?" : ", ?";
+      values.push_back(keys[from + std::min(i, count - 1)]);
+    }
+    sql += ")" + rest;
+    if (rest_value) values.push_back(*rest_value);
     const auto first = keys.begin() + static_cast<std::ptrdiff_t>(from);
     const auto last = first + static_cast<std::ptrdiff_t>(count);
-    for_each_row(src.db, select + " WHERE Alort IN (" + in + ")" + rest, [&](Recordset& rs) {
+    for_each_row(src.db, sql, std::span<const std::string_view>(values), [&](Recordset& rs) {
       if (!usable) return;
       const auto hit = std::find(first, last, cell(rs, "Alort"));
       if (hit == last) usable = false;
@@ -250,7 +255,7 @@ void read_codes(const Source& src, const std::vector<Place>& places) {
       unknown_places(places, [&](const std::string& alort) { return src.cache->codes.contains(alort); });
   if (missing.empty()) return;
   std::vector<PlaceCodes> found(missing.size());
-  if (!for_each_place_row(src, missing, "SELECT Alort, Plz, ART_Auslieferung FROM Plz_DA", " ORDER BY Alort, Plz",
+  if (!for_each_place_row(src, missing, "SELECT Alort, Plz, ART_Auslieferung FROM Plz_DA", " ORDER BY Alort, Plz", {},
                           [&](size_t i, Recordset& rs) { add_code(found[i], rs); }))
     return;
   for (size_t i = 0; i < missing.size(); ++i) {
@@ -263,7 +268,7 @@ void read_codes(const Source& src, const std::vector<Place>& places) {
 const PlaceCodes& codes_of(const Source& src, const std::string& alort) {
   return remembered(src, &AddressCheckCache::codes, alort, [&] {
     PlaceCodes codes;
-    for_each_row(src.db, "SELECT Plz, ART_Auslieferung FROM Plz_DA WHERE Alort = " + quoted(alort) + " ORDER BY Plz",
+    for_each_row(src.db, "SELECT Plz, ART_Auslieferung FROM Plz_DA WHERE Alort = ? ORDER BY Plz", {alort},
                  [&](Recordset& rs) { add_code(codes, rs); });
     if (codes.delivery.empty()) codes.delivery = codes.all;
     return codes;
@@ -301,7 +306,7 @@ class SectionReader {
 const std::vector<Section>& exact_sections(const Source& src, const std::string& alort, const std::string& strasse) {
   return remembered(src, &AddressCheckCache::exact_sections, alort + '|' + strasse, [&] {
     std::vector<Section> exact;
-    for_each_row(src.db, kSectionColumns + quoted(alort) + " AND Name46 = " + quoted(strasse) + kSectionOrder,
+    for_each_row(src.db, kSectionColumns + "? AND Name46 = ?" + kSectionOrder, {alort, strasse},
                  [&, read = SectionReader()](Recordset& rs) mutable { exact.push_back(read(rs)); });
     return exact;
   });
@@ -318,8 +323,8 @@ void read_exact_sections(const Source& src, const std::vector<Place>& places, co
   if (missing.empty()) return;
   std::vector<std::vector<Section>> found(missing.size());
   if (!for_each_place_row(src, missing, "SELECT ALORT, name46, Plz, HNRVon, HNRBis, HNR_Typ, OTL_Schl FROM Str_DA",
-                          " AND ALORT = ALORT AND Name46 = " + quoted(strasse) +
-                              " ORDER BY Alort, Name46, Plz, HNRVon, HNRBis, HNR_Typ, OTL_Schl",
+                          " AND ALORT = ALORT AND Name46 = ? ORDER BY Alort, Name46, Plz, HNRVon, HNRBis, HNR_Typ, OTL_Schl",
+                          strasse,
                           [&, read = SectionReader()](size_t i, Recordset& rs) mutable {
                             found[i].push_back(read(rs));
                           }))
@@ -351,7 +356,7 @@ bool has_street_key(const Source& src) {
 bool has_streets(const Source& src, const std::string& alort) {
   return remembered(src, &AddressCheckCache::has_streets, alort, [&] {
     bool any = false;
-    for_each_row(src.db, "SELECT TOP 1 Alort FROM Str_DA WHERE Alort = " + quoted(alort),
+    for_each_row(src.db, "SELECT TOP 1 Alort FROM Str_DA WHERE Alort = ?", {alort},
                  [&](Recordset&) { any = true; });
     return any;
   });
@@ -368,14 +373,14 @@ std::vector<Section> sections_with_key(const Source& src, const std::string& alo
   if (has_street_key(src)) {
     for_each_row(src.db,
                  "SELECT name46, Plz, HNRVon, HNRBis, HNR_Typ, OTL_Schl FROM Str_DA INDEXED BY IX_STR_DA_STREET_KEY "
-                 "WHERE Alort = " + quoted(alort) +
-                     " AND noxplz_street_key(Name46) = " + quoted(key) + kSectionOrder,
+                 "WHERE Alort = ? AND noxplz_street_key(Name46) = ?" + kSectionOrder,
+                 {alort, key},
                  [&, read = SectionReader()](Recordset& rs) mutable { by_key.push_back(read(rs)); });
     if (streets && by_key.empty()) *streets = has_streets(src, alort);
     return by_key;
   }
   SectionReader read;
-  for_each_row(src.db, kSectionColumns + quoted(alort) + kSectionOrder, [&](Recordset& rs) {
+  for_each_row(src.db, kSectionColumns + "?" + kSectionOrder, {alort}, [&](Recordset& rs) {
     if (streets) *streets = true;
     Section section = read(rs);
     if (street_key(section.name) == key) by_key.push_back(std::move(section));
@@ -401,7 +406,7 @@ void read_keys(const Source& src, const std::vector<const Place*>& places, const
   if (missing.empty()) return;
   std::vector<bool> found(missing.size());
   if (!for_each_place_row(src, missing, "SELECT DISTINCT Alort FROM Str_DA INDEXED BY IX_STR_DA_STREET_KEY",
-                          " AND noxplz_street_key(Name46) = " + quoted(key),
+                          " AND noxplz_street_key(Name46) = ?", key,
                           [&](size_t i, Recordset&) { found[i] = true; }))
     return;
   for (size_t i = 0; i < missing.size(); ++i) {
@@ -449,7 +454,7 @@ bool read_districts(const Source& src, const std::string& alort) {
   if (!fresh) return known->second;
   TextMap<std::string> names;
   bool usable = true;
-  for_each_row(src.db, "SELECT Schl, Name FROM OTL_DA WHERE ALORT = " + quoted(alort) + " ORDER BY Schl",
+  for_each_row(src.db, "SELECT Schl, Name FROM OTL_DA WHERE ALORT = ? ORDER BY Schl", {alort},
                [&](Recordset& rs) {
                  std::string schl = rs.Field("Schl").as_text();
                  schl.erase(schl.find_last_not_of(' ') + 1);
@@ -479,7 +484,7 @@ std::string district(const Source& src, const std::string& alort, const std::str
   }
   return remembered(src, &AddressCheckCache::districts, alort + '|' + otl, [&] {
     std::string name;
-    for_each_row(src.db, "SELECT Name FROM OTL_DA WHERE ALORT = " + quoted(alort) + " AND Schl = " + quoted(otl),
+    for_each_row(src.db, "SELECT Name FROM OTL_DA WHERE ALORT = ? AND Schl = ?", {alort, otl},
                  [&](Recordset& rs) {
                    if (name.empty()) name = cell(rs, "Name");
                  });

@@ -242,6 +242,36 @@ RecordsetPtr Connection::Execute(std::string_view sql, int32_t* records_affected
   return result;
 }
 
+RecordsetPtr Connection::ExecuteBound(std::string_view sql, std::span<const std::string_view> values) {
+  if (!backend_)
+    throw Error(err::kDbConnectionClosed, "Der Vorgang ist bei geschlossener Verbindung nicht zulässig.");
+  // The ? outside quoted literals.
+  std::vector<size_t> markers;
+  bool quoted = false;
+  for (size_t i = 0; i < sql.size(); ++i) {
+    if (sql[i] == '\'') quoted = !quoted;
+    else if (sql[i] == '?' && !quoted) markers.push_back(i);
+  }
+  if (markers.size() != values.size())
+    throw Error(5, "Ungültiger Prozeduraufruf oder ungültiges Argument: die Anweisung hat " +
+                       std::to_string(markers.size()) + " Platzhalter, aber " + std::to_string(values.size()) +
+                       " Werte.");
+  if (RecordsetPtr result = backend_->ExecuteBound(sql, values, command_timeout_)) return result;
+  // The values written in as literals.
+  std::string text;
+  text.reserve(sql.size() + 16 * values.size());
+  size_t from = 0;
+  for (size_t k = 0; k < markers.size(); ++k) {
+    text.append(sql, from, markers[k] - from);
+    text += '\'';
+    text += sql_quote(values[k]);
+    text += '\'';
+    from = markers[k] + 1;
+  }
+  text.append(sql, from);
+  return Execute(text);
+}
+
 ConnectionPtr open_connection(std::string_view connection_string) {
   auto connection = std::make_shared<Connection>();
   connection->Open(connection_string);

@@ -5,9 +5,11 @@
 
 #include <map>
 #include <string>
+#include <vector>
 
 #include "noxplz/error.h"
 #include "testing/error_matchers.h"
+#include "testing/temp_database.h"
 
 namespace noxplz {
 namespace {
@@ -66,6 +68,55 @@ TEST(Connection, OpensTheRegisteredProviderByName) {
   c.Close();
   EXPECT_EQ(c.State(), Connection::kStateClosed);
   EXPECT_THAT([&] { c.Execute("SELECT 1"); }, RaisesError(err::kDbConnectionClosed, "geschlossen"));
+}
+
+// Bound values on a backend that runs no bound queries are written in as
+// quoted literals; a ? inside a literal is no marker; markers and values
+// must match in number.
+TEST(Connection, BoundValuesBecomeLiteralsWhereTheBackendCannotBindThem) {
+  register_db_provider("Aufzeichner", [](const Properties&) { return std::make_unique<RecordingBackend>(); });
+  Connection c;
+  c.Open("Provider=Aufzeichner");
+  const std::string_view values[] = {"O'Brien", "", "a?b"};
+  c.ExecuteBound("SELECT a FROM t WHERE x = ? AND y = 'wer?' AND z IN (?, ?)", values);
+  EXPECT_EQ(recorded.sql, "SELECT a FROM t WHERE x = 'O''Brien' AND y = 'wer?' AND z IN ('', 'a?b')");
+  EXPECT_THAT([&] { c.ExecuteBound("SELECT a FROM t WHERE x = ?", {}); }, RaisesError(5, "1 Platzhalter, aber 0 Werte"));
+  c.Close();
+  EXPECT_THAT([&] { c.ExecuteBound("SELECT 1", {}); }, RaisesError(err::kDbConnectionClosed, "geschlossen"));
+}
+
+// A bound query gives the rows of its text with the values as literals,
+// also when run again with other values and while its twin is still read.
+TEST(BoundQueryTest, GivesTheRowsOfTheTextWithTheValuesAsLiterals) {
+  testing::TempDatabase db;
+  for (const char* name : {"Köln", "KÖLN ", "O'Hara", "Kiel", "wer?"})
+    db.insert("ORT_DA", {{"ALORT", std::string("1") + name}, {"ONAME", name}});
+  const auto rows = [](RecordsetPtr rs) {
+    std::vector<std::string> out;
+    for (; !rs->Eof(); rs->MoveNext()) out.push_back(rs->Field("ALORT").as_text());
+    return out;
+  };
+  const std::string sql = "SELECT ALORT FROM Ort_DA WHERE OName = ? OR ALORT IN (?, '1wer?') ORDER BY ALORT";
+  for (const auto& [a, b] : std::vector<std::pair<std::string, std::string>>{
+           {"köln", "1O'Hara"}, {"Kiel", ""}, {"niemand", "1KIEL"}, {"O'Hara", "O'Hara"}}) {
+    const std::string_view values[] = {a, b};
+    EXPECT_EQ(rows(db.connection()->ExecuteBound(sql, values)),
+              rows(db.connection()->Execute("SELECT ALORT FROM Ort_DA WHERE OName = '" + sql_quote(a) +
+                                            "' OR ALORT IN ('" + sql_quote(b) + "', '1wer?') ORDER BY ALORT")))
+        << a << " / " << b;
+  }
+  // The same query again while the first is still being read.
+  const std::string_view outer_values[] = {"Kiel", "1Köln"};
+  RecordsetPtr outer = db.connection()->ExecuteBound(sql, outer_values);
+  std::vector<std::string> seen;
+  for (; !outer->Eof(); outer->MoveNext()) {
+    const std::string_view inner_values[] = {"O'Hara", "x"};
+    EXPECT_EQ(rows(db.connection()->ExecuteBound(sql, inner_values)), std::vector<std::string>({"1O'Hara", "1wer?"}));
+    seen.push_back(outer->Field("ALORT").as_text());
+  }
+  EXPECT_EQ(seen, rows(db.connection()->Execute(
+                      "SELECT ALORT FROM Ort_DA WHERE OName = 'Kiel' OR ALORT IN ('1Köln', '1wer?') ORDER BY ALORT")));
+  EXPECT_EQ(seen.size(), 4u);  // 1KÖLN too: the database compares without regard to case
 }
 
 TEST(Connection, UnknownOrMissingProvider) {

@@ -20,6 +20,7 @@
 #include <mutex>
 #include <optional>
 #include <thread>
+#include <unordered_map>
 #include <unordered_set>
 #include <utility>
 #include <vector>
@@ -660,6 +661,39 @@ class SqliteBackend final : public DbBackend {
            static_cast<uint64_t>(sqlite3_total_changes64(db_->handle));
   }
 
+ public:
+  // A query with bound values: its SQLite form is worked out once per text
+  // (the dialect's rewrite, TOP as LIMIT) and kept, so a query run again
+  // costs no reading of its text. nullptr for anything but a single query
+  // (the caller then writes the values in as literals and runs the text).
+  RecordsetPtr ExecuteBound(std::string_view sql, std::span<const std::string_view> values,
+                            int32_t timeout_seconds) override {
+    std::lock_guard lock(mutex_);
+    if (deferred_error_) {
+      Error e = std::move(*deferred_error_);
+      deferred_error_.reset();
+      throw e;
+    }
+    write_held_rows(*db_);
+    dml_run_ = 0;
+    CommitBatch();
+    auto known = bound_texts_.find(std::string(sql));
+    if (known == bound_texts_.end()) {
+      rewrite_sql(sql, rewritten_);
+      if (rewritten_.kind != StatementKind::kQuery || rewritten_.parameterized) return nullptr;
+      std::string text = rewritten_.text;
+      if (contains_ci(text, "top")) rewrite_top(text);  // a LIKE on a marker gets no index range
+      if (bound_texts_.size() >= kQueryCacheSize * 4) bound_texts_.clear();
+      known = bound_texts_.emplace(std::string(sql), std::move(text)).first;
+    }
+    lifted_.text = known->second;
+    lifted_.values.assign(values.begin(), values.end());
+    RecordsetPtr result;
+    if (!RunLifted(sql, timeout_seconds, result)) return nullptr;
+    return result;
+  }
+
+ private:
   // Runs every statement of `text`; the last one gives the result.
   RecordsetPtr RunText(std::string_view original, const std::string& text, StatementKind kind,
                        int32_t& records_affected, int32_t timeout) {
@@ -739,6 +773,12 @@ class SqliteBackend final : public DbBackend {
   // way (the caller then runs its text, which also reports any error).
   bool RunCachedQuery(std::string_view original, int32_t timeout, RecordsetPtr& result) {
     if (!lift_query_literals(rewritten_.text, lifted_)) return false;
+    return RunLifted(original, timeout, result);
+  }
+
+  // Runs lifted_ (SQLite text with ? markers, and their values) through the
+  // prepared statements kept for the next run; false as RunCachedQuery.
+  bool RunLifted(std::string_view original, int32_t timeout, RecordsetPtr& result) {
     CachedQuery* entry = nullptr;
     for (size_t i = 0; i < db_->queries.size(); ++i) {
       if (db_->queries[i].text != lifted_.text) continue;
@@ -1169,6 +1209,7 @@ class SqliteBackend final : public DbBackend {
   std::map<std::string, ClusterColumns> clusterings_;  // by table, lower case (see NoteClustering)
   RewrittenSql rewritten_;
   LiftedQuery lifted_;
+  std::unordered_map<std::string, std::string> bound_texts_;  // ExecuteBound: text as given -> SQLite form
   std::vector<std::pair<std::string, sqlite3_stmt*>> cache_;  // most recently used first
   sqlite3_stmt* data_version_ = nullptr;  // the schema cookie, prepared on first use
   int read_depth_ = 0;  // open BeginRead() calls; the cookie's statement holds the read
