@@ -154,7 +154,8 @@ void add_place(std::vector<Place>& places, Place p) {
 const std::vector<Place>& places_named(const Source& src, const std::string& ort) {
   return remembered(src, &AddressCheckCache::places_named, ort, [&] {
     std::vector<Place> places;
-    for_each_row(src.db, "SELECT ALORT, OName, OZusatz, ALORT_Neu FROM Ort_DA WHERE OName = ? ORDER BY OName, OZusatz, ALORT",
+    for_each_row(src.db,
+                 "SELECT ALORT, OName, OZusatz, ALORT_Neu FROM Ort_DA WHERE OName = ? ORDER BY OName, OZusatz, ALORT",
                  {ort},
                  [&](Recordset& rs) {
                    if (cell(rs, "ALORT_Neu").empty())
@@ -285,6 +286,7 @@ using text::street_key;
 const std::string kSectionColumns =
     "SELECT name46, Plz, HNRVon, HNRBis, HNR_Typ, OTL_Schl FROM Str_DA WHERE ALORT = ALORT AND Alort = ";
 const std::string kSectionOrder = " ORDER BY Name46, Plz, HNRVon, HNRBis, HNR_Typ, OTL_Schl";
+const std::string kExactSections = kSectionColumns + "? AND Name46 = ?" + kSectionOrder;
 
 // Reads the sections of one record set, their fields by position (a long
 // street has hundreds of rows).
@@ -306,7 +308,7 @@ class SectionReader {
 const std::vector<Section>& exact_sections(const Source& src, const std::string& alort, const std::string& strasse) {
   return remembered(src, &AddressCheckCache::exact_sections, alort + '|' + strasse, [&] {
     std::vector<Section> exact;
-    for_each_row(src.db, kSectionColumns + "? AND Name46 = ?" + kSectionOrder, {alort, strasse},
+    for_each_row(src.db, kExactSections, {alort, strasse},
                  [&, read = SectionReader()](Recordset& rs) mutable { exact.push_back(read(rs)); });
     return exact;
   });
@@ -656,45 +658,55 @@ AddressCheck check_address(Connection& connection, std::shared_ptr<AddressCheckC
   // what the statements read belong to the same stamp.
   const Connection::ReadScope reading(connection);
   const Source src{connection, usable_cache(reading.Stamp(), cache), {}};
-  std::vector<Place> places;
+  // The places in question: a list kept by the cache (valid until the check
+  // ends), or one made here.
+  std::vector<Place> own;
+  const std::vector<Place>* candidates = &own;
   if (!q.ort.empty()) {
-    places = places_named(src, q.ort);
-    if (places.empty()) {
+    candidates = &places_named(src, q.ort);
+    if (candidates->empty()) {
       if (q.plz.empty()) return fail(CheckOutcome::Unknown, "ort_unbekannt", "Den Ort „" + q.ort + "“ gibt es nicht.");
-      places = places_with_code(src, q.plz);
-      if (places.empty())
+      candidates = &places_with_code(src, q.plz);
+      if (candidates->empty())
         return fail(CheckOutcome::Unknown, "ort_unbekannt",
                     "Weder die Postleitzahl " + q.plz + " noch den Ort „" + q.ort + "“ gibt es.");
       q.ort_unknown = true;
-    } else if (places.size() > 1 && !q.plz.empty()) {
+    } else if (candidates->size() > 1 && !q.plz.empty()) {
       // Several places of that name: the postal code picks among them.
-      std::vector<Place> with_code = places_with_code(src, q.plz), kept;
-      for (const Place& p : places)
+      const std::vector<Place>& with_code = places_with_code(src, q.plz);
+      std::vector<Place> kept;
+      for (const Place& p : *candidates)
         for (const Place& c : with_code)
           if (c.alort == p.alort) kept.push_back(p);
-      if (!kept.empty()) places = kept;
+      if (!kept.empty()) {
+        own = std::move(kept);
+        candidates = &own;
+      }
     }
   } else {
-    places = places_with_code(src, q.plz);
-    if (places.empty()) return fail(CheckOutcome::Unknown, "plz_unbekannt", "Die Postleitzahl " + q.plz + " gibt es nicht.");
+    candidates = &places_with_code(src, q.plz);
+    if (candidates->empty())
+      return fail(CheckOutcome::Unknown, "plz_unbekannt", "Die Postleitzahl " + q.plz + " gibt es nicht.");
   }
 
-  if (places.size() > 1 && !q.strasse.empty()) {
+  if (candidates->size() > 1 && !q.strasse.empty()) {
     // Several places remain: the street picks among them when it exists in
     // only one. The places that have the name exactly are counted first; a
-    // place without it is searched by the name's key (its street names read)
-    // only while fewer than two places are found.
-    read_exact_sections(src, places, q.strasse);
+    // place without it is searched by the name's key only while fewer than
+    // two places are found.
+    read_exact_sections(src, *candidates, q.strasse);
     std::vector<const Place*> found, by_key;
-    for (const Place& p : places) (exact_sections(src, p.alort, q.strasse).empty() ? by_key : found).push_back(&p);
+    for (const Place& p : *candidates)
+      (exact_sections(src, p.alort, q.strasse).empty() ? by_key : found).push_back(&p);
     const std::string key = street_key(q.strasse);
     if (found.size() < 2) read_keys(src, by_key, key);
     for (const Place* p : by_key) {
       if (found.size() > 1) break;
       if (has_key(src, p->alort, key)) found.push_back(p);
     }
-    if (found.size() == 1) places = {*found.front()};
+    if (found.size() == 1) return check_in_place(src, q, *found.front());
   }
+  const std::vector<Place>& places = *candidates;
   if (places.size() == 1) return check_in_place(src, q, places.front());
 
   read_codes(src, places);

@@ -677,7 +677,7 @@ class SqliteBackend final : public DbBackend {
     write_held_rows(*db_);
     dml_run_ = 0;
     CommitBatch();
-    auto known = bound_texts_.find(std::string(sql));
+    auto known = bound_texts_.find(sql);
     if (known == bound_texts_.end()) {
       rewrite_sql(sql, rewritten_);
       if (rewritten_.kind != StatementKind::kQuery || rewritten_.parameterized) return nullptr;
@@ -1209,7 +1209,12 @@ class SqliteBackend final : public DbBackend {
   std::map<std::string, ClusterColumns> clusterings_;  // by table, lower case (see NoteClustering)
   RewrittenSql rewritten_;
   LiftedQuery lifted_;
-  std::unordered_map<std::string, std::string> bound_texts_;  // ExecuteBound: text as given -> SQLite form
+  // ExecuteBound: text as given -> SQLite form (looked up without a copy of the text).
+  struct TextHash {
+    using is_transparent = void;
+    size_t operator()(std::string_view s) const { return std::hash<std::string_view>{}(s); }
+  };
+  std::unordered_map<std::string, std::string, TextHash, std::equal_to<>> bound_texts_;
   std::vector<std::pair<std::string, sqlite3_stmt*>> cache_;  // most recently used first
   sqlite3_stmt* data_version_ = nullptr;  // the schema cookie, prepared on first use
   int read_depth_ = 0;  // open BeginRead() calls; the cookie's statement holds the read
