@@ -44,6 +44,10 @@ class Recordset {
   // The field at `index` of the current row: what Field returns for the
   // name FieldIndex found there.
   virtual Variant FieldAt(int32_t index) const;
+  // That field as text (a number as its digits, null as empty) without the
+  // blanks at either end, into `out`: a reader of many padded rows need not
+  // copy the blanks first. The base class goes through FieldAt.
+  virtual void TrimmedTextAt(int32_t index, std::string& out) const;
 };
 
 using RecordsetPtr = std::shared_ptr<Recordset>;

@@ -101,6 +101,11 @@ class Fields {
     if (at_[i] < 0) at_[i] = rs_.FieldIndex(names_[i]);
     return rs_.FieldAt(at_[i]);
   }
+  // That field as trimmed text (Recordset::TrimmedTextAt).
+  void text(size_t i, std::string& out) const {
+    if (at_[i] < 0) at_[i] = rs_.FieldIndex(names_[i]);
+    rs_.TrimmedTextAt(at_[i], out);
+  }
 
  private:
   const Recordset& rs_;

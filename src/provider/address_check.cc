@@ -296,8 +296,14 @@ class SectionReader {
     if (!fields_)
       fields_.emplace(rs, std::array<std::string_view, 6>{"name46", "Plz", "HNRVon", "HNRBis", "HNR_Typ", "OTL_Schl"});
     const lookup::Fields<6>& f = *fields_;
-    return Section{trimmed_text(f[0]), trimmed_text(f[1]), trimmed_text(f[2]),
-                   trimmed_text(f[3]), trimmed_text(f[4]), trimmed_text(f[5])};
+    Section s;
+    f.text(0, s.name);
+    f.text(1, s.plz);
+    f.text(2, s.von);
+    f.text(3, s.bis);
+    f.text(4, s.typ);
+    f.text(5, s.otl);
+    return s;
   }
 
  private:

@@ -95,6 +95,13 @@ int32_t HeldRowsRecordset::FieldIndex(std::string_view name) const {
   throw unknown_field_error(name);
 }
 
+void Recordset::TrimmedTextAt(int32_t index, std::string& out) const {
+  Variant v = FieldAt(index);
+  if (!v.text_if()) v = Variant(std::move(v).as_text());
+  v.trim_blanks();
+  out = std::move(v).as_text();
+}
+
 Variant Recordset::FieldAt(int32_t index) const {
   const std::vector<std::string> names = FieldNames();
   if (index < 0 || static_cast<size_t>(index) >= names.size())

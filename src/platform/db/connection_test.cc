@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "noxplz/error.h"
+#include "platform/text.h"
 #include "testing/error_matchers.h"
 #include "testing/temp_database.h"
 
@@ -121,6 +122,25 @@ TEST(BoundQueryTest, GivesTheRowsOfTheTextWithTheValuesAsLiterals) {
   EXPECT_EQ(seen, rows(db.connection()->Execute(
                       "SELECT ALORT FROM Ort_DA WHERE OName = 'Kiel' OR ALORT IN ('1Köln', '1wer?') ORDER BY ALORT")));
   EXPECT_EQ(seen.size(), 4u);  // 1KÖLN too: the database compares without regard to case
+}
+
+// A field's trimmed text is the text of FieldAt without the blanks at either
+// end: padded and blank texts, numbers, null.
+TEST(FieldTextTest, IsTheFieldsTextWithoutTheBlanksAtEitherEnd) {
+  testing::TempDatabase db;
+  db.insert("STR_DA", {{"ALORT", "1"}, {"NAME46", "  Am Ring 5  "}, {"PLZ", "     "}, {"HNRVON", "12"}});
+  RecordsetPtr rs = db.connection()->Execute(
+      "SELECT Name46, Plz, HNRVon, HNRBis, 42 AS Zahl, 2.5 AS Bruch, 'ohne' AS Text FROM Str_DA");
+  ASSERT_FALSE(rs->Eof());
+  for (int32_t i = 0; i < 7; ++i) {
+    Variant v = rs->FieldAt(i);
+    const std::string expected = v.is_null() ? std::string() : text::trim(v.as_text());
+    std::string text = "vorher";
+    rs->TrimmedTextAt(i, text);
+    EXPECT_EQ(text, expected) << rs->FieldNames()[static_cast<size_t>(i)];
+  }
+  std::string text;
+  EXPECT_THAT([&] { rs->TrimmedTextAt(7, text); }, RaisesError(err::kDbItemNotFound));
 }
 
 TEST(Connection, UnknownOrMissingProvider) {

@@ -174,6 +174,40 @@ int on_progress(void* data) {
   return 1;  // interrupts the statement
 }
 
+// column_value(st, i) as text without the blanks at either end, the blanks
+// never copied (the postal tables' fields are padded to their width).
+void trimmed_column_text(sqlite3_stmt* st, int i, std::string& out) {
+  sqlite3_mutex* mutex = sqlite3_db_mutex(sqlite3_db_handle(st));
+  sqlite3_mutex_enter(mutex);
+  struct Leave {
+    sqlite3_mutex* m;
+    ~Leave() { sqlite3_mutex_leave(m); }
+  } leave{mutex};
+  sqlite3_value* v = sqlite3_column_value(st, i);
+  switch (sqlite3_value_type(v)) {
+    case SQLITE_NULL:
+      out.clear();
+      return;
+    case SQLITE_INTEGER:
+      out = std::to_string(sqlite3_value_int64(v));
+      return;
+    case SQLITE_FLOAT: {
+      char buf[64];
+      auto res = std::to_chars(buf, buf + sizeof buf, sqlite3_value_double(v));
+      out.assign(buf, res.ptr);
+      return;
+    }
+    default: {
+      const char* p = static_cast<const char*>(sqlite3_value_blob(v));
+      std::string_view text(p ? p : "", static_cast<size_t>(sqlite3_value_bytes(v)));
+      const size_t end = text.find_last_not_of(' ');
+      text = end == std::string_view::npos ? std::string_view() : text.substr(0, end + 1);
+      text.remove_prefix(std::min(text.find_first_not_of(' '), text.size()));
+      out.assign(text);
+    }
+  }
+}
+
 Variant column_value(sqlite3_stmt* st, int i) {
   // Read under the connection's mutex, taken once: the column's value is
   // fetched once and its type and bytes read from it, instead of three
@@ -271,6 +305,12 @@ class SqliteRecordset final : public Recordset {
     CheckCurrentRow();
     if (index < 0 || static_cast<size_t>(index) >= names_->size()) return Recordset::FieldAt(index);  // raises
     return column_value(st_, index);
+  }
+
+  void TrimmedTextAt(int32_t index, std::string& out) const override {
+    CheckCurrentRow();
+    if (index < 0 || static_cast<size_t>(index) >= names_->size()) return Recordset::TrimmedTextAt(index, out);
+    trimmed_column_text(st_, index, out);
   }
 
   std::vector<std::string> FieldNames() const override { return *names_; }
