@@ -331,7 +331,8 @@ void read_exact_sections(const Source& src, const std::vector<Place>& places, co
   if (missing.empty()) return;
   std::vector<std::vector<Section>> found(missing.size());
   if (!for_each_place_row(src, missing, "SELECT ALORT, name46, Plz, HNRVon, HNRBis, HNR_Typ, OTL_Schl FROM Str_DA",
-                          " AND ALORT = ALORT AND Name46 = ? ORDER BY Alort, Name46, Plz, HNRVon, HNRBis, HNR_Typ, OTL_Schl",
+                          " AND ALORT = ALORT AND Name46 = ?"
+                          " ORDER BY Alort, Name46, Plz, HNRVon, HNRBis, HNR_Typ, OTL_Schl",
                           strasse,
                           [&, read = SectionReader()](size_t i, Recordset& rs) mutable {
                             found[i].push_back(read(rs));

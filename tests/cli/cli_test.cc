@@ -252,7 +252,8 @@ TEST_F(CliTest, SearchQuestionsAtATerminalWithAnswersGivenAndWithout) {
 // street keys) adds what this version's schema has and keeps the data; the
 // checks answer the same before and after.
 TEST_F(CliTest, InitBringsAnOlderDatabaseUpToDateAndKeepsItsData) {
-  if (testing::test_backend() == testing::TestBackend::kPostgresql) GTEST_SKIP() << "eine Datei der eingebetteten Datenbank";
+  if (testing::test_backend() == testing::TestBackend::kPostgresql)
+    GTEST_SKIP() << "eine Datei der eingebetteten Datenbank";
   import_ok(file_with(gen([](auto&) {}), "post.dat", 2000));
   noxplz_json({"sql", "DROP INDEX IX_STR_DA_STREET_KEY"});
   const auto index_count = [&] {

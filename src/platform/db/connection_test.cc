@@ -81,7 +81,8 @@ TEST(Connection, BoundValuesBecomeLiteralsWhereTheBackendCannotBindThem) {
   const std::string_view values[] = {"O'Brien", "", "a?b"};
   c.ExecuteBound("SELECT a FROM t WHERE x = ? AND y = 'wer?' AND z IN (?, ?)", values);
   EXPECT_EQ(recorded.sql, "SELECT a FROM t WHERE x = 'O''Brien' AND y = 'wer?' AND z IN ('', 'a?b')");
-  EXPECT_THAT([&] { c.ExecuteBound("SELECT a FROM t WHERE x = ?", {}); }, RaisesError(5, "1 Platzhalter, aber 0 Werte"));
+  EXPECT_THAT([&] { c.ExecuteBound("SELECT a FROM t WHERE x = ?", {}); },
+              RaisesError(5, "1 Platzhalter, aber 0 Werte"));
   c.Close();
   EXPECT_THAT([&] { c.ExecuteBound("SELECT 1", {}); }, RaisesError(err::kDbConnectionClosed, "geschlossen"));
 }
