@@ -174,32 +174,54 @@ int on_progress(void* data) {
   return 1;  // interrupts the statement
 }
 
+// A column of the current row, read under the connection's mutex taken
+// once: the value is fetched once and its type and bytes read from it,
+// instead of three column calls that each take the mutex (a list of all
+// streets reads hundreds of thousands of fields).
+class LockedColumn {
+ public:
+  LockedColumn(sqlite3_stmt* st, int i) : mutex_(sqlite3_db_mutex(sqlite3_db_handle(st))) {
+    sqlite3_mutex_enter(mutex_);
+    value_ = sqlite3_column_value(st, i);
+  }
+  ~LockedColumn() { sqlite3_mutex_leave(mutex_); }
+  LockedColumn(const LockedColumn&) = delete;
+  LockedColumn& operator=(const LockedColumn&) = delete;
+
+  int type() const { return sqlite3_value_type(value_); }
+  sqlite3_int64 integer() const { return sqlite3_value_int64(value_); }
+  // A float as the shortest text that reads back the same.
+  std::string real_text() const {
+    char buf[64];
+    auto res = std::to_chars(buf, buf + sizeof buf, sqlite3_value_double(value_));
+    return std::string(buf, res.ptr);
+  }
+  std::string_view bytes() const {
+    const char* p = static_cast<const char*>(sqlite3_value_blob(value_));
+    return std::string_view(p ? p : "", static_cast<size_t>(sqlite3_value_bytes(value_)));
+  }
+
+ private:
+  sqlite3_mutex* mutex_;
+  sqlite3_value* value_;
+};
+
 // column_value(st, i) as text without the blanks at either end, the blanks
 // never copied (the postal tables' fields are padded to their width).
 void trimmed_column_text(sqlite3_stmt* st, int i, std::string& out) {
-  sqlite3_mutex* mutex = sqlite3_db_mutex(sqlite3_db_handle(st));
-  sqlite3_mutex_enter(mutex);
-  struct Leave {
-    sqlite3_mutex* m;
-    ~Leave() { sqlite3_mutex_leave(m); }
-  } leave{mutex};
-  sqlite3_value* v = sqlite3_column_value(st, i);
-  switch (sqlite3_value_type(v)) {
+  const LockedColumn column(st, i);
+  switch (column.type()) {
     case SQLITE_NULL:
       out.clear();
       return;
     case SQLITE_INTEGER:
-      out = std::to_string(sqlite3_value_int64(v));
+      out = std::to_string(column.integer());
       return;
-    case SQLITE_FLOAT: {
-      char buf[64];
-      auto res = std::to_chars(buf, buf + sizeof buf, sqlite3_value_double(v));
-      out.assign(buf, res.ptr);
+    case SQLITE_FLOAT:
+      out = column.real_text();
       return;
-    }
     default: {
-      const char* p = static_cast<const char*>(sqlite3_value_blob(v));
-      std::string_view text(p ? p : "", static_cast<size_t>(sqlite3_value_bytes(v)));
+      std::string_view text = column.bytes();
       const size_t end = text.find_last_not_of(' ');
       text = end == std::string_view::npos ? std::string_view() : text.substr(0, end + 1);
       text.remove_prefix(std::min(text.find_first_not_of(' '), text.size()));
@@ -209,36 +231,20 @@ void trimmed_column_text(sqlite3_stmt* st, int i, std::string& out) {
 }
 
 Variant column_value(sqlite3_stmt* st, int i) {
-  // Read under the connection's mutex, taken once: the column's value is
-  // fetched once and its type and bytes read from it, instead of three
-  // column calls that each take the mutex (a list of all streets reads
-  // hundreds of thousands of fields).
-  sqlite3_mutex* mutex = sqlite3_db_mutex(sqlite3_db_handle(st));
-  sqlite3_mutex_enter(mutex);
-  struct Leave {
-    sqlite3_mutex* m;
-    ~Leave() { sqlite3_mutex_leave(m); }
-  } leave{mutex};
-  sqlite3_value* v = sqlite3_column_value(st, i);
-  switch (sqlite3_value_type(v)) {
+  const LockedColumn column(st, i);
+  switch (column.type()) {
     case SQLITE_NULL:
       return Variant::Null();
     case SQLITE_INTEGER: {
-      sqlite3_int64 n = sqlite3_value_int64(v);
+      const sqlite3_int64 n = column.integer();
       if (n >= std::numeric_limits<int32_t>::min() && n <= std::numeric_limits<int32_t>::max())
         return Variant(static_cast<int32_t>(n));
       return Variant(std::to_string(n));
     }
-    case SQLITE_FLOAT: {
-      char buf[64];
-      auto res = std::to_chars(buf, buf + sizeof buf, sqlite3_value_double(v));
-      return Variant(std::string(buf, res.ptr));
-    }
-    default: {
-      const char* p = static_cast<const char*>(sqlite3_value_blob(v));
-      int n = sqlite3_value_bytes(v);
-      return Variant(std::string(p ? p : "", static_cast<size_t>(n)));
-    }
+    case SQLITE_FLOAT:
+      return Variant(column.real_text());
+    default:
+      return Variant(std::string(column.bytes()));
   }
 }
 
@@ -631,14 +637,17 @@ class SqliteBackend final : public DbBackend {
     sqlite3_reset(data_version_);
   }
 
+  // The committer thread could not save a group: the caller hears of it now.
+  void RaiseDeferredError() {
+    if (!deferred_error_) return;
+    Error e = std::move(*deferred_error_);
+    deferred_error_.reset();
+    throw e;
+  }
+
   RecordsetPtr Execute(std::string_view sql, int32_t& records_affected, int32_t timeout_seconds) override {
     std::lock_guard lock(mutex_);
-    if (deferred_error_) {
-      // The committer thread could not save a group: the caller hears of it now.
-      Error e = std::move(*deferred_error_);
-      deferred_error_.reset();
-      throw e;
-    }
+    RaiseDeferredError();
     records_affected = -1;
     write_held_rows(*db_);
     rewrite_sql(sql, rewritten_);
@@ -709,12 +718,8 @@ class SqliteBackend final : public DbBackend {
   RecordsetPtr ExecuteBound(std::string_view sql, std::span<const std::string_view> values,
                             int32_t timeout_seconds) override {
     std::lock_guard lock(mutex_);
-    if (deferred_error_) {
-      Error e = std::move(*deferred_error_);
-      deferred_error_.reset();
-      throw e;
-    }
-    write_held_rows(*db_);
+    RaiseDeferredError();
+    write_held_rows(*db_);  // as Execute does before a query
     dml_run_ = 0;
     CommitBatch();
     auto known = bound_texts_.find(sql);
