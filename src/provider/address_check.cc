@@ -283,8 +283,8 @@ using text::street_key;
 // reads (IX_STR_DA_SECTIONS, see the schema), which holds every column read
 // here, in this order. The order is total, so sections of one name and postal
 // code come in the same order on every backend.
-const std::string kSectionColumns =
-    "SELECT name46, Plz, HNRVon, HNRBis, HNR_Typ, OTL_Schl FROM Str_DA WHERE ALORT = ALORT AND Alort = ";
+const std::string kSectionSelect = "SELECT name46, Plz, HNRVon, HNRBis, HNR_Typ, OTL_Schl FROM Str_DA";
+const std::string kSectionColumns = kSectionSelect + " WHERE ALORT = ALORT AND Alort = ";
 const std::string kSectionOrder = " ORDER BY Name46, Plz, HNRVon, HNRBis, HNR_Typ, OTL_Schl";
 const std::string kExactSections = kSectionColumns + "? AND Name46 = ?" + kSectionOrder;
 
@@ -381,8 +381,8 @@ std::vector<Section> sections_with_key(const Source& src, const std::string& alo
   std::vector<Section> by_key;
   if (has_street_key(src)) {
     for_each_row(src.db,
-                 "SELECT name46, Plz, HNRVon, HNRBis, HNR_Typ, OTL_Schl FROM Str_DA INDEXED BY IX_STR_DA_STREET_KEY "
-                 "WHERE Alort = ? AND noxplz_street_key(Name46) = ?" + kSectionOrder,
+                 kSectionSelect + " INDEXED BY IX_STR_DA_STREET_KEY WHERE Alort = ? AND noxplz_street_key(Name46) = ?" +
+                     kSectionOrder,
                  {alort, key},
                  [&, read = SectionReader()](Recordset& rs) mutable { by_key.push_back(read(rs)); });
     if (streets && by_key.empty()) *streets = has_streets(src, alort);
