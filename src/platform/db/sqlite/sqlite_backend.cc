@@ -1334,6 +1334,20 @@ int parse_milliseconds(const std::map<std::string, std::string>& properties, std
   return ms;
 }
 
+// SQLite as Debian builds it has no per-connection lookaside memory: every
+// allocation of a running statement goes to the global allocator, which
+// with memory statistics on takes one process-wide mutex per allocation and
+// per free. Two threads checking addresses each with its own connection
+// then queue for it about 250 times per check. So the statistics are turned
+// off before SQLite first starts, if the host has not started it yet; a
+// host that started SQLite itself (sqlite3_initialize, or any database of
+// its own opened first) keeps its setting, since SQLite then refuses the
+// change.
+void turn_off_memory_statistics() {
+  static std::once_flag once;
+  std::call_once(once, [] { sqlite3_config(SQLITE_CONFIG_MEMSTATUS, 0); });
+}
+
 }  // namespace
 
 std::unique_ptr<DbBackend> open_backend(const std::map<std::string, std::string>& properties) {
@@ -1358,6 +1372,7 @@ std::unique_ptr<DbBackend> open_backend(const std::map<std::string, std::string>
       throw Error(err::kDbOpenFailed, "\"" + path + "\" ist ein Verzeichnis und keine Datenbankdatei.");
   }
 
+  turn_off_memory_statistics();
   auto db = std::make_shared<Database>();
   // Serialized: the backend's committer thread may COMMIT while a record set is being read.
   int rc = sqlite3_open_v2(path.c_str(), &db->handle,

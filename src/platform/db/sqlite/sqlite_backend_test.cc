@@ -2,7 +2,11 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <sqlite3.h>
+
 #include <array>
+#include <cstdlib>
+#include <filesystem>
 #include <chrono>
 #include <fstream>
 #include <optional>
@@ -107,6 +111,27 @@ TEST(SqliteBackend, FailuresExplainThemselvesInGerman) {
     db.exec("INSERT INTO T_SCHLUESSEL (K, V) VALUES ('2', 'drei')");
     EXPECT_EQ(db.count("T_SCHLUESSEL"), 2);
   }
+}
+
+// SQLite's memory statistics cost every allocation a process-wide mutex:
+// the component turns them off when it starts SQLite, and leaves them on
+// when the host started SQLite first. SQLite starts once per process, so
+// each case runs in a process of its own.
+TEST(SqliteBackendDeathTest, MemoryStatisticsOffUnlessTheHostStartedSqlite) {
+  GTEST_FLAG_SET(death_test_style, "threadsafe");
+  const std::filesystem::path dir = noxplz::testing::make_temp_dir();
+  // Exits with 0 when SQLite counts its memory.
+  auto counted = [&](bool host_first) {
+    if (host_first) sqlite3_initialize();
+    auto c = open_connection(sqlite_connection_string((dir / "statistik.db").string()));
+    void* block = sqlite3_malloc(4096);
+    const bool counts = sqlite3_memory_used() > 0;
+    sqlite3_free(block);
+    std::exit(counts ? 0 : 1);
+  };
+  EXPECT_EXIT(counted(false), ::testing::ExitedWithCode(1), "");
+  EXPECT_EXIT(counted(true), ::testing::ExitedWithCode(0), "");
+  std::filesystem::remove_all(dir);
 }
 
 // A connection that only reads leaves a database file that is not ours
