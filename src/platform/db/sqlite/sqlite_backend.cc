@@ -47,6 +47,10 @@ constexpr size_t kStatementCacheSize = 24;
 constexpr size_t kQueryCacheSize = 32;
 constexpr size_t kStatementCharsInMessage = 300;
 constexpr int kProgressInstructions = 1000;
+// How long a read transaction may be kept for the next read scope (see
+// SqliteBackend::BeginRead): the longest it keeps other connections'
+// checkpoints waiting after the last scope.
+constexpr auto kReadHold = std::chrono::milliseconds(20);
 
 std::string statement_excerpt(std::string_view sql) {
   std::string s = text::trim(sql);
@@ -571,6 +575,31 @@ bool contains_ci(std::string_view text, std::string_view word) {
   return false;
 }
 
+// The first copy of the WAL index header: the first 48 bytes of the WAL
+// journal's shared memory (https://www.sqlite.org/walformat.html). Every
+// commit to the journal changes it (its change counter, frame count and
+// checksums; a restarted journal its salts).
+using WalHeader = std::array<unsigned char, 48>;
+
+// The start of the shared memory through which `h` reads its WAL journal;
+// nullptr when it has none. Only while `h` holds a read transaction in WAL
+// mode: then the memory is mapped and stays so until the transaction ends.
+const volatile unsigned char* wal_index(sqlite3* h) {
+  sqlite3_file* file = nullptr;
+  if (sqlite3_file_control(h, "main", SQLITE_FCNTL_FILE_POINTER, &file) != SQLITE_OK || !file || !file->pMethods ||
+      file->pMethods->iVersion < 2 || !file->pMethods->xShmMap)
+    return nullptr;
+  volatile void* region = nullptr;
+  if (file->pMethods->xShmMap(file, 0, 32768, 0, &region) != SQLITE_OK) return nullptr;
+  return static_cast<const volatile unsigned char*>(region);
+}
+
+WalHeader wal_header(const volatile unsigned char* index) {
+  WalHeader header;
+  for (size_t i = 0; i < header.size(); ++i) header[i] = index[i];
+  return header;
+}
+
 class SqliteBackend final : public DbBackend {
  public:
   SqliteBackend(std::shared_ptr<Database> db, int commit_interval_ms, std::string path, int busy_timeout_ms)
@@ -595,6 +624,7 @@ class SqliteBackend final : public DbBackend {
     for (auto& entry : cache_) sqlite3_finalize(entry.second);
     cache_.clear();
     sqlite3_finalize(data_version_);
+    sqlite3_finalize(journal_mode_);
     db_->Close();
   }
 
@@ -608,6 +638,7 @@ class SqliteBackend final : public DbBackend {
   std::optional<uint64_t> DataVersion() override {
     std::lock_guard lock(mutex_);
     if (read_depth_ > 0) return MixedVersion(held_schema_);
+    ReleaseHold();
     const std::optional<uint64_t> schema = ReadSchemaCookie();
     if (!schema) return std::nullopt;
     sqlite3_reset(data_version_);
@@ -618,14 +649,52 @@ class SqliteBackend final : public DbBackend {
   // while any statement of the connection is still active, and ends it at
   // EndRead() with the reset. Statements in between join it instead of
   // taking and releasing the shared locks each time.
+  //
+  // Scopes that follow each other closely (the checks of a list, say) share
+  // one read transaction: taking and releasing SQLite's locks costs three
+  // system calls and about a quarter of a short check. Kept past its scope
+  // is only a read transaction whose state is known to be the journal's
+  // latest: the WAL index header read within it is the same as one read
+  // within the transaction before it, so no commit came in between. The
+  // next scope shares it while that header is still unchanged (no commit of
+  // any connection or process since) and for at most kReadHold; otherwise,
+  // and for anything other than a scope, it is released first. So a scope
+  // reads exactly the state it would have read by a transaction of its own.
   std::optional<uint64_t> BeginRead() override {
     std::lock_guard lock(mutex_);
     if (read_depth_ > 0) {
       ++read_depth_;
       return MixedVersion(held_schema_);
     }
-    const std::optional<uint64_t> schema = ReadSchemaCookie();
+    const Clock::time_point now = Clock::now();
+    if (hold_) {
+      hold_ = false;
+      if (now < hold_until_ && wal_header(wal_index_) == hold_header_) {
+        read_depth_ = 1;
+        return MixedVersion(held_schema_);
+      }
+      sqlite3_reset(data_version_);
+    }
+    std::optional<uint64_t> schema = ReadSchemaCookie();
     if (!schema) return std::nullopt;
+    // A scope soon after the last one: its read may be kept (see above).
+    keep_read_ = false;
+    if (now - last_read_end_ < kReadHold && sqlite3_get_autocommit(db_->handle) && !batch_open_ && !unit_ &&
+        InWalMode()) {
+      const volatile unsigned char* before = wal_index(db_->handle);
+      if (before && OnlyCookieActive()) {
+        const WalHeader first = wal_header(before);
+        sqlite3_reset(data_version_);
+        schema = ReadSchemaCookie();
+        if (!schema) return std::nullopt;
+        wal_index_ = wal_index(db_->handle);
+        if (wal_index_ && wal_header(wal_index_) == first) {
+          hold_header_ = first;
+          hold_until_ = now + kReadHold;
+          keep_read_ = true;
+        }
+      }
+    }
     held_schema_ = *schema;
     read_depth_ = 1;
     return MixedVersion(held_schema_);
@@ -634,6 +703,17 @@ class SqliteBackend final : public DbBackend {
   void EndRead() override {
     std::lock_guard lock(mutex_);
     if (read_depth_ == 0 || --read_depth_ > 0) return;
+    last_read_end_ = Clock::now();
+    if (keep_read_ && last_read_end_ < hold_until_ && sqlite3_get_autocommit(db_->handle) && !batch_open_) {
+      hold_ = true;
+      // The committer thread ends it when its time is up; woken only for a
+      // new transaction (a kept one keeps its end).
+      if (release_planned_ != hold_until_) {
+        StartCommitter();
+        wake_.notify_all();
+      }
+      return;
+    }
     sqlite3_reset(data_version_);
   }
 
@@ -647,6 +727,7 @@ class SqliteBackend final : public DbBackend {
 
   RecordsetPtr Execute(std::string_view sql, int32_t& records_affected, int32_t timeout_seconds) override {
     std::lock_guard lock(mutex_);
+    ReleaseHold();
     RaiseDeferredError();
     records_affected = -1;
     write_held_rows(*db_);
@@ -703,6 +784,38 @@ class SqliteBackend final : public DbBackend {
     return static_cast<uint64_t>(sqlite3_column_int64(data_version_, 0));
   }
 
+  // Whether the connection reads through the WAL journal (asked within a
+  // read transaction, which opens the journal).
+  bool InWalMode() {
+    sqlite3* h = db_->handle;
+    if (!journal_mode_ &&
+        sqlite3_prepare_v3(h, "PRAGMA journal_mode", -1, SQLITE_PREPARE_PERSISTENT, &journal_mode_, nullptr) !=
+            SQLITE_OK)
+      return false;
+    bool wal = false;
+    if (sqlite3_step(journal_mode_) == SQLITE_ROW) {
+      const auto* mode = reinterpret_cast<const char*>(sqlite3_column_text(journal_mode_, 0));
+      wal = mode && text::equals_ci(mode, "wal");
+    }
+    sqlite3_reset(journal_mode_);
+    return wal;
+  }
+
+  // Whether no statement but the cookie's is being stepped: only then does
+  // resetting the cookie's statement end the read transaction.
+  bool OnlyCookieActive() const {
+    for (sqlite3_stmt* st = sqlite3_next_stmt(db_->handle, nullptr); st; st = sqlite3_next_stmt(db_->handle, st))
+      if (st != data_version_ && sqlite3_stmt_busy(st)) return false;
+    return true;
+  }
+
+  // Ends a read transaction kept past its scope. The mutex is held by the caller.
+  void ReleaseHold() {
+    if (!hold_) return;
+    hold_ = false;
+    sqlite3_reset(data_version_);
+  }
+
   uint64_t MixedVersion(uint64_t schema) const {
     unsigned int data = 0;
     sqlite3_file_control(db_->handle, "main", SQLITE_FCNTL_DATA_VERSION, &data);
@@ -718,6 +831,7 @@ class SqliteBackend final : public DbBackend {
   RecordsetPtr ExecuteBound(std::string_view sql, std::span<const std::string_view> values,
                             int32_t timeout_seconds) override {
     std::lock_guard lock(mutex_);
+    if (read_depth_ == 0) ReleaseHold();
     RaiseDeferredError();
     write_held_rows(*db_);  // as Execute does before a query
     dml_run_ = 0;
@@ -944,17 +1058,30 @@ class SqliteBackend final : public DbBackend {
     batch_open_ = true;
     batch_started_ = Clock::now();
     batch_log_.clear();
-    if (!committer_.joinable()) committer_ = std::thread([this] { CommitWhenDue(); });
+    StartCommitter();
     wake_.notify_all();
+  }
+
+  void StartCommitter() {
+    if (!committer_.joinable()) committer_ = std::thread([this] { CommitWhenDue(); });
   }
 
   // Commits an open group once its interval has passed, also when no further
   // statement comes (the writer waits for a user's answer, say): other
   // connections are never kept from writing, nor from seeing the changes,
-  // for longer than the interval.
+  // for longer than the interval. Likewise ends a read transaction kept past
+  // its scope once its time is up.
   void CommitWhenDue() {
     std::unique_lock lock(mutex_);
     while (!stop_) {
+      if (hold_) {
+        if (Clock::now() < hold_until_) {
+          release_planned_ = hold_until_;
+          wake_.wait_until(lock, hold_until_);
+          continue;
+        }
+        ReleaseHold();
+      }
       if (!batch_open_) {
         wake_.wait(lock);
         continue;
@@ -1045,6 +1172,7 @@ class SqliteBackend final : public DbBackend {
 
   std::unique_ptr<ReplaceUnit> BeginReplace(std::span<const std::string_view> tables) override {
     std::lock_guard lock(mutex_);
+    ReleaseHold();
     if (unit_) throw import_running_error();
     // Statements grouped so far are saved first: they are no part of the unit.
     dml_run_ = 0;
@@ -1264,6 +1392,14 @@ class SqliteBackend final : public DbBackend {
   sqlite3_stmt* data_version_ = nullptr;  // the schema cookie, prepared on first use
   int read_depth_ = 0;  // open BeginRead() calls; the cookie's statement holds the read
   uint64_t held_schema_ = 0;
+  sqlite3_stmt* journal_mode_ = nullptr;
+  // A read transaction kept past its scope (see BeginRead).
+  bool keep_read_ = false;  // the open scope's transaction may be kept
+  bool hold_ = false;       // kept: no scope open, the cookie's statement still holds it
+  Clock::time_point hold_until_, last_read_end_;
+  Clock::time_point release_planned_;  // the end the committer thread waits for
+  WalHeader hold_header_{};
+  const volatile unsigned char* wal_index_ = nullptr;  // mapped while the transaction is kept
   bool wal_checked_ = false;  // the switch to the WAL journal was tried
   int dml_run_ = 0;  // data changes since the last other statement (up to kBulkRunLength)
   bool batch_open_ = false;

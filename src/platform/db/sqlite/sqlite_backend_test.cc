@@ -335,6 +335,55 @@ TEST(SqliteBackend, TheStampSeesEveryChangeAndAReadScopeHoldsOneState) {
   EXPECT_EQ(count_plz(*reader), 7);
 }
 
+// Read scopes that follow each other closely share one read transaction,
+// yet each sees exactly what a transaction of its own would: a commit of
+// another connection, also one that SQLite made for a program of its own,
+// shows in the very next scope. The shared transaction holds up no one for
+// long: a checkpoint that waits for every reader goes through once it has
+// ended by itself, and the reader's own change right after does too.
+TEST(SqliteBackend, CloseScopesShareAReadYetEachSeesTheLatestCommit) {
+  using namespace std::chrono_literals;
+  TempDatabase db;
+  auto reader = open_connection(db.connection_string());
+  auto writer = open_connection(db.connection_string());
+  writer->Execute("CREATE TABLE ZAEHLER (N INTEGER)");
+  writer->Execute("INSERT INTO ZAEHLER (N) VALUES (0)");  // the file is in WAL mode from here
+  sqlite3* other = nullptr;
+  ASSERT_EQ(sqlite3_open(db.path().c_str(), &other), SQLITE_OK);
+  auto count = [&] {
+    const Connection::ReadScope scope(*reader);
+    return reader->Execute("SELECT COUNT(*) AS N FROM ZAEHLER")->Field("N").as_long();
+  };
+  long expected = 1;
+  for (int round = 0; round < 6; ++round) {
+    for (int i = 0; i < 4; ++i) ASSERT_EQ(count(), expected) << "Runde " << round;
+    const std::string insert = "INSERT INTO ZAEHLER (N) VALUES (" + std::to_string(round) + ")";
+    if (round % 2 == 0) writer->Execute(insert);
+    else ASSERT_EQ(sqlite3_exec(other, insert.c_str(), nullptr, nullptr, nullptr), SQLITE_OK);
+    ++expected;
+    ASSERT_EQ(count(), expected) << "Runde " << round;
+  }
+
+  // Right after a run of scopes the read is still held: a checkpoint that
+  // must wait for every reader is refused at once (when the machine got
+  // here in time to tell), and goes through once the read has ended.
+  for (int i = 0; i < 4; ++i) count();
+  const auto ended = std::chrono::steady_clock::now();
+  const int at_once = sqlite3_wal_checkpoint_v2(other, nullptr, SQLITE_CHECKPOINT_TRUNCATE, nullptr, nullptr);
+  if (std::chrono::steady_clock::now() - ended < 5ms) EXPECT_EQ(at_once, SQLITE_BUSY);
+  sqlite3_busy_timeout(other, 2000);
+  const auto waiting = std::chrono::steady_clock::now();
+  EXPECT_EQ(sqlite3_wal_checkpoint_v2(other, nullptr, SQLITE_CHECKPOINT_TRUNCATE, nullptr, nullptr), SQLITE_OK);
+  EXPECT_LT(std::chrono::steady_clock::now() - waiting, 1s);
+  EXPECT_EQ(std::filesystem::file_size(db.path() + "-wal"), 0u);
+
+  for (int i = 0; i < 4; ++i) count();
+  writer->Execute("INSERT INTO ZAEHLER (N) VALUES (7)");
+  reader->Execute("INSERT INTO ZAEHLER (N) VALUES (8)");
+  EXPECT_EQ(count(), expected + 2);
+  sqlite3_close(other);
+}
+
 // A query's prepared statement serves the next run with other values, also
 // while a record set of the same query is still being read (the inner run
 // gets a statement of its own); TOP n is answered as in T-SQL.
