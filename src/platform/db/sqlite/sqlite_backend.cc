@@ -704,7 +704,9 @@ class SqliteBackend final : public DbBackend {
     std::lock_guard lock(mutex_);
     if (read_depth_ == 0 || --read_depth_ > 0) return;
     last_read_end_ = Clock::now();
-    if (keep_read_ && last_read_end_ < hold_until_ && sqlite3_get_autocommit(db_->handle) && !batch_open_) {
+    // Only a read outside any transaction of the host's is kept.
+    if (keep_read_ && last_read_end_ < hold_until_ && !batch_open_ && sqlite3_get_autocommit(db_->handle) &&
+        sqlite3_txn_state(db_->handle, nullptr) == SQLITE_TXN_READ) {
       hold_ = true;
       // The committer thread ends it when its time is up; woken only for a
       // new transaction (a kept one keeps its end).

@@ -381,6 +381,17 @@ TEST(SqliteBackend, CloseScopesShareAReadYetEachSeesTheLatestCommit) {
   writer->Execute("INSERT INTO ZAEHLER (N) VALUES (7)");
   reader->Execute("INSERT INTO ZAEHLER (N) VALUES (8)");
   EXPECT_EQ(count(), expected + 2);
+  // A change made within a scope reaches others once the scope has ended.
+  for (int i = 0; i < 4; ++i) count();
+  {
+    const Connection::ReadScope scope(*reader);
+    reader->Execute("INSERT INTO ZAEHLER (N) VALUES (9)");
+  }
+  sqlite3_stmt* st = nullptr;
+  ASSERT_EQ(sqlite3_prepare_v2(other, "SELECT COUNT(*) FROM ZAEHLER", -1, &st, nullptr), SQLITE_OK);
+  ASSERT_EQ(sqlite3_step(st), SQLITE_ROW);
+  EXPECT_EQ(sqlite3_column_int64(st, 0), expected + 3);
+  sqlite3_finalize(st);
   sqlite3_close(other);
 }
 
