@@ -13,31 +13,6 @@
 namespace noxplz::sqlite {
 namespace {
 
-TEST(SqliteQueryRewrite, TopBecomesLimitAtTheEndOfItsSelect) {
-  const struct {
-    const char* sql;
-    const char* expected;  // nullptr: unchanged
-  } cases[] = {
-      {"SELECT TOP 1 Plz FROM PLZ_DA WHERE Alort = 'x'", "SELECT  Plz FROM PLZ_DA WHERE Alort = 'x' LIMIT 1"},
-      {"select top 5 a from t order by a -- the first five\n", "select  a from t order by a LIMIT 5 -- the first five\n"},
-      {"SELECT a, (SELECT TOP 1 b FROM u WHERE u.k = t.k) AS b FROM t ORDER BY a",
-       "SELECT a, (SELECT  b FROM u WHERE u.k = t.k LIMIT 1) AS b FROM t ORDER BY a"},
-      {"SELECT TOP 2 a FROM (SELECT TOP 3 a FROM t) x; SELECT 1",
-       "SELECT  a FROM (SELECT  a FROM t LIMIT 3) x LIMIT 2; SELECT 1"},
-      {"SELECT TOP 10 PERCENT a FROM t", nullptr},
-      {"SELECT TOP 1 WITH TIES a FROM t ORDER BY a", nullptr},
-      {"SELECT TOP (1) a FROM t", nullptr},
-      {"SELECT TOP 1 a FROM t UNION SELECT b FROM u", nullptr},  // LIMIT would cut the whole compound
-      {"SELECT 'TOP 1' FROM t", nullptr},
-      {"SELECT [TOP] FROM t", nullptr},
-  };
-  for (const auto& c : cases) {
-    std::string sql = c.sql;
-    EXPECT_EQ(rewrite_top(sql), c.expected != nullptr) << c.sql;
-    EXPECT_EQ(sql, c.expected ? c.expected : c.sql);
-  }
-}
-
 // Only a LIKE with a literal prefix on an ordered text column of the one
 // table gets a range; the LIKE itself always stays as the final filter.
 TEST(SqliteQueryRewrite, LikeGetsAnIndexRangeOnlyWhereItMeansTheSame) {
@@ -91,22 +66,6 @@ TEST(SqliteQueryRewrite, LikeGetsAnIndexRangeOnlyWhereItMeansTheSame) {
     EXPECT_EQ(rewrite_like_ranges(sql, ordered), c.expected != nullptr) << c.sql;
     EXPECT_EQ(sql, c.expected ? c.expected : c.sql);
   }
-}
-
-TEST(SqliteQueryRewrite, LiftsTheLiteralsAfterFrom) {
-  LiftedQuery q;
-  ASSERT_TRUE(lift_query_literals("SELECT 'x' AS k, a FROM t WHERE b = 'it''s' AND c LIKE N /* 'no' */ 'B%' -- 'c'",
-                                  q));
-  EXPECT_EQ(q.text, "SELECT 'x' AS k, a FROM t WHERE b = ? AND c LIKE N /* 'no' */ ? -- 'c'");
-  EXPECT_EQ(q.values, (std::vector<std::string>{"it's", "B%"}));
-
-  ASSERT_TRUE(lift_query_literals("SELECT (SELECT x FROM u WHERE y = '1') FROM t WHERE z = '2';", q));
-  EXPECT_EQ(q.text, "SELECT (SELECT x FROM u WHERE y = '1') FROM t WHERE z = ?;");
-  EXPECT_EQ(q.values, std::vector<std::string>{"2"});
-
-  EXPECT_FALSE(lift_query_literals("SELECT a FROM t WHERE b = X'00'", q));
-  EXPECT_FALSE(lift_query_literals("SELECT a FROM t WHERE b = 'x'; DELETE FROM t", q));
-  EXPECT_FALSE(lift_query_literals("DELETE FROM t WHERE b = 'x'", q));
 }
 
 // Every value that LIKE 'prefix%' matches lies in [prefix, bound) under the

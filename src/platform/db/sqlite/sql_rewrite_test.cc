@@ -51,25 +51,5 @@ TEST(SqliteRewrite, MapsTsqlFunctionsAndLeavesEverythingElseAlone) {
   }
 }
 
-TEST(SqliteRewrite, LiftsTheLiteralsOfAnInsert) {
-  RewrittenSql out;
-  const char* insert = "Insert INTO PRUEF_DA  (a,b,  c,d) Values ( 'XX','it''s',123,N'Köln')";
-  rewrite_sql(insert, out);
-  ASSERT_TRUE(out.parameterized);
-  EXPECT_EQ(out.insert_template, "Insert INTO PRUEF_DA  (a,b,  c,d) Values ( ?,?,123,?)");
-  std::vector<std::string> literals;
-  for (size_t i = 0; i < out.literals.size(); ++i) literals.emplace_back(out.literal(i));
-  EXPECT_EQ(literals, (std::vector<std::string>{"XX", "it's", "Köln"}));
-  // The complete statement is there on request.
-  rewrite_sql_text(insert, out);
-  EXPECT_EQ(out.text, "Insert INTO PRUEF_DA  (a,b,  c,d) Values ( 'XX','it''s',123,'Köln')");
-
-  rewrite_sql("INSERT INTO t (a) VALUES ('')", out);
-  ASSERT_TRUE(out.parameterized);
-  EXPECT_EQ(out.literal(0), "");
-  rewrite_sql("INSERT INTO t (a) VALUES ('x'); -- done\n", out);
-  EXPECT_TRUE(out.parameterized);
-}
-
 }  // namespace
 }  // namespace noxplz::sqlite
