@@ -160,7 +160,7 @@ TEST_F(HostAddressCheckTest, AStreetWrittenAnotherWayIsFoundByItsKey) {
   for (const auto& [alort, zusatz] : testing::FixtureRows<2>{{"15000000", "West"}, {"16000000", "Ost"}}) {
     db_.insert("ORT_DA", {{"ALORT", alort}, {"ONAME", testing::padded("Musterstadt", 40)},
                           {"OZUSATZ", testing::padded(zusatz, 30)}, {"STATUS", "0"}});
-    db_.insert("PLZ_DA", {{"PLZ", alort == "15000000" ? "39100" : "39200"}, {"ALORT", alort},
+    db_.insert("PLZ_DA", {{"PLZ", std::string_view(alort) == "15000000" ? "39100" : "39200"}, {"ALORT", alort},
                           {"ART_Auslieferung", "6"}, {"OName", "Musterstadt"}});
   }
   for (const auto& [alort, name] : testing::FixtureRows<2>{{"15000000", ".Hauptstraße"},
@@ -171,7 +171,7 @@ TEST_F(HostAddressCheckTest, AStreetWrittenAnotherWayIsFoundByItsKey) {
                                                            {"16000000", "LINDENSTRASSE"},
                                                            {"16000000", "Zeil"}})
     db_.insert("STR_DA", {{"ALORT", alort}, {"NAME46", testing::padded(name, 46)},
-                          {"PLZ", alort == "15000000" ? "39100" : "39200"}, {"STATUS", "0"}});
+                          {"PLZ", std::string_view(alort) == "15000000" ? "39100" : "39200"}, {"STATUS", "0"}});
   const auto check_all = [&] {
     std::shared_ptr<AddressCheckCache> cache;
     for (const auto& [plz, strasse, answer] :

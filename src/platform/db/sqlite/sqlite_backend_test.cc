@@ -375,7 +375,9 @@ TEST(SqliteBackend, CloseScopesShareAReadYetEachSeesTheLatestCommit) {
   const auto began = std::chrono::steady_clock::now();
   count();
   const int at_once = sqlite3_wal_checkpoint_v2(other, nullptr, SQLITE_CHECKPOINT_TRUNCATE, nullptr, nullptr);
-  if (std::chrono::steady_clock::now() - began < 5ms) EXPECT_EQ(at_once, SQLITE_BUSY);
+  if (std::chrono::steady_clock::now() - began < 5ms) {
+    EXPECT_EQ(at_once, SQLITE_BUSY);
+  }
   sqlite3_busy_timeout(other, 2000);
   const auto waiting = std::chrono::steady_clock::now();
   EXPECT_EQ(sqlite3_wal_checkpoint_v2(other, nullptr, SQLITE_CHECKPOINT_TRUNCATE, nullptr, nullptr), SQLITE_OK);
