@@ -220,6 +220,30 @@ TEST_F(LookupEquivalence, DialogListsShowTheLinesOfTheClassicRows) {
   tk->Verify();
 }
 
+// The street lines made when read are the lines made all at once, whichever
+// line of a group of alike lines is read first: for the places with the
+// most streets, read from the last line back and then from the first.
+TEST_F(LookupEquivalence, StreetLinesMadeWhenReadAreTheLinesMadeAtOnce) {
+  const Rows places =
+      all_rows(db_->connection()->Execute("SELECT ALORT, COUNT(*) FROM STR_DA GROUP BY ALORT ORDER BY 2 DESC"));
+  size_t settled = 0;
+  for (size_t p = 0; p < places.size() && p < 4; ++p) {
+    auto strassen = std::make_shared<VariantTable>();
+    std::string alle, keine;
+    ASSERT_TRUE(Ermittle_Strassen(places[p].substr(0, places[p].find('|')), *strassen, alle, keine));
+    const std::vector<std::string> at_once = street_lines(*strassen);
+    const auto lazy = street_list_lines(strassen);
+    ASSERT_EQ(lazy->size(), at_once.size());
+    std::vector<std::string> backwards(at_once.size());
+    for (size_t i = at_once.size(); i-- > 0;) backwards[i] = lazy->line(i);
+    EXPECT_EQ(backwards, at_once);
+    const auto forwards = street_list_lines(strassen);
+    for (size_t i = 0; i < at_once.size(); ++i) ASSERT_EQ(forwards->line(i), at_once[i]) << i;
+    for (size_t i = 0; i < at_once.size(); ++i) settled += at_once[i] != street_line(*strassen, static_cast<int32_t>(i));
+  }
+  EXPECT_GT(settled, 20u);  // lines that needed their postal code or district
+}
+
 // A name typed in a place whose list of all streets the session keeps is
 // narrowed from that list: the same rows in the same order as the narrowed
 // statement, and where nothing matches the same question.

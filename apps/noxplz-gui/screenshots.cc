@@ -12,7 +12,7 @@
 #include <QDir>
 #include <QFont>
 #include <QLineEdit>
-#include <QListWidget>
+#include <QListView>
 #include <QMessageBox>
 #include <QPainter>
 #include <QPushButton>
@@ -123,9 +123,10 @@ W* widget(QtToolkit& tk, const Control& c) {
   return dynamic_cast<W*>(tk.widget(c));
 }
 
-void click_row(QListWidget* list, int row) {
-  list->scrollToItem(list->item(row));
-  QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualItemRect(list->item(row)).center());
+void click_row(QListView* list, int row) {
+  const QModelIndex index = list->model()->index(row, 0);
+  list->scrollTo(index);
+  QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualRect(index).center());
 }
 
 // Imports `file` through the import dialog; pictures of the deletion
@@ -192,11 +193,11 @@ int main(int argc, char** argv) {
       auto* ort = widget<QLineEdit>(*tk, f.txt_Ort);
       type(ort, QStringLiteral("Sankt Wolfsstadt"));
       QTest::keyClick(ort, Qt::Key_Down);
-      auto* strassen = widget<QListWidget>(*tk, f.lst_Strassen);
+      auto* strassen = widget<QListView>(*tk, f.lst_Strassen);
       type(widget<QLineEdit>(*tk, f.txt_Hausnummer), QStringLiteral("60"));
       type(widget<QLineEdit>(*tk, f.txt_Strasse), QStringLiteral("Be"));
-      for (int i = 0; i < strassen->count(); ++i)
-        if (strassen->item(i)->text().startsWith(QStringLiteral("Bergplatz"))) {
+      for (int i = 0; i < strassen->model()->rowCount(); ++i)
+        if (strassen->model()->index(i, 0).data().toString().startsWith(QStringLiteral("Bergplatz"))) {
           click_row(strassen, i);
           break;
         }

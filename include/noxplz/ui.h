@@ -184,6 +184,17 @@ class TextBox : public Control {
   bool changed_by_key_ = false;
 };
 
+// Lines a list makes only when they are read: a list of tens of thousands
+// of entries makes the few a view shows. A line once made stays the same.
+// Read from the thread that owns the list's form.
+class ListLines {
+ public:
+  virtual ~ListLines() = default;
+  virtual size_t size() const = 0;
+  // Line i (0 <= i < size()); the reference stays valid while the object lives.
+  virtual const std::string& line(size_t i) const = 0;
+};
+
 class ListBox : public Control {
  public:
   ListBox(Form& owner, std::string name, Geometry geometry, int32_t tab_index);
@@ -192,9 +203,13 @@ class ListBox : public Control {
   // Replaces all items at once (the selection is cleared as by Clear). The
   // lines are shared, not copied: a long list kept elsewhere costs nothing.
   void SetItems(std::shared_ptr<const std::vector<std::string>> items);
-  int32_t ListCount() const { return static_cast<int32_t>(Items().size()); }
-  // Item i; error 381 (invalid index) outside 0..ListCount-1.
+  // The same with lines made when read (see ListLines).
+  void SetLines(std::shared_ptr<const ListLines> lines);
+  int32_t ListCount() const;
+  // Item i; error 381 (invalid index) outside 0..ListCount-1. A view reads
+  // the items it shows this way, so lines set by SetLines are made then.
   const std::string& List(int32_t index) const;
+  // All items; lines set by SetLines are all made for it.
   const std::vector<std::string>& Items() const;
   // Counts the times the items were cleared or replaced: a view that shows
   // them rebuilds when it changes, and only appends otherwise.
@@ -213,8 +228,10 @@ class ListBox : public Control {
   std::function<void(int& key_code, int shift)> KeyDown;
 
  private:
-  std::shared_ptr<const std::vector<std::string>> items_;  // null: none
+  std::shared_ptr<const std::vector<std::string>> items_;  // null: none (or lines_)
   std::vector<std::string>* own_items_ = nullptr;         // items_ when made here by AddItem
+  std::shared_ptr<const ListLines> lines_;                 // the items when set by SetLines
+  mutable std::shared_ptr<const std::vector<std::string>> made_;  // all of lines_, once Items() asked
   uint64_t generation_ = 0;
   int32_t list_index_ = -1;
 };

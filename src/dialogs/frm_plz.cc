@@ -36,11 +36,7 @@ std::string place_line(const VariantTable& orte, int32_t row) {
   return place_list_line(orte.Text(row, 0), orte.Text(row, 1));
 }
 
-std::string street_line(const VariantTable& strassen, int32_t row) {
-  std::string scratch[3];
-  return street_list_line(cell_text(strassen, row, 0, scratch[0]), cell_text(strassen, row, 2, scratch[1]),
-                          cell_text(strassen, row, 3, scratch[2]));
-}
+std::string street_line(const VariantTable& strassen, int32_t row) { return street_table_line(strassen, row); }
 
 std::vector<std::string> place_lines(const VariantTable& orte) {
   return distinct_place_lines(orte, filled_rows(orte), place_line, false);
@@ -54,21 +50,27 @@ namespace {
 
 using Lines = std::shared_ptr<const std::vector<std::string>>;
 
-// The lines of `tabelle`. A table the session keeps (a list of all streets,
-// a place list) has its lines made once and kept with it, so a list shown
-// again costs neither the lines nor their copy.
-Lines lines_of(const VariantTable& tabelle, bool streets) {
+// Fills `liste` with the lines of `tabelle`. A table the session keeps (a
+// list of all streets, a place list) has its lines made once and kept with
+// it, so a list shown again costs neither the lines nor their copy. Street
+// lines are made when the list shows them (a place may have 47,000 street
+// sections); they read a copy of the table, which shares its cells.
+void fill_lines(ListBox& liste, const VariantTable& tabelle, bool streets) {
   KeptLists* cache = lookup::kept_lists();
   KeptLists::Entry* kept =
       cache ? lookup::kept_entry_of(streets ? cache->entries : cache->place_lists, tabelle) : nullptr;
-  if (kept && kept->lines) return kept->lines;
-  auto lines = std::make_shared<const std::vector<std::string>>(streets ? street_lines(tabelle) : place_lines(tabelle));
+  if (streets) {
+    std::shared_ptr<const ListLines> lines = kept ? kept->street_lines : nullptr;
+    if (!lines) lines = street_list_lines(std::make_shared<const VariantTable>(tabelle));
+    if (kept) kept->street_lines = lines;
+    liste.SetLines(std::move(lines));
+    return;
+  }
+  Lines lines = kept ? kept->lines : nullptr;
+  if (!lines) lines = std::make_shared<const std::vector<std::string>>(place_lines(tabelle));
   if (kept) kept->lines = lines;
-  return lines;
+  liste.SetItems(std::move(lines));
 }
-
-// Fills `liste` with the lines of `tabelle`.
-void fill_lines(ListBox& liste, const VariantTable& tabelle, bool streets) { liste.SetItems(lines_of(tabelle, streets)); }
 
 }  // namespace
 

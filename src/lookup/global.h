@@ -70,6 +70,9 @@ int64_t lookup_failures_shown();
 // "Name" (inputs are trimmed here).
 std::string place_list_line(std::string_view oname, std::string_view ozusatz);
 std::string street_list_line(std::string_view name46, std::string_view hnr_von, std::string_view hnr_bis);
+// The same into `out` (its memory reused).
+void street_list_line_into(std::string& out, std::string_view name46, std::string_view hnr_von,
+                           std::string_view hnr_bis);
 
 // --- file chooser ---
 std::string Dateiauswahl(const std::string& titel, const std::string& dateiname,
@@ -111,6 +114,13 @@ std::vector<std::string> distinct_place_lines(const VariantTable& orte, const st
 std::vector<std::string> distinct_street_lines(const VariantTable& strassen, const std::vector<int32_t>& rows,
                                                std::string (*line)(const VariantTable&, int32_t),
                                                bool line_shows_district);
+// The line of row `row` of a street table (Ermittle_Strassen's columns):
+// street_list_line of its name and house-number range.
+std::string street_table_line(const VariantTable& strassen, int32_t row);
+// distinct_street_lines(strassen, filled_rows(strassen), street_table_line,
+// false), each line made when read: the search dialog's list of all streets
+// of a very large place makes only the lines it shows.
+std::shared_ptr<const ListLines> street_list_lines(std::shared_ptr<const VariantTable> strassen);
 // The name of the municipality (KGS_DA) of a place key (Ort_DA.KGS); empty
 // when unknown. Reports no error: it only helps telling lines apart.
 std::string municipality_of_place(const std::string& alort);

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "noxplz/db.h"
+#include "noxplz/ui.h"
 #include "noxplz/variant.h"
 
 namespace noxplz {
@@ -53,7 +54,8 @@ struct KeptLists {
   struct Entry {
     std::string key;
     std::shared_ptr<const VariantTable> table;
-    std::shared_ptr<const std::vector<std::string>> lines;  // the list's lines, once a dialog made them
+    std::shared_ptr<const std::vector<std::string>> lines;  // a place list's lines, once a dialog made them
+    std::shared_ptr<const ListLines> street_lines;           // a street list's lines, once a dialog showed them
     bool narrowable = false;  // a list of all streets that typed names may narrow (see street_lookup.cc)
     // The last name it was narrowed for, and the rows that matched: the next
     // letter typed narrows those rows only.

@@ -14,14 +14,20 @@ std::string place_list_line(std::string_view oname, std::string_view ozusatz) {
   return text::trim(oname) + " " + text::trim(ozusatz);
 }
 
-std::string street_list_line(std::string_view name46, std::string_view hnr_von, std::string_view hnr_bis) {
+void street_list_line_into(std::string& out, std::string_view name46, std::string_view hnr_von,
+                           std::string_view hnr_bis) {
   // Built in one piece: a list of all streets makes tens of thousands.
   const std::string_view name = text::trim_view(name46), von = text::trim_view(hnr_von);
-  if (von.empty()) return std::string(name);
+  out.assign(name);
+  if (von.empty()) return;
   const std::string_view bis = text::trim_view(hnr_bis);
+  out.reserve(name.size() + von.size() + bis.size() + 4);
+  out.append(" (").append(von).append("-").append(bis).append(")");
+}
+
+std::string street_list_line(std::string_view name46, std::string_view hnr_von, std::string_view hnr_bis) {
   std::string line;
-  line.reserve(name.size() + von.size() + bis.size() + 4);
-  line.append(name).append(" (").append(von).append("-").append(bis).append(")");
+  street_list_line_into(line, name46, hnr_von, hnr_bis);
   return line;
 }
 

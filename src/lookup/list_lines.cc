@@ -60,26 +60,31 @@ size_t distinct_count(const std::vector<std::string>& lines) {
   return count;
 }
 
-// For every group of rows whose lines read the same, adds the details level
-// by level until the group's lines differ, keeping the first level that
-// tells most of them apart (no detail at all when none helps).
-std::vector<std::string> distinguish(const std::vector<int32_t>& rows, std::vector<std::string> lines,
-                                     const std::vector<Detail>& levels) {
-  // Most lines are unique: only the repeated ones are grouped (a list may
-  // hold tens of thousands of sections, half of them in groups). Each group
-  // is settled on its own; its members in row order.
-  // The first index of each line, in an open-addressing table of indexes
-  // (no allocation per line).
+// The groups of indexes 0..n-1 whose lines read the same, each in index
+// order (only groups of two or more). `write(i, out)` puts line i into
+// `out`. Most lines are unique: the first index of each line is kept in an
+// open-addressing table with its hash, and a line is only made again to
+// compare it with one of the same hash.
+template <class Write>
+std::vector<std::vector<size_t>> equal_line_groups(size_t n, Write write) {
   size_t slots = 16;
-  while (slots < 2 * lines.size()) slots *= 2;
+  while (slots < 2 * n) slots *= 2;
   constexpr size_t kFree = static_cast<size_t>(-1);
   std::vector<size_t> first_row(slots, kFree);
+  std::vector<size_t> hashes(n);
   std::unordered_map<size_t, size_t> group_of;  // first index -> group
   std::vector<std::vector<size_t>> groups;
   const std::hash<std::string_view> hash;
-  for (size_t i = 0; i < lines.size(); ++i) {
-    size_t slot = hash(lines[i]) & (slots - 1);
-    while (first_row[slot] != kFree && lines[first_row[slot]] != lines[i]) slot = (slot + 1) & (slots - 1);
+  std::string line, other;
+  for (size_t i = 0; i < n; ++i) {
+    write(i, line);
+    const size_t h = hashes[i] = hash(line);
+    size_t slot = h & (slots - 1);
+    for (; first_row[slot] != kFree; slot = (slot + 1) & (slots - 1)) {
+      if (hashes[first_row[slot]] != h) continue;
+      write(first_row[slot], other);
+      if (other == line) break;
+    }
     if (first_row[slot] == kFree) {
       first_row[slot] = i;
       continue;
@@ -88,26 +93,113 @@ std::vector<std::string> distinguish(const std::vector<int32_t>& rows, std::vect
     if (opened) groups.push_back({first_row[slot]});
     groups[group->second].push_back(i);
   }
+  return groups;
+}
+
+// The lines of one group of rows whose lines all read `line`: the details
+// added level by level until they differ, keeping the first level that
+// tells most of them apart. Empty when no level helps (the lines stay).
+std::vector<std::string> settle_group(const std::string& line, const std::vector<int32_t>& rows,
+                                      const std::vector<Detail>& levels) {
   std::vector<std::vector<std::string>> by_level(levels.size());  // [level][member]
   std::vector<std::string> best, candidate;
+  size_t best_count = 1;
+  for (size_t l = 0; l < levels.size(); ++l) {
+    for (int32_t r : rows) by_level[l].push_back(levels[l](r));
+    candidate.clear();
+    for (size_t m = 0; m < rows.size(); ++m) candidate.push_back(with_details(line, by_level, l + 1, m));
+    const size_t count = distinct_count(candidate);
+    if (count > best_count) std::swap(best, candidate), best_count = count;
+    if (best_count == rows.size()) break;
+  }
+  return best;
+}
+
+// For every group of rows whose lines read the same, the lines settle_group
+// gives them.
+std::vector<std::string> distinguish(const std::vector<int32_t>& rows, std::vector<std::string> lines,
+                                     const std::vector<Detail>& levels) {
+  const auto groups = equal_line_groups(lines.size(), [&](size_t i, std::string& out) { out = lines[i]; });
+  std::vector<int32_t> member_rows;
   for (const std::vector<size_t>& members : groups) {
-    const std::string line = lines[members.front()];
-    size_t best_count = 1;
-    best.clear();  // empty: the lines stay as they are
-    for (size_t l = 0; l < levels.size(); ++l) {
-      by_level[l].clear();
-      for (size_t m : members) by_level[l].push_back(levels[l](rows[m]));
-      candidate.clear();
-      for (size_t m = 0; m < members.size(); ++m) candidate.push_back(with_details(line, by_level, l + 1, m));
-      const size_t count = distinct_count(candidate);
-      if (count > best_count) std::swap(best, candidate), best_count = count;
-      if (best_count == members.size()) break;
-    }
-    if (!best.empty())
-      for (size_t m = 0; m < members.size(); ++m) lines[members[m]] = std::move(best[m]);
+    member_rows.clear();
+    for (size_t m : members) member_rows.push_back(rows[m]);
+    std::vector<std::string> settled = settle_group(lines[members.front()], member_rows, levels);
+    if (!settled.empty())
+      for (size_t m = 0; m < members.size(); ++m) lines[members[m]] = std::move(settled[m]);
   }
   return lines;
 }
+
+// The detail that tells street lines apart: the postal code, and the
+// district where the line does not show it.
+Detail street_detail(const VariantTable& strassen, bool line_shows_district) {
+  return [&strassen, line_shows_district](int32_t r) {
+    std::string a, b;
+    std::string detail(text::trim_view(cell_text(strassen, r, 1, a)));
+    const std::string_view district =
+        line_shows_district ? std::string_view() : text::trim_view(cell_text(strassen, r, 5, b));
+    if (!district.empty()) detail.append(detail.empty() ? "" : " ").append(district);
+    return detail;
+  };
+}
+
+// The line of a row of a street table: name and house-number range.
+void write_street_line(const VariantTable& strassen, int32_t row, std::string& out) {
+  std::string scratch[3];
+  street_list_line_into(out, cell_text(strassen, row, 0, scratch[0]), cell_text(strassen, row, 2, scratch[1]),
+                        cell_text(strassen, row, 3, scratch[2]));
+}
+
+// The lines of distinct_street_lines() for every row of a street table,
+// made when read. The groups of rows whose lines read the same are found
+// at once (that takes every line, made one after another in one buffer);
+// a group's lines are settled when the first of them is read.
+class StreetLines final : public ListLines {
+ public:
+  explicit StreetLines(std::shared_ptr<const VariantTable> strassen)
+      : strassen_(std::move(strassen)),
+        size_(static_cast<size_t>(std::max(0, strassen_->UpperBound(1)))),
+        lines_(size_),
+        made_(size_, false),
+        group_of_(size_, kNone) {
+    groups_ = equal_line_groups(
+        size_, [&](size_t i, std::string& out) { write_street_line(*strassen_, static_cast<int32_t>(i), out); });
+    for (size_t g = 0; g < groups_.size(); ++g)
+      for (size_t m : groups_[g]) group_of_[m] = g;
+  }
+
+  size_t size() const override { return size_; }
+
+  const std::string& line(size_t i) const override {
+    if (made_[i]) return lines_[i];
+    if (group_of_[i] == kNone) {
+      write_street_line(*strassen_, static_cast<int32_t>(i), lines_[i]);
+      made_[i] = true;
+      return lines_[i];
+    }
+    const std::vector<size_t>& members = groups_[group_of_[i]];
+    std::string line;
+    write_street_line(*strassen_, static_cast<int32_t>(members.front()), line);
+    std::vector<int32_t> rows;
+    for (size_t m : members) rows.push_back(static_cast<int32_t>(m));
+    std::vector<std::string> settled = settle_group(line, rows, {street_detail(*strassen_, false)});
+    for (size_t m = 0; m < members.size(); ++m) {
+      lines_[members[m]] = settled.empty() ? line : std::move(settled[m]);
+      made_[members[m]] = true;
+    }
+    return lines_[i];
+  }
+
+ private:
+  static constexpr size_t kNone = static_cast<size_t>(-1);
+  std::shared_ptr<const VariantTable> strassen_;
+  size_t size_;
+  mutable std::vector<std::string> lines_;
+  mutable std::vector<bool> made_;
+  std::vector<size_t> group_of_;
+  std::vector<std::vector<size_t>> groups_;
+};
 
 }  // namespace
 
@@ -148,14 +240,17 @@ std::vector<std::string> distinct_street_lines(const VariantTable& strassen, con
   std::vector<std::string> lines;
   lines.reserve(rows.size());
   for (int32_t r : rows) lines.push_back(line(strassen, r));
-  const std::vector<Detail> levels = {[&](int32_t r) {
-    std::string a, b;
-    std::string detail(text::trim_view(cell_text(strassen, r, 1, a)));
-    const std::string_view district = line_shows_district ? std::string_view() : text::trim_view(cell_text(strassen, r, 5, b));
-    if (!district.empty()) detail.append(detail.empty() ? "" : " ").append(district);
-    return detail;
-  }};
-  return distinguish(rows, std::move(lines), levels);
+  return distinguish(rows, std::move(lines), {street_detail(strassen, line_shows_district)});
+}
+
+std::shared_ptr<const ListLines> street_list_lines(std::shared_ptr<const VariantTable> strassen) {
+  return std::make_shared<const StreetLines>(std::move(strassen));
+}
+
+std::string street_table_line(const VariantTable& strassen, int32_t row) {
+  std::string line;
+  write_street_line(strassen, row, line);
+  return line;
 }
 
 std::string_view cell_text(const VariantTable& t, int32_t row, int32_t col, std::string& scratch) {

@@ -242,7 +242,7 @@ KeptLists::Entry* kept_entry_of(std::list<KeptLists::Entry>& lists, const Varian
 
 void keep(std::list<KeptLists::Entry>& lists, const std::string& key, const VariantTable& tabelle,
           size_t limit, bool narrowable) {
-  lists.push_front({key, std::make_shared<const VariantTable>(tabelle), nullptr, narrowable, {}, {}});
+  lists.push_front({key, std::make_shared<const VariantTable>(tabelle), nullptr, nullptr, narrowable, {}, {}});
   if (lists.size() > limit) lists.pop_back();
 }
 

@@ -3,7 +3,7 @@
 #include <QFileDialog>
 #include <QLabel>
 #include <QLineEdit>
-#include <QListWidget>
+#include <QListView>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QStyle>
@@ -33,6 +33,8 @@ namespace {
 using qt_testing::button_with_text;
 using qt_testing::answer_next_box;
 using qt_testing::click_row;
+using qt_testing::row_count;
+using qt_testing::row_text;
 using qt_testing::SeenBox;
 using qt_testing::type_text;
 using qt_testing::when_shown;
@@ -114,16 +116,16 @@ TEST_F(QtDialogTest, SearchDialogTypingListsAndHouseNumberColours) {
   std::string plz, ort_text, strasse, nr_text;
   play<frmPlz>([&](frmPlz& f) {
     auto* ort = w<QLineEdit>(f.txt_Ort);
-    auto* orte = w<QListWidget>(f.lst_Orte);
-    auto* strassen = w<QListWidget>(f.lst_Strassen);
+    auto* orte = w<QListView>(f.lst_Orte);
+    auto* strassen = w<QListView>(f.lst_Strassen);
     type_text(ort, name);
-    EXPECT_TRUE(orte->item(0)->text().startsWith(name + " ")) << "the unique place comes first";
+    EXPECT_TRUE(row_text(orte, 0).startsWith(name + " ")) << "the unique place comes first";
 
     // The place clicked: its streets. (Down into the list: in the host program test.)
     click_row(orte, 0);
     EXPECT_EQ(ort->text(), name) << "the bare name";
     EXPECT_EQ(f.txt_Ort.Tag(), place_.alort);
-    EXPECT_EQ(strassen->count(), place_.streets);
+    EXPECT_EQ(row_count(strassen), place_.streets);
 
     // A section with a house-number range (one of kind "N" when there is one).
     const VariantTable& t = *session().StrTabelle;
@@ -164,8 +166,8 @@ TEST_F(QtDialogTest, ChoiceListTakesADoubleClickedLineAndTheFrameCloseCancels) {
   const std::pair<std::function<void(frmAuswahl&)>, int> answers[] = {
       {[&](frmAuswahl& f) {  // a double click
          EXPECT_EQ(tk_->window(f)->windowTitle(), QStringLiteral("Orts-Auswahl"));
-         auto* list = w<QListWidget>(f.lst_Auswahl);
-         EXPECT_EQ(list->currentRow(), 0) << "the first line is selected when the list opens";
+         auto* list = w<QListView>(f.lst_Auswahl);
+         EXPECT_EQ(list->currentIndex().row(), 0) << "the first line is selected when the list opens";
          click_row(list, 1, true);
        }, 1},
       {[&](frmAuswahl& f) { tk_->window(f)->close(); }, -1},  // closed by the frame, after a line was taken

@@ -6,7 +6,8 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QDialog>
-#include <QListWidget>
+#include <QAbstractItemModel>
+#include <QListView>
 #include <QMessageBox>
 #include <QPointer>
 #include <QTest>
@@ -91,11 +92,16 @@ inline void answer_next_box(const QString& text, std::shared_ptr<SeenBox> seen =
   });
 }
 
-inline void click_row(QListWidget* list, int row, bool twice = false) {
+// The number of rows of a list on the screen, and the text of one.
+inline int row_count(QListView* list) { return list->model()->rowCount(); }
+inline QString row_text(QListView* list, int row) { return list->model()->index(row, 0).data().toString(); }
+
+inline void click_row(QListView* list, int row, bool twice = false) {
   ASSERT_NE(list, nullptr);
-  ASSERT_LT(row, list->count());
-  list->scrollToItem(list->item(row));
-  const QPoint at = list->visualItemRect(list->item(row)).center();
+  ASSERT_LT(row, row_count(list));
+  const QModelIndex index = list->model()->index(row, 0);
+  list->scrollTo(index);
+  const QPoint at = list->visualRect(index).center();
   QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, at);
   if (twice) QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, at);
 }

@@ -142,6 +142,8 @@ ListBox::ListBox(Form& owner, std::string name, Geometry geometry, int32_t tab_i
 void ListBox::Clear() {
   items_.reset();
   own_items_ = nullptr;
+  lines_.reset();
+  made_.reset();
   ++generation_;
   list_index_ = -1;
   changed();
@@ -150,17 +152,32 @@ void ListBox::Clear() {
 void ListBox::SetItems(std::shared_ptr<const std::vector<std::string>> items) {
   items_ = std::move(items);
   own_items_ = nullptr;
+  lines_.reset();
+  made_.reset();
+  ++generation_;
+  list_index_ = -1;
+  changed();
+}
+
+void ListBox::SetLines(std::shared_ptr<const ListLines> lines) {
+  items_.reset();
+  own_items_ = nullptr;
+  lines_ = std::move(lines);
+  made_.reset();
   ++generation_;
   list_index_ = -1;
   changed();
 }
 
 void ListBox::AddItem(std::string_view item) {
-  // Lines handed over by SetItems are copied before the first change of their own.
+  // Lines handed over by SetItems or SetLines are copied before the first
+  // change of their own.
   if (!own_items_) {
-    auto own = items_ ? std::make_shared<std::vector<std::string>>(*items_) : std::make_shared<std::vector<std::string>>();
+    auto own = std::make_shared<std::vector<std::string>>(Items());
     own_items_ = own.get();
     items_ = std::move(own);
+    lines_.reset();
+    made_.reset();
   }
   own_items_->emplace_back(item);
   changed();
@@ -168,12 +185,26 @@ void ListBox::AddItem(std::string_view item) {
 
 const std::vector<std::string>& ListBox::Items() const {
   static const std::vector<std::string> kNone;
+  if (lines_) {
+    if (!made_) {
+      auto all = std::make_shared<std::vector<std::string>>();
+      all->reserve(lines_->size());
+      for (size_t i = 0; i < lines_->size(); ++i) all->push_back(lines_->line(i));
+      made_ = std::move(all);
+    }
+    return *made_;
+  }
   return items_ ? *items_ : kNone;
+}
+
+int32_t ListBox::ListCount() const {
+  return static_cast<int32_t>(lines_ ? lines_->size() : items_ ? items_->size() : 0);
 }
 
 const std::string& ListBox::List(int32_t index) const {
   if (index < 0 || index >= ListCount()) throw Error(381, "Ungültiger Index für Eigenschaftenfeld");
-  return Items()[static_cast<size_t>(index)];
+  if (lines_) return lines_->line(static_cast<size_t>(index));
+  return (*items_)[static_cast<size_t>(index)];
 }
 
 void ListBox::ListIndex(int32_t index) {

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <map>
+
 #include "noxplz/error.h"
 #include "noxplz/ui.h"
 
@@ -71,6 +73,49 @@ TEST(ControlsTest, ListAndButtonEvents) {
   f.lst.AddItem("Celle");
   EXPECT_EQ(f.lst.Items(), (std::vector<std::string>{"Aachen", "Bonn", "Celle"}));
   EXPECT_EQ(kept->size(), 2u);
+}
+
+// Lines made when read: the count and a line cost only that line; all
+// items make every line once; a list that grows keeps what it showed.
+class CountingLines : public ListLines {
+ public:
+  size_t size() const override { return 50000; }
+  const std::string& line(size_t i) const override {
+    auto [at, made] = made_.try_emplace(i, "Zeile " + std::to_string(i));
+    calls += made;
+    return at->second;
+  }
+  mutable size_t calls = 0;
+
+ private:
+  mutable std::map<size_t, std::string> made_;
+};
+
+TEST(ControlsTest, LinesSetToBeMadeWhenReadAreMadeOnlyThen) {
+  DemoForm f;
+  auto lines = std::make_shared<CountingLines>();
+  f.lst.AddItem("alt");
+  f.lst.ListIndex(0);
+  const uint64_t generation = f.lst.ItemsGeneration();
+  f.lst.SetLines(lines);
+  EXPECT_EQ(f.lst.ListIndex(), -1);
+  EXPECT_NE(f.lst.ItemsGeneration(), generation);
+  EXPECT_EQ(f.lst.ListCount(), 50000);
+  f.lst.ListIndex(49999);
+  EXPECT_EQ(lines->calls, 0u);
+  EXPECT_EQ(f.lst.List(49999), "Zeile 49999");
+  EXPECT_EQ(f.lst.List(7), "Zeile 7");
+  EXPECT_EQ(lines->calls, 2u);
+  EXPECT_THROW(f.lst.List(50000), Error);
+  EXPECT_EQ(f.lst.Items().size(), 50000u);
+  EXPECT_EQ(f.lst.Items()[123], "Zeile 123");
+  EXPECT_EQ(lines->calls, 50000u);
+  f.lst.AddItem("neu");
+  EXPECT_EQ(f.lst.ListCount(), 50001);
+  EXPECT_EQ(f.lst.List(50000), "neu");
+  EXPECT_EQ(f.lst.List(3), "Zeile 3");
+  f.lst.Clear();
+  EXPECT_EQ(f.lst.ListCount(), 0);
 }
 
 // Without a toolkit of its own a thread never blocks and never agrees to

@@ -145,19 +145,44 @@ void TextBoxWidget::focusInEvent(QFocusEvent* event) {
 
 // --- ListBoxWidget ---
 
-ListBoxWidget::ListBoxWidget(ListBox& model, QWidget* parent) : QListWidget(parent), model_(model) {
+QVariant ListBoxRows::data(const QModelIndex& index, int role) const {
+  if (role != Qt::DisplayRole || !index.isValid() || index.row() >= rows_) return {};
+  return to_qstring(list_.List(index.row()));
+}
+
+void ListBoxRows::sync() {
+  // Between two clears or replacements the list box only appends items, so
+  // the rows are extended; after one they are all new.
+  const int n = list_.ListCount();
+  if (list_.ItemsGeneration() != generation_ || n < rows_) {
+    beginResetModel();
+    rows_ = n;
+    generation_ = list_.ItemsGeneration();
+    endResetModel();
+  } else if (n > rows_) {
+    beginInsertRows(QModelIndex(), rows_, n - 1);
+    rows_ = n;
+    endInsertRows();
+  }
+}
+
+ListBoxWidget::ListBoxWidget(ListBox& model, QWidget* parent)
+    : QListView(parent), model_(model), rows_(new ListBoxRows(model, this)) {
+  setModel(rows_);
   setSelectionMode(QAbstractItemView::SingleSelection);
+  // One row height for all: the view asks only for the lines it shows.
   setUniformItemSizes(true);
-  connect(this, &QListWidget::itemSelectionChanged, this, [this] { selection_changed(); });
+  setEditTriggers(QAbstractItemView::NoEditTriggers);
+  connect(selectionModel(), &QItemSelectionModel::selectionChanged, this, [this] { selection_changed(); });
   // A click on the row already selected changes no selection but is a Click
   // all the same (the user chooses that row again).
-  connect(this, &QListWidget::itemClicked, this, [this](QListWidgetItem* item) {
-    int r = row(item);
+  connect(this, &QListView::clicked, this, [this](const QModelIndex& index) {
+    int r = index.row();
     if (double_click_ || r < 0 || r != row_before_press_ || r != model_.ListIndex()) return;
     guarded(model_.owner(), [&] { model_.ListIndex(r); });
   });
-  connect(this, &QListWidget::itemDoubleClicked, this, [this](QListWidgetItem* item) {
-    int r = row(item);
+  connect(this, &QListView::doubleClicked, this, [this](const QModelIndex& index) {
+    int r = index.row();
     guarded(model_.owner(), [&] {
       if (r >= 0 && r < model_.ListCount() && model_.ListIndex() != r) model_.ListIndex(r);
       if (model_.DblClick) model_.DblClick();
@@ -170,23 +195,16 @@ void ListBoxWidget::sync() {
   syncing_ = true;
   {
     QSignalBlocker block(this);
-    // Between two clears or replacements the model only appends items, so
-    // the widget extends its rows; after one it rebuilds them.
-    const auto& items = model_.Items();
-    int n = static_cast<int>(items.size());
-    if (model_.ItemsGeneration() != generation_ || n < count()) {
-      clear();
-      generation_ = model_.ItemsGeneration();
-    }
-    for (int i = count(); i < n; ++i) addItem(to_qstring(items[static_cast<size_t>(i)]));
+    QSignalBlocker block_selection(selectionModel());
+    rows_->sync();
     int index = model_.ListIndex();
     if (index < 0) {
-      clearSelection();
-      setCurrentRow(-1);
-    } else if (currentRow() != index || !item(index)->isSelected()) {
-      setCurrentRow(index, QItemSelectionModel::ClearAndSelect);
-      scrollToItem(item(index));
+      selectionModel()->clear();
+    } else if (currentIndex().row() != index || !selectionModel()->isSelected(row_index(index))) {
+      selectionModel()->setCurrentIndex(row_index(index), QItemSelectionModel::ClearAndSelect);
+      scrollTo(row_index(index));
     }
+    viewport()->update();
   }
   apply_common(this, model_);
   syncing_ = false;
@@ -194,8 +212,8 @@ void ListBoxWidget::sync() {
 
 void ListBoxWidget::selection_changed() {
   if (syncing_) return;
-  const QList<QListWidgetItem*> selected = selectedItems();
-  int r = selected.isEmpty() ? -1 : row(selected.front());
+  const QModelIndexList selected = selectionModel()->selectedIndexes();
+  int r = selected.isEmpty() ? -1 : selected.front().row();
   if (r < 0) {  // Ctrl+click took the selection away: a list box keeps its row
     if (model_.ListIndex() >= 0) sync();
     return;
@@ -216,7 +234,7 @@ void ListBoxWidget::keyPressEvent(QKeyEvent* event) {
       }
       // The row under the keyboard cursor (moved with Ctrl+arrows, say) is
       // taken as a click takes it before the form's default button acts.
-      const int r = currentRow();
+      const int r = currentIndex().row();
       if (r >= 0 && r < model_.ListCount() && r != model_.ListIndex()) model_.ListIndex(r);
       if (form.visible()) form.PressReturn();
     });
@@ -228,18 +246,18 @@ void ListBoxWidget::keyPressEvent(QKeyEvent* event) {
     guarded(form, [&] { model_.KeyDown(code, shift_state(event->modifiers())); });
     if (form.focused() != focused_before) return;
   }
-  QListWidget::keyPressEvent(event);
+  QListView::keyPressEvent(event);
 }
 
 void ListBoxWidget::mousePressEvent(QMouseEvent* event) {
   double_click_ = false;
   row_before_press_ = model_.ListIndex();
-  QListWidget::mousePressEvent(event);
+  QListView::mousePressEvent(event);
 }
 
 void ListBoxWidget::mouseDoubleClickEvent(QMouseEvent* event) {
   double_click_ = true;
-  QListWidget::mouseDoubleClickEvent(event);
+  QListView::mouseDoubleClickEvent(event);
 }
 
 void ListBoxWidget::focusInEvent(QFocusEvent* event) {

@@ -6,7 +6,8 @@
 
 #include <QLabel>
 #include <QLineEdit>
-#include <QListWidget>
+#include <QAbstractListModel>
+#include <QListView>
 #include <QPushButton>
 #include <QWidget>
 #include <functional>
@@ -41,11 +42,31 @@ class TextBoxWidget : public QLineEdit {
 // first takes the row under the keyboard cursor as a click does, then presses
 // the form's default button; Escape its cancel button (Form::PressReturn,
 // PressEscape), as in a text box.
-class ListBoxWidget : public QListWidget {
+// The rows of a list box for a view: a line is asked of the list box only
+// when the view shows it (a list may hold tens of thousands of lines that
+// the list box makes when read).
+class ListBoxRows : public QAbstractListModel {
+ public:
+  ListBoxRows(ListBox& list, QObject* parent) : QAbstractListModel(parent), list_(list) {}
+  int rowCount(const QModelIndex& parent = QModelIndex()) const override { return parent.isValid() ? 0 : rows_; }
+  QVariant data(const QModelIndex& index, int role) const override;
+  // Follows the list box: rows appended, or all rows new after a clear or
+  // replacement.
+  void sync();
+
+ private:
+  ListBox& list_;
+  int rows_ = 0;
+  uint64_t generation_ = 0;  // of the list box's items the rows show
+};
+
+class ListBoxWidget : public QListView {
  public:
   ListBoxWidget(ListBox& model, QWidget* parent);
   ListBox& model() const { return model_; }
   void sync();
+  // The view's row of the list box's item `row`.
+  QModelIndex row_index(int row) const { return rows_->index(row, 0); }
 
  protected:
   void keyPressEvent(QKeyEvent* event) override;
@@ -56,7 +77,7 @@ class ListBoxWidget : public QListWidget {
  private:
   void selection_changed();
   ListBox& model_;
-  uint64_t generation_ = 0;  // of the model's items the widget shows
+  ListBoxRows* rows_;
   bool syncing_ = false;
   int row_before_press_ = -1;
   bool double_click_ = false;
