@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <map>
 
 #include "noxplz/error.h"
@@ -37,6 +38,17 @@ TEST(ControlsTest, TextBoxEvents) {
   EXPECT_EQ(f.txt.Text(), "K");
 }
 
+// Hands lines over to a list with a selected row: the selection is gone
+// and the list counts a replacement.
+void hand_over(DemoForm& f, const std::function<void()>& set) {
+  f.lst.AddItem("alt");
+  f.lst.ListIndex(0);
+  const uint64_t generation = f.lst.ItemsGeneration();
+  set();
+  EXPECT_EQ(f.lst.ListIndex(), -1);
+  EXPECT_NE(f.lst.ItemsGeneration(), generation);
+}
+
 // ListIndex raises Click (not for -1) and checks its range; a disabled
 // button ignores clicks.
 TEST(ControlsTest, ListAndButtonEvents) {
@@ -63,12 +75,7 @@ TEST(ControlsTest, ListAndButtonEvents) {
   // Lines handed over are shown as given, clear the selection like Clear,
   // and stay unchanged for their owner when the list grows afterwards.
   auto kept = std::make_shared<const std::vector<std::string>>(std::vector<std::string>{"Aachen", "Bonn"});
-  f.lst.AddItem("alt");
-  f.lst.ListIndex(0);
-  const uint64_t generation = f.lst.ItemsGeneration();
-  f.lst.SetItems(kept);
-  EXPECT_EQ(f.lst.ListIndex(), -1);
-  EXPECT_NE(f.lst.ItemsGeneration(), generation);
+  hand_over(f, [&] { f.lst.SetItems(kept); });
   EXPECT_EQ(f.lst.List(1), "Bonn");
   f.lst.AddItem("Celle");
   EXPECT_EQ(f.lst.Items(), (std::vector<std::string>{"Aachen", "Bonn", "Celle"}));
@@ -94,12 +101,7 @@ class CountingLines : public ListLines {
 TEST(ControlsTest, LinesSetToBeMadeWhenReadAreMadeOnlyThen) {
   DemoForm f;
   auto lines = std::make_shared<CountingLines>();
-  f.lst.AddItem("alt");
-  f.lst.ListIndex(0);
-  const uint64_t generation = f.lst.ItemsGeneration();
-  f.lst.SetLines(lines);
-  EXPECT_EQ(f.lst.ListIndex(), -1);
-  EXPECT_NE(f.lst.ItemsGeneration(), generation);
+  hand_over(f, [&] { f.lst.SetLines(lines); });
   EXPECT_EQ(f.lst.ListCount(), 50000);
   f.lst.ListIndex(49999);
   EXPECT_EQ(lines->calls, 0u);
