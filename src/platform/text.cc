@@ -1,6 +1,7 @@
 #include "platform/text.h"
 
 #include <algorithm>
+#include <cstring>
 
 namespace noxplz::text {
 namespace {
@@ -72,12 +73,18 @@ std::string map_case(std::string_view s, bool to_upper) {
 
 }  // namespace
 
-std::string trim(std::string_view s) {
-  size_t b = s.find_first_not_of(' ');
-  if (b == std::string_view::npos) return {};
-  size_t e = s.find_last_not_of(' ');
-  return std::string(s.substr(b, e - b + 1));
+size_t unpadded_size(std::string_view s) {
+  constexpr uint64_t kBlanks = 0x2020202020202020ull;
+  size_t n = s.size();
+  for (uint64_t word; n >= 8; n -= 8) {
+    std::memcpy(&word, s.data() + n - 8, 8);
+    if (word != kBlanks) break;
+  }
+  while (n > 0 && s[n - 1] == ' ') --n;
+  return n;
 }
+
+std::string trim(std::string_view s) { return std::string(trim_view(s)); }
 
 std::string normalize_street_name(std::string_view strasse) {
   std::string s = replace_all(strasse, ".", "");
@@ -89,16 +96,13 @@ std::string normalize_street_name(std::string_view strasse) {
 std::string street_key(std::string_view name) { return normalize_street_name(lower(trim(name))); }
 
 std::string_view trim_view(std::string_view s) {
-  size_t b = s.find_first_not_of(' ');
-  if (b == std::string_view::npos) return {};
-  return s.substr(b, s.find_last_not_of(' ') - b + 1);
+  s = s.substr(0, unpadded_size(s));
+  size_t b = 0;
+  while (b < s.size() && s[b] == ' ') ++b;
+  return s.substr(b);
 }
 
-std::string trim_right(std::string_view s) {
-  size_t e = s.find_last_not_of(' ');
-  if (e == std::string_view::npos) return {};
-  return std::string(s.substr(0, e + 1));
-}
+std::string trim_right(std::string_view s) { return std::string(s.substr(0, unpadded_size(s))); }
 
 size_t length(std::string_view s) {
   size_t n = 0;

@@ -15,6 +15,9 @@ std::string trim(std::string_view s);
 // The same without a copy: a view into `s`.
 std::string_view trim_view(std::string_view s);
 std::string trim_right(std::string_view s);
+// The size of `s` without its trailing blanks. The postal tables' fields are
+// padded to their width, so the blanks are skipped eight at a time.
+size_t unpadded_size(std::string_view s);
 
 // Number of code points.
 size_t length(std::string_view s);

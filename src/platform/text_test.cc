@@ -5,9 +5,35 @@
 #include <string>
 
 #include "lookup/global.h"
+#include "noxplz/variant.h"
 
 namespace noxplz {
 namespace {
+
+// Blanks are trimmed as the plain definition trims them, however long the
+// padding (it is skipped eight bytes at a time): texts of blanks, letters
+// and tabs with 0-2 blanks before and 0-17 after, against the definition.
+TEST(TextTrimTest, AgreesWithThePlainDefinitionForEveryPadding) {
+  const std::string letters = "a\tb ";
+  size_t compared = 0;
+  for (size_t lead = 0; lead <= 2; ++lead)
+    for (size_t pattern = 0; pattern < 64; ++pattern)
+      for (size_t pad = 0; pad <= 17; ++pad) {
+        std::string s(lead, ' ');
+        for (size_t i = 0; i < 6; ++i) s += (pattern >> i) & 1 ? letters[(i + pattern) % 4] : ' ';
+        s.append(pad, ' ');
+        const size_t b = s.find_first_not_of(' '), e = s.find_last_not_of(' ');
+        const std::string expected = b == std::string::npos ? "" : s.substr(b, e - b + 1);
+        ASSERT_EQ(text::trim(s), expected) << '"' << s << '"';
+        ASSERT_EQ(text::trim_view(s), expected) << '"' << s << '"';
+        ASSERT_EQ(text::trim_right(s), e == std::string::npos ? "" : s.substr(0, e + 1)) << '"' << s << '"';
+        Variant v(s);
+        v.trim_blanks();
+        ASSERT_EQ(v.as_text(), expected) << '"' << s << '"';
+        ++compared;
+      }
+  EXPECT_EQ(compared, 3u * 64u * 18u);
+}
 
 TEST(TextUtf8Test, ValidityAndFirstBadByte) {
   const struct {

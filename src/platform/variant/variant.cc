@@ -137,9 +137,8 @@ const Variant& VariantTable::Get(int32_t row, int32_t col) const { return (*cell
 void Variant::trim_blanks() {
   std::string* s = std::get_if<std::string>(&value_);
   if (!s) return;
-  const size_t end = s->find_last_not_of(' ');
-  s->erase(end == std::string::npos ? 0 : end + 1);
-  s->erase(0, std::min(s->find_first_not_of(' '), s->size()));
+  s->resize(text::unpadded_size(*s));
+  if (!s->empty() && s->front() == ' ') s->erase(0, std::min(s->find_first_not_of(' '), s->size()));
 }
 
 void VariantTable::Set(int32_t row, int32_t col, Variant value) {

@@ -225,11 +225,7 @@ void trimmed_column_text(sqlite3_stmt* st, int i, std::string& out) {
       out = column.real_text();
       return;
     default: {
-      std::string_view text = column.bytes();
-      const size_t end = text.find_last_not_of(' ');
-      text = end == std::string_view::npos ? std::string_view() : text.substr(0, end + 1);
-      text.remove_prefix(std::min(text.find_first_not_of(' '), text.size()));
-      out.assign(text);
+      out.assign(text::trim_view(column.bytes()));
     }
   }
 }
