@@ -146,7 +146,9 @@ void TextBoxWidget::focusInEvent(QFocusEvent* event) {
 // --- ListBoxWidget ---
 
 QVariant ListBoxRows::data(const QModelIndex& index, int role) const {
-  if (role != Qt::DisplayRole || !index.isValid() || index.row() >= rows_) return {};
+  // A row the list box no longer has (between its change and the next sync)
+  // shows nothing instead of raising inside a paint.
+  if (role != Qt::DisplayRole || !index.isValid() || index.row() >= rows_ || index.row() >= list_.ListCount()) return {};
   return to_qstring(list_.List(index.row()));
 }
 
