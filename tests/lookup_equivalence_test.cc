@@ -239,7 +239,7 @@ TEST_F(LookupEquivalence, StreetLinesMadeWhenReadAreTheLinesMadeAtOnce) {
     EXPECT_EQ(backwards, at_once);
     const auto forwards = street_list_lines(strassen);
     for (size_t i = 0; i < at_once.size(); ++i) ASSERT_EQ(forwards->line(i), at_once[i]) << i;
-    for (size_t i = 0; i < at_once.size(); ++i) settled += at_once[i] != street_line(*strassen, static_cast<int32_t>(i));
+    for (size_t i = 0; i < at_once.size(); ++i) settled += at_once[i] != street_table_line(*strassen, static_cast<int32_t>(i));
   }
   EXPECT_GT(settled, 20u);  // lines that needed their postal code or district
 }

@@ -36,14 +36,12 @@ std::string place_line(const VariantTable& orte, int32_t row) {
   return place_list_line(orte.Text(row, 0), orte.Text(row, 1));
 }
 
-std::string street_line(const VariantTable& strassen, int32_t row) { return street_table_line(strassen, row); }
-
 std::vector<std::string> place_lines(const VariantTable& orte) {
   return distinct_place_lines(orte, filled_rows(orte), place_line, false);
 }
 
 std::vector<std::string> street_lines(const VariantTable& strassen) {
-  return distinct_street_lines(strassen, filled_rows(strassen), street_line, false);
+  return distinct_street_lines(strassen, filled_rows(strassen), street_table_line, false);
 }
 
 namespace {

@@ -88,10 +88,9 @@ class frmPlz : public Form {
 };
 
 // Display lines as the list fillers compose them, from a row of the tables:
-// place "Name Zusatz" (a trailing blank without addition), street
-// "Name (von-bis)" or the bare name for a street without house-number range.
+// place "Name Zusatz" (a trailing blank without addition); a street's line
+// is street_table_line.
 std::string place_line(const VariantTable& orte, int32_t row);
-std::string street_line(const VariantTable& strassen, int32_t row);
 // The lines of the two lists for the rows found in a table (rows
 // 0..UpperBound(1)-1): the lines above, where two would read the same with
 // what tells them apart (place: postal code, municipality; street: postal
