@@ -32,6 +32,7 @@
 #include "platform/db/sqlite/german_collation.h"
 #include "platform/db/sqlite/query_rewrite.h"
 #include "platform/db/sqlite/sql_rewrite.h"
+#include "platform/db/sqlite/street_packs.h"
 #include "platform/text.h"
 
 namespace noxplz::sqlite {
@@ -532,8 +533,8 @@ void write_held_rows(Database& db) {
 // beside the database, which the system releases with the process.
 class SqliteReplaceUnit final : public ReplaceUnit {
  public:
-  SqliteReplaceUnit(SqliteBackend* backend, int lock_fd, std::vector<std::string> indexes)
-      : backend_(backend), lock_fd_(lock_fd), indexes_(std::move(indexes)) {}
+  SqliteReplaceUnit(SqliteBackend* backend, int lock_fd, std::vector<std::string> indexes, bool packs)
+      : backend_(backend), lock_fd_(lock_fd), indexes_(std::move(indexes)), packs_(packs) {}
   ~SqliteReplaceUnit() override;
 
   std::unique_ptr<RowInserter> PrepareInsert(std::string_view table,
@@ -558,6 +559,7 @@ class SqliteReplaceUnit final : public ReplaceUnit {
   SqliteBackend* backend_;
   int lock_fd_;
   std::vector<std::string> indexes_;  // CREATE INDEX statements to run at Commit
+  bool packs_;  // STR_DA is replaced: its packs are written at Commit (street_packs.h)
   bool open_ = true;
 };
 
@@ -619,6 +621,7 @@ class SqliteBackend final : public DbBackend {
     }
     for (auto& entry : cache_) sqlite3_finalize(entry.second);
     cache_.clear();
+    packs_.Finalize();
     sqlite3_finalize(data_version_);
     sqlite3_finalize(journal_mode_);
     db_->Close();
@@ -742,6 +745,9 @@ class SqliteBackend final : public DbBackend {
     try {
       RecordsetPtr result;
       if (rewritten_.kind == StatementKind::kQuery && !rewritten_.parameterized) {
+        // All streets of a place: from its pack when it has one.
+        if (const std::optional<PackedQuery> packed = packed_query(sql))
+          if (RecordsetPtr rs = packs_.Read(db_->handle, *packed)) return rs;
         PrepareQuery(rewritten_.text);
         if (RunCachedQuery(sql, timeout_seconds, result)) return result;
         return RunText(sql, rewritten_.text, rewritten_.kind, records_affected, timeout_seconds);
@@ -1209,13 +1215,18 @@ class SqliteBackend final : public DbBackend {
         throw db_->MakeError(rc, "BEGIN IMMEDIATE", 0);
       }
       std::vector<std::string> indexes;
+      const bool packs = std::any_of(tables.begin(), tables.end(),
+                                     [](std::string_view t) { return text::equals_ci(t, "STR_DA"); });
       try {
         indexes = DropIndexes(tables);
+        if (packs)
+          if (const std::optional<PackFailure> failed = suspend_street_packs(h))
+            throw db_->MakeError(failed->rc, failed->statement, 0);
       } catch (...) {
         sqlite3_exec(h, "ROLLBACK", nullptr, nullptr, nullptr);
         throw;
       }
-      auto unit = std::make_unique<SqliteReplaceUnit>(this, lock_fd, std::move(indexes));
+      auto unit = std::make_unique<SqliteReplaceUnit>(this, lock_fd, std::move(indexes), packs);
       unit_ = unit.get();
       return unit;
     } catch (...) {
@@ -1341,7 +1352,7 @@ class SqliteBackend final : public DbBackend {
     return std::make_unique<SqliteRowInserter>(db_, mutex_, st, std::move(sql), clustering);
   }
 
-  void CommitUnit(const std::vector<std::string>& indexes) {
+  void CommitUnit(const std::vector<std::string>& indexes, bool packs) {
     std::lock_guard lock(mutex_);
     write_held_rows(*db_);
     sqlite3* h = db_->handle;
@@ -1352,6 +1363,10 @@ class SqliteBackend final : public DbBackend {
       const int rc = sqlite3_exec(h, create.c_str(), nullptr, nullptr, nullptr);
       if (rc != SQLITE_OK) throw db_->MakeError(rc, create, 0);
     }
+    // After the indexes: the packs are read in the order the lookups read.
+    if (packs)
+      if (const std::optional<PackFailure> failed = write_street_packs(h))
+        throw db_->MakeError(failed->rc, failed->statement, 0);
     const int rc = sqlite3_exec(h, "COMMIT", nullptr, nullptr, nullptr);
     if (rc != SQLITE_OK) throw db_->MakeError(rc, "COMMIT", 0);
     // The new data moves from the journal into the database file, and the
@@ -1391,6 +1406,7 @@ class SqliteBackend final : public DbBackend {
   int read_depth_ = 0;  // open BeginRead() calls; the cookie's statement holds the read
   uint64_t held_schema_ = 0;
   sqlite3_stmt* journal_mode_ = nullptr;
+  StreetPackReader packs_;
   // A read transaction kept past its scope (see BeginRead).
   bool keep_read_ = false;  // the open scope's transaction may be kept
   bool hold_ = false;       // kept: no scope open, the cookie's statement still holds it
@@ -1429,7 +1445,7 @@ std::unique_ptr<RowInserter> SqliteReplaceUnit::PrepareInsert(std::string_view t
 void SqliteReplaceUnit::Commit() {
   if (!backend_ || !open_) throw closed_object_error();
   try {
-    backend_->CommitUnit(indexes_);
+    backend_->CommitUnit(indexes_, packs_);
   } catch (...) {
     Rollback();
     throw;
