@@ -231,8 +231,16 @@ std::optional<PackFailure> write_street_packs(sqlite3* h) {
 }
 
 RecordsetPtr StreetPackReader::Read(sqlite3* h, const PackedQuery& query) {
-  if (!statement_ && sqlite3_prepare_v3(h, "SELECT SECTIONS, ROWS FROM STR_DA_PACK WHERE ALORT = ?1 AND FORMAT = ?2",
-                                        -1, SQLITE_PREPARE_PERSISTENT, &statement_, nullptr) != SQLITE_OK) {
+  // Only while the triggers guard the packs: a STR_DA dropped and made
+  // again has lost them, and its packs may be of the old rows. Asked in the
+  // same statement, so of the same state of the database.
+  if (!statement_ &&
+      sqlite3_prepare_v3(h,
+                         "SELECT SECTIONS, ROWS FROM STR_DA_PACK WHERE ALORT = ?1 AND FORMAT = ?2 AND "
+                         "(SELECT COUNT(*) FROM sqlite_master WHERE type = 'trigger' AND tbl_name = 'STR_DA' COLLATE "
+                         "NOCASE AND name IN ('STR_DA_PACK_ON_INSERT', 'STR_DA_PACK_ON_DELETE', "
+                         "'STR_DA_PACK_ON_UPDATE')) = 3",
+                         -1, SQLITE_PREPARE_PERSISTENT, &statement_, nullptr) != SQLITE_OK) {
     statement_ = nullptr;  // no packs in this database (yet)
     return nullptr;
   }

@@ -15,6 +15,7 @@
 #include "noxplz/db.h"
 #include "noxplz/plz_import.h"
 #include "noxplz/plz_manager.h"
+#include "noxplz/schema.h"
 #include "platform/db/sqlite/dialect_functions.h"
 #include "platform/db/sqlite/street_packs.h"
 #include "testing/scripted_toolkit.h"
@@ -181,6 +182,21 @@ TEST_F(StreetPacks, AChangeOfAPlacesStreetsRemovesItsPackOnly) {
   Import();
   EXPECT_EQ(packs(), static_cast<int32_t>(keys().size()));
   EXPECT_EQ(dump(c_->Execute(packed(kAll, a))), dump(c_->Execute(on_table(kAll, a))));
+}
+
+// A STR_DA made anew has lost the triggers: its places are read from the
+// table, whatever packs are left.
+TEST_F(StreetPacks, PacksWithoutTheirTriggersAreNotRead) {
+  const std::string a = keys()[0];
+  const Rows before = dump(c_->Execute(packed(kAll, a)));
+  db_->exec("DROP TABLE STR_DA");
+  c_->Execute(std::string(postal_schema(SchemaDialect::kSqlite)));  // makes what is missing
+  db_->insert("STR_DA", {{"ALORT", a}, {"NAME46", "Neuer Weg"}, {"PLZ", "01234"}});
+  EXPECT_EQ(packs_of(a), 1);
+  const Rows now = dump(c_->Execute(packed(kAll, a)));
+  ASSERT_EQ(now.size(), 2u);
+  EXPECT_EQ(now[1].substr(0, 12), "'Neuer Weg'|");
+  EXPECT_NE(before.size(), now.size());
 }
 
 // An import that fails keeps the packs of the data it leaves in place; while
