@@ -98,6 +98,9 @@ struct Database {
   // error, corruption); read by the replace unit.
   mutable std::atomic<bool> hard_failure = false;
   std::unordered_set<SqliteRecordset*> open_sets;
+  // Expires when the connection closes: record sets that hold their rows
+  // (the street packs) are closed with it.
+  std::shared_ptr<const char> open = std::make_shared<const char>();
   std::vector<CachedQuery> queries;  // most recently used first
   // Inserters holding rows not yet written: any other statement writes them first.
   std::unordered_set<SqliteRowInserter*> holding;
@@ -382,6 +385,7 @@ class SqliteRecordset final : public Recordset {
 void Database::Close() {
   std::vector<SqliteRecordset*> sets(open_sets.begin(), open_sets.end());
   for (SqliteRecordset* rs : sets) rs->Invalidate();
+  open.reset();
   for (CachedQuery& q : queries) sqlite3_finalize(q.statement);
   queries.clear();
   if (handle) sqlite3_close_v2(handle);
@@ -747,7 +751,7 @@ class SqliteBackend final : public DbBackend {
       if (rewritten_.kind == StatementKind::kQuery && !rewritten_.parameterized) {
         // All streets of a place: from its pack when it has one.
         if (const std::optional<PackedQuery> packed = packed_query(sql))
-          if (RecordsetPtr rs = packs_.Read(db_->handle, *packed)) return rs;
+          if (RecordsetPtr rs = packs_.Read(db_->handle, *packed, db_->open)) return rs;
         PrepareQuery(rewritten_.text);
         if (RunCachedQuery(sql, timeout_seconds, result)) return result;
         return RunText(sql, rewritten_.text, rewritten_.kind, records_affected, timeout_seconds);

@@ -88,14 +88,33 @@ struct Statement {
 };
 
 // The rows of one pack, each cell found once when the pack is read.
+// Like the connection's other record sets, it is closed with the connection.
 class PackedRecordset final : public HeldRowsRecordset {
  public:
-  PackedRecordset(std::vector<std::string> names, std::vector<int> columns, std::string pack,
-                  std::vector<uint32_t> cells, size_t rows)
+  PackedRecordset(std::weak_ptr<const void> connection, std::vector<std::string> names, std::vector<int> columns,
+                  std::string pack, std::vector<uint32_t> cells, size_t rows)
       : HeldRowsRecordset(std::move(names), rows),
+        connection_(std::move(connection)),
         columns_(std::move(columns)),
         pack_(std::move(pack)),
         cells_(std::move(cells)) {}
+
+  bool Eof() const override {
+    CheckConnection();
+    return HeldRowsRecordset::Eof();
+  }
+  void MoveNext() override {
+    CheckConnection();
+    HeldRowsRecordset::MoveNext();
+  }
+  Variant Field(std::string_view name) const override {
+    CheckConnection();
+    return HeldRowsRecordset::Field(name);
+  }
+  Variant FieldAt(int32_t index) const override {
+    CheckConnection();
+    return HeldRowsRecordset::FieldAt(index);
+  }
 
  protected:
   Variant Value(size_t row, size_t column) const override {
@@ -117,6 +136,11 @@ class PackedRecordset final : public HeldRowsRecordset {
   }
 
  private:
+  void CheckConnection() const {
+    if (connection_.expired()) throw closed_object_error();
+  }
+
+  std::weak_ptr<const void> connection_;
   std::vector<int> columns_;
   std::string pack_;
   std::vector<uint32_t> cells_;  // where each cell starts, row by row
@@ -230,7 +254,7 @@ std::optional<PackFailure> write_street_packs(sqlite3* h) {
   return std::nullopt;
 }
 
-RecordsetPtr StreetPackReader::Read(sqlite3* h, const PackedQuery& query) {
+RecordsetPtr StreetPackReader::Read(sqlite3* h, const PackedQuery& query, std::weak_ptr<const void> connection) {
   // Only while the triggers guard the packs: a STR_DA dropped and made
   // again has lost them, and its packs may be of the old rows. Asked in the
   // same statement, so of the same state of the database.
@@ -275,7 +299,7 @@ RecordsetPtr StreetPackReader::Read(sqlite3* h, const PackedQuery& query) {
     const char* name = sqlite3_column_name(names_, c);
     names.emplace_back(name ? name : "");
   }
-  return std::make_shared<PackedRecordset>(std::move(names), query.columns, std::move(pack), std::move(cells),
+  return std::make_shared<PackedRecordset>(std::move(connection), std::move(names), query.columns, std::move(pack), std::move(cells),
                                            static_cast<size_t>(rows));
 }
 

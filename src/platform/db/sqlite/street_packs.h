@@ -15,6 +15,7 @@
 
 #include <sqlite3.h>
 
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -62,7 +63,8 @@ class StreetPackReader {
   // The answer to `query` from the place's pack; nullptr when the place has
   // none, the database has no packs, or the pack cannot be read: the query
   // then runs on STR_DA, which reports any fault of the database itself.
-  RecordsetPtr Read(sqlite3* h, const PackedQuery& query);
+  // The record set is closed once `connection` has expired.
+  RecordsetPtr Read(sqlite3* h, const PackedQuery& query, std::weak_ptr<const void> connection);
   void Finalize();
 
  private:

@@ -118,6 +118,12 @@ TEST_F(StreetPacks, EveryPlaceReadsFromItsPackWhatTheStatementReadsFromTheTable)
   EXPECT_EQ(dump(c_->Execute(packed(kSome, places[0])))[0], "HNRVON|Name46|HNRBIS|");
   // A key the statement matches under the collation finds the pack too.
   EXPECT_EQ(dump(c_->Execute(packed(kAll, places[0] + "  "))), dump(c_->Execute(on_table(kAll, places[0]))));
+  // Closed with the connection, as its other record sets are.
+  RecordsetPtr rs = c_->Execute(packed(kAll, places[0]));
+  ASSERT_FALSE(rs->Eof());
+  c_->Close();
+  EXPECT_THROW(rs->Eof(), Error);
+  EXPECT_THROW(rs->FieldAt(0), Error);
 }
 
 // Proves the answer really comes from the pack: a pack exchanged behind the
