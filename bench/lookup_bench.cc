@@ -156,6 +156,7 @@ void create_database(const std::filesystem::path& db_path) {
   fs::rename(partial, db_path);
   fs::remove(partial + "-wal");
   fs::remove(partial + "-shm");
+  fs::remove(partial + "-importlock");
   std::fprintf(stderr, "Datenbank fertig in %.1f s.\n", ms_since(start) / 1000.0);
 }
 

@@ -168,8 +168,11 @@ bool find_cells(const std::string& pack, size_t rows, std::vector<uint32_t>& cel
 }  // namespace
 
 std::optional<PackedQuery> packed_query(std::string_view sql) {
-  // Most statements are ruled out without reading them whole.
+  // Most statements are ruled out without splitting them into tokens.
   if (sql.size() < 50 || sql.size() > 300 || !sql::iequals(sql.substr(0, 7), "SELECT ")) return std::nullopt;
+  bool names_table = false;
+  for (size_t i = 7; i + 6 <= sql.size() && !names_table; ++i) names_table = sql::iequals(sql.substr(i, 6), "Str_DA");
+  if (!names_table) return std::nullopt;
   std::vector<sql::Token> tokens;
   for (const sql::Token& t : sql::tokenize(sql))
     if (sql::significant(t)) tokens.push_back(t);
