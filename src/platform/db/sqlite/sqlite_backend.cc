@@ -131,8 +131,12 @@ struct Database {
 
   // The Error for a failed call; read before the statement is reset.
   Error MakeError(int rc, std::string_view sql, int32_t timeout_seconds) const {
-    const int ext = handle ? sqlite3_extended_errcode(handle) : rc;
-    const std::string msg = handle ? sqlite3_errmsg(handle) : sqlite3_errstr(rc);
+    return ErrorOf(rc, handle ? sqlite3_extended_errcode(handle) : rc,
+                   handle ? sqlite3_errmsg(handle) : sqlite3_errstr(rc), sql, timeout_seconds);
+  }
+
+  // The Error for a failure SQLite reported as `ext` / `msg`.
+  Error ErrorOf(int rc, int ext, const std::string& msg, std::string_view sql, int32_t timeout_seconds) const {
     const std::string stmt = statement_excerpt(sql);
     switch (rc & 0xFF) {
       case SQLITE_FULL:
@@ -1225,7 +1229,7 @@ class SqliteBackend final : public DbBackend {
         indexes = DropIndexes(tables);
         if (packs)
           if (const std::optional<PackFailure> failed = suspend_street_packs(h))
-            throw db_->MakeError(failed->rc, failed->statement, 0);
+            throw db_->ErrorOf(failed->rc, failed->extended_rc, failed->message, failed->statement, 0);
       } catch (...) {
         sqlite3_exec(h, "ROLLBACK", nullptr, nullptr, nullptr);
         throw;
@@ -1370,7 +1374,7 @@ class SqliteBackend final : public DbBackend {
     // After the indexes: the packs are read in the order the lookups read.
     if (packs)
       if (const std::optional<PackFailure> failed = write_street_packs(h))
-        throw db_->MakeError(failed->rc, failed->statement, 0);
+        throw db_->ErrorOf(failed->rc, failed->extended_rc, failed->message, failed->statement, 0);
     const int rc = sqlite3_exec(h, "COMMIT", nullptr, nullptr, nullptr);
     if (rc != SQLITE_OK) throw db_->MakeError(rc, "COMMIT", 0);
     // The new data moves from the journal into the database file, and the

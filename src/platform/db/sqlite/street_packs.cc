@@ -20,16 +20,23 @@ constexpr const char* kSectionsOfPlace =
 constexpr int kFormat = 1;
 constexpr unsigned char kNullCell = 0xFF;
 
+constexpr std::array<const char*, 3> kTriggers = {"STR_DA_PACK_ON_INSERT", "STR_DA_PACK_ON_UPDATE",
+                                                  "STR_DA_PACK_ON_DELETE"};
 constexpr const char* kCreateTable =
-    "CREATE TABLE IF NOT EXISTS STR_DA_PACK (ALORT VARCHAR(8) COLLATE NOXPLZ_CI PRIMARY KEY, "
-    "FORMAT INTEGER NOT NULL, SECTIONS INTEGER NOT NULL, ROWS BLOB NOT NULL)";
+    "CREATE TABLE STR_DA_PACK (ALORT VARCHAR(8) COLLATE NOXPLZ_CI PRIMARY KEY, FORMAT INTEGER NOT NULL, "
+    "SCHEMA_VERSION INTEGER NOT NULL, SECTIONS INTEGER NOT NULL, ROWS BLOB NOT NULL)";
+// Before the change: a row that an INSERT or UPDATE OR REPLACE puts in the
+// place of another (same rowid) takes that one away without firing any
+// DELETE trigger, so its place is looked up then.
 constexpr std::array<const char*, 3> kCreateTriggers = {
-    "CREATE TRIGGER IF NOT EXISTS STR_DA_PACK_ON_INSERT AFTER INSERT ON STR_DA BEGIN "
-    "DELETE FROM STR_DA_PACK WHERE ALORT = NEW.ALORT; END",
-    "CREATE TRIGGER IF NOT EXISTS STR_DA_PACK_ON_DELETE AFTER DELETE ON STR_DA BEGIN "
-    "DELETE FROM STR_DA_PACK WHERE ALORT = OLD.ALORT; END",
-    "CREATE TRIGGER IF NOT EXISTS STR_DA_PACK_ON_UPDATE AFTER UPDATE ON STR_DA BEGIN "
-    "DELETE FROM STR_DA_PACK WHERE ALORT = OLD.ALORT OR ALORT = NEW.ALORT; END"};
+    "CREATE TRIGGER STR_DA_PACK_ON_INSERT BEFORE INSERT ON STR_DA BEGIN "
+    "DELETE FROM STR_DA_PACK WHERE ALORT = NEW.ALORT; "
+    "DELETE FROM STR_DA_PACK WHERE ALORT IN (SELECT ALORT FROM STR_DA WHERE rowid = NEW.rowid); END",
+    "CREATE TRIGGER STR_DA_PACK_ON_UPDATE BEFORE UPDATE ON STR_DA BEGIN "
+    "DELETE FROM STR_DA_PACK WHERE ALORT = OLD.ALORT OR ALORT = NEW.ALORT; "
+    "DELETE FROM STR_DA_PACK WHERE ALORT IN (SELECT ALORT FROM STR_DA WHERE rowid = NEW.rowid); END",
+    "CREATE TRIGGER STR_DA_PACK_ON_DELETE AFTER DELETE ON STR_DA BEGIN "
+    "DELETE FROM STR_DA_PACK WHERE ALORT = OLD.ALORT; END"};
 
 // A pack is the rows one after another, each cell as one byte and its text:
 // kNullCell for NULL, else the number of blanks that pad the text on the
@@ -75,9 +82,15 @@ bool pack_row(sqlite3_stmt* st, std::string& pack) {
   return true;
 }
 
-std::optional<PackFailure> run(sqlite3* h, const char* sql) {
-  const int rc = sqlite3_exec(h, sql, nullptr, nullptr, nullptr);
-  if (rc != SQLITE_OK) return PackFailure{rc, sql};
+// SQLite's own account of a failure, taken at once (finalizing a statement
+// still being stepped would reset it).
+PackFailure failure(sqlite3* h, int rc, std::string statement) {
+  return PackFailure{rc, sqlite3_extended_errcode(h), sqlite3_errmsg(h), std::move(statement)};
+}
+
+std::optional<PackFailure> run(sqlite3* h, const std::string& sql) {
+  const int rc = sqlite3_exec(h, sql.c_str(), nullptr, nullptr, nullptr);
+  if (rc != SQLITE_OK) return failure(h, rc, sql);
   return std::nullopt;
 }
 
@@ -111,6 +124,10 @@ class PackedRecordset final : public HeldRowsRecordset {
     CheckConnection();
     return HeldRowsRecordset::Field(name);
   }
+  int32_t FieldIndex(std::string_view name) const override {
+    CheckConnection();
+    return HeldRowsRecordset::FieldIndex(name);
+  }
   Variant FieldAt(int32_t index) const override {
     CheckConnection();
     return HeldRowsRecordset::FieldAt(index);
@@ -136,8 +153,10 @@ class PackedRecordset final : public HeldRowsRecordset {
   }
 
  private:
+  // A record set still on a row is closed with its connection; one read to
+  // its end has let go of its statement already and stays at its end.
   void CheckConnection() const {
-    if (connection_.expired()) throw closed_object_error();
+    if (connection_.expired() && !HeldRowsRecordset::Eof()) throw closed_object_error();
   }
 
   std::weak_ptr<const void> connection_;
@@ -149,7 +168,7 @@ class PackedRecordset final : public HeldRowsRecordset {
 // Where each of the `rows` rows' cells starts in `pack`; false when the pack
 // is not laid out as its format says.
 bool find_cells(const std::string& pack, size_t rows, std::vector<uint32_t>& cells) {
-  if (pack.size() > UINT32_MAX) return false;
+  if (pack.size() > UINT32_MAX || rows > pack.size() / kColumns.size()) return false;  // a cell takes a byte at least
   cells.resize(rows * kColumns.size());
   const auto* begin = reinterpret_cast<const unsigned char*>(pack.data());
   const unsigned char* p = begin;
@@ -206,28 +225,35 @@ std::optional<PackedQuery> packed_query(std::string_view sql) {
 }
 
 std::optional<PackFailure> suspend_street_packs(sqlite3* h) {
-  for (const char* name : {"STR_DA_PACK_ON_INSERT", "STR_DA_PACK_ON_DELETE", "STR_DA_PACK_ON_UPDATE"}) {
-    const std::string drop = std::string("DROP TRIGGER IF EXISTS ") + name;
-    if (auto failed = run(h, drop.c_str())) return failed;
-  }
-  Statement exists;
-  if (sqlite3_prepare_v2(h, "SELECT 1 FROM STR_DA_PACK", -1, &exists.st, nullptr) != SQLITE_OK)
-    return std::nullopt;  // no packs yet
-  return run(h, "DELETE FROM STR_DA_PACK");
+  for (const char* name : kTriggers)
+    if (auto failed = run(h, std::string("DROP TRIGGER IF EXISTS ") + name)) return failed;
+  // The table goes too: the import makes it anew, in the layout of this version.
+  return run(h, "DROP TABLE IF EXISTS STR_DA_PACK");
 }
 
 std::optional<PackFailure> write_street_packs(sqlite3* h) {
+  if (auto failed = suspend_street_packs(h)) return failed;
   if (auto failed = run(h, kCreateTable)) return failed;
-  if (auto failed = run(h, "DELETE FROM STR_DA_PACK")) return failed;
-  Statement places, sections, insert;
+  for (const char* create : kCreateTriggers)
+    if (auto failed = run(h, create)) return failed;
+  // The schema as it stands once the triggers are made: a pack is read only
+  // while it is unchanged (no index, trigger or table changed since, which
+  // could change the statement's order or leave changes unguarded).
+  Statement cookie, places, sections, insert;
+  int rc = sqlite3_prepare_v2(h, "PRAGMA schema_version", -1, &cookie.st, nullptr);
+  if (rc != SQLITE_OK || (rc = sqlite3_step(cookie.st)) != SQLITE_ROW) return failure(h, rc, "PRAGMA schema_version");
+  const int64_t schema_version = sqlite3_column_int64(cookie.st, 0);
+  sqlite3_reset(cookie.st);
   const char* places_sql = "SELECT DISTINCT ALORT FROM STR_DA WHERE ALORT IS NOT NULL";
-  const char* insert_sql = "INSERT INTO STR_DA_PACK (ALORT, FORMAT, SECTIONS, ROWS) VALUES (?1, ?2, ?3, ?4)";
-  int rc = sqlite3_prepare_v2(h, places_sql, -1, &places.st, nullptr);
-  if (rc != SQLITE_OK) return PackFailure{rc, places_sql};
+  const char* insert_sql =
+      "INSERT INTO STR_DA_PACK (ALORT, FORMAT, SCHEMA_VERSION, SECTIONS, ROWS) VALUES (?1, ?2, ?3, ?4, ?5)";
+  if ((rc = sqlite3_prepare_v2(h, places_sql, -1, &places.st, nullptr)) != SQLITE_OK)
+    return failure(h, rc, places_sql);
   if ((rc = sqlite3_prepare_v2(h, kSectionsOfPlace, -1, &sections.st, nullptr)) != SQLITE_OK)
-    return PackFailure{rc, kSectionsOfPlace};
+    return failure(h, rc, kSectionsOfPlace);
   if ((rc = sqlite3_prepare_v2(h, insert_sql, -1, &insert.st, nullptr)) != SQLITE_OK)
-    return PackFailure{rc, insert_sql};
+    return failure(h, rc, insert_sql);
+  const auto longest = static_cast<size_t>(sqlite3_limit(h, SQLITE_LIMIT_LENGTH, -1));
   std::string pack;
   // One key per place as the statement's condition tells places apart (the
   // column's collation): DISTINCT compares under it too.
@@ -240,39 +266,38 @@ std::optional<PackFailure> write_street_packs(sqlite3* h) {
       packable = packable && pack_row(sections.st, pack);
       ++rows;
     }
+    if (rc != SQLITE_DONE) return failure(h, rc, kSectionsOfPlace);
     sqlite3_reset(sections.st);
-    if (rc != SQLITE_DONE) return PackFailure{rc, kSectionsOfPlace};
-    if (!packable || rows == 0 || pack.size() > UINT32_MAX) continue;
+    if (!packable || rows == 0 || pack.size() > UINT32_MAX || pack.size() > longest) continue;
     sqlite3_bind_value(insert.st, 1, sqlite3_column_value(places.st, 0));
     sqlite3_bind_int(insert.st, 2, kFormat);
-    sqlite3_bind_int64(insert.st, 3, rows);
-    sqlite3_bind_blob64(insert.st, 4, pack.data(), pack.size(), SQLITE_STATIC);
-    rc = sqlite3_step(insert.st);
+    sqlite3_bind_int64(insert.st, 3, schema_version);
+    sqlite3_bind_int64(insert.st, 4, rows);
+    rc = sqlite3_bind_blob64(insert.st, 5, pack.data(), pack.size(), SQLITE_STATIC);
+    if (rc == SQLITE_OK) rc = sqlite3_step(insert.st);
+    if (rc != SQLITE_DONE) return failure(h, rc, insert_sql);
     sqlite3_reset(insert.st);
-    if (rc != SQLITE_DONE) return PackFailure{rc, insert_sql};
   }
-  if (rc != SQLITE_DONE) return PackFailure{rc, places_sql};
-  for (const char* create : kCreateTriggers)
-    if (auto failed = run(h, create)) return failed;
+  if (rc != SQLITE_DONE) return failure(h, rc, places_sql);
   return std::nullopt;
 }
 
 RecordsetPtr StreetPackReader::Read(sqlite3* h, const PackedQuery& query, std::weak_ptr<const void> connection) {
-  // Only while the triggers guard the packs: a STR_DA dropped and made
-  // again has lost them, and its packs may be of the old rows. Asked in the
-  // same statement, so of the same state of the database.
+  // Only while the schema is the one the packs were written under (so the
+  // triggers still guard them, and the statement still orders as it did),
+  // and no temporary table hides the STR_DA they were written from. Asked in
+  // the same statement, so of the same state of the database.
   if (!statement_ &&
       sqlite3_prepare_v3(h,
-                         "SELECT SECTIONS, ROWS FROM STR_DA_PACK WHERE ALORT = ?1 AND FORMAT = ?2 AND "
-                         "(SELECT COUNT(*) FROM sqlite_master WHERE type = 'trigger' AND tbl_name = 'STR_DA' COLLATE "
-                         "NOCASE AND name IN ('STR_DA_PACK_ON_INSERT', 'STR_DA_PACK_ON_DELETE', "
-                         "'STR_DA_PACK_ON_UPDATE')) = 3",
+                         "SELECT SECTIONS, ROWS FROM main.STR_DA_PACK WHERE ALORT = ?1 AND FORMAT = ?2 AND "
+                         "SCHEMA_VERSION = (SELECT schema_version FROM pragma_schema_version) AND NOT EXISTS "
+                         "(SELECT 1 FROM temp.sqlite_master WHERE name = 'STR_DA' COLLATE NOCASE)",
                          -1, SQLITE_PREPARE_PERSISTENT, &statement_, nullptr) != SQLITE_OK) {
     statement_ = nullptr;  // no packs in this database (yet)
     return nullptr;
   }
   // The names as SQLite gives them for the columns (as the table declares them).
-  if (!names_ && sqlite3_prepare_v3(h, "SELECT name46, Plz, HNRVon, HNRBis, HNR_Typ, OTL_Schl FROM Str_DA WHERE 0",
+  if (!names_ && sqlite3_prepare_v3(h, "SELECT name46, Plz, HNRVon, HNRBis, HNR_Typ, OTL_Schl FROM main.Str_DA WHERE 0",
                                     -1, SQLITE_PREPARE_PERSISTENT, &names_, nullptr) != SQLITE_OK) {
     names_ = nullptr;
     return nullptr;
@@ -281,7 +306,8 @@ RecordsetPtr StreetPackReader::Read(sqlite3* h, const PackedQuery& query, std::w
   sqlite3_bind_int(statement_, 2, kFormat);
   std::string pack;
   int64_t rows = 0;
-  const bool found = sqlite3_step(statement_) == SQLITE_ROW;
+  const int rc = sqlite3_step(statement_);
+  const bool found = rc == SQLITE_ROW;
   if (found) {
     rows = sqlite3_column_int64(statement_, 0);
     const void* blob = sqlite3_column_blob(statement_, 1);
@@ -289,6 +315,7 @@ RecordsetPtr StreetPackReader::Read(sqlite3* h, const PackedQuery& query, std::w
   }
   sqlite3_reset(statement_);
   sqlite3_clear_bindings(statement_);
+  if (rc != SQLITE_ROW && rc != SQLITE_DONE) Finalize();  // the table is gone, say: prepared anew next time
   std::vector<uint32_t> cells;
   if (!found || rows <= 0 || !find_cells(pack, static_cast<size_t>(rows), cells)) return nullptr;
   // Stepped once so that a changed table is prepared anew before its names are read.

@@ -7,10 +7,12 @@
 //   WHERE Alort = '<key>' order by Name46
 // returns: the import writes it by running that statement, in the same
 // transaction that loads STR_DA. Triggers on STR_DA delete the pack of every
-// place a later change touches, whichever program writes it, so a pack that
-// exists is always current; a place without one is read from STR_DA as
-// before. A query for some of those columns, in any order, with the same
-// condition and order, is answered from the pack.
+// place a later change touches, whichever program writes it, and a pack is
+// read only while the schema is the one it was written under (so the
+// triggers are there and the statement orders as it did); a place without
+// a pack is read from STR_DA as before. A query for some of those columns,
+// in any order, with the same condition and order, is answered from the
+// pack.
 #pragma once
 
 #include <sqlite3.h>
@@ -27,9 +29,8 @@ namespace noxplz::sqlite {
 
 // What a query the packs can answer asks for.
 struct PackedQuery {
-  std::string key;                 // the place key as the query gives it
-  std::vector<std::string> names;  // the result's column names, as selected
-  std::vector<int> columns;        // their places among the packed columns
+  std::string key;           // the place key as the query gives it
+  std::vector<int> columns;  // the selected columns' places among the packed ones
 };
 
 // The query `sql` (SQL Server text, as the component writes it), when the
@@ -39,17 +40,19 @@ std::optional<PackedQuery> packed_query(std::string_view sql);
 // A failed SQLite call while the packs were written or dropped.
 struct PackFailure {
   int rc;
+  int extended_rc;
+  std::string message;  // SQLite's
   std::string statement;
 };
 
 // Within a write transaction that replaces STR_DA: drops the guarding
-// triggers (a bulk load would fire them for every row) and empties the
-// packs, so that nothing reads a pack of the old rows meanwhile.
+// triggers (a bulk load would fire them for every row) and the packs, so
+// that nothing reads a pack of the old rows meanwhile.
 std::optional<PackFailure> suspend_street_packs(sqlite3* h);
 
 // Within that transaction, after STR_DA is loaded and its indexes are
-// built: creates the pack table where it is missing, writes every place's
-// pack anew, and creates the triggers again.
+// built: makes the pack table and its triggers anew and writes every
+// place's pack.
 std::optional<PackFailure> write_street_packs(sqlite3* h);
 
 // Reads the packs of one connection; the statement is prepared once.

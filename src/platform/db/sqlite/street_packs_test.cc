@@ -116,14 +116,17 @@ TEST_F(StreetPacks, EveryPlaceReadsFromItsPackWhatTheStatementReadsFromTheTable)
   EXPECT_GT(ties, 100u);  // sections of one street: their order is the table's
   // The names as SQLite gives them: as the table declares them.
   EXPECT_EQ(dump(c_->Execute(packed(kSome, places[0])))[0], "HNRVON|Name46|HNRBIS|");
-  // A key the statement matches under the collation finds the pack too.
-  EXPECT_EQ(dump(c_->Execute(packed(kAll, places[0] + "  "))), dump(c_->Execute(on_table(kAll, places[0]))));
-  // Closed with the connection, as its other record sets are.
-  RecordsetPtr rs = c_->Execute(packed(kAll, places[0]));
-  ASSERT_FALSE(rs->Eof());
+  // Closed with the connection, as its other record sets are; one read to
+  // its end stays at its end.
+  RecordsetPtr on_row = c_->Execute(packed(kAll, places[0]));
+  RecordsetPtr at_end = c_->Execute(packed(kAll, places[1]));
+  ASSERT_FALSE(on_row->Eof());
+  while (!at_end->Eof()) at_end->MoveNext();
   c_->Close();
-  EXPECT_THROW(rs->Eof(), Error);
-  EXPECT_THROW(rs->FieldAt(0), Error);
+  EXPECT_THROW(on_row->Eof(), Error);
+  EXPECT_THROW(on_row->FieldAt(0), Error);
+  EXPECT_THROW(on_row->FieldIndex("Plz"), Error);
+  EXPECT_TRUE(at_end->Eof());
 }
 
 // Proves the answer really comes from the pack: a pack exchanged behind the
@@ -139,10 +142,15 @@ TEST_F(StreetPacks, TheQueryIsAnsweredFromThePack) {
   db_->exec("UPDATE STR_DA_PACK SET SECTIONS = SECTIONS + 1 WHERE ALORT = " + quoted(a));
   EXPECT_EQ(dump(c_->Execute(packed(kAll, a))), dump(c_->Execute(on_table(kAll, a))));
   // Nor one of another format.
-  db_->exec("UPDATE STR_DA_PACK SET FORMAT = 2 WHERE ALORT = " + quoted(b));
-  db_->exec("UPDATE STR_DA_PACK SET ROWS = (SELECT ROWS FROM STR_DA_PACK WHERE ALORT = " + quoted(a) +
-            ") WHERE ALORT = " + quoted(b));
+  const std::string c = places[2];
+  db_->exec("UPDATE STR_DA_PACK SET FORMAT = 2, ROWS = (SELECT ROWS FROM STR_DA_PACK WHERE ALORT = " + quoted(c) +
+            "), SECTIONS = (SELECT SECTIONS FROM STR_DA_PACK WHERE ALORT = " + quoted(c) + ") WHERE ALORT = " +
+            quoted(b));
   EXPECT_EQ(dump(c_->Execute(packed(kAll, b))), dump(c_->Execute(on_table(kAll, b))));
+  db_->exec("UPDATE STR_DA_PACK SET FORMAT = 1 WHERE ALORT = " + quoted(b));
+  EXPECT_EQ(dump(c_->Execute(packed(kAll, b))), dump(c_->Execute(on_table(kAll, c))));  // the exchange shows
+  // A key the statement matches under the collation finds the pack too.
+  EXPECT_EQ(dump(c_->Execute(packed(kAll, b + "  "))), dump(c_->Execute(on_table(kAll, c))));
 }
 
 // Whoever changes a place's streets, through the component or another
@@ -151,7 +159,7 @@ TEST_F(StreetPacks, TheQueryIsAnsweredFromThePack) {
 TEST_F(StreetPacks, AChangeOfAPlacesStreetsRemovesItsPackOnly) {
   const std::vector<std::string> places = keys();
   const int32_t all = packs();
-  const std::string a = places[0], b = places[1], c = places[2], d = places[3];
+  const std::string a = places[0], b = places[1], c = places[2], d = places[3], e = places[4], f = places[5];
 
   ConnectionPtr other = open_connection(db_->connection_string());
   other->Execute("UPDATE STR_DA SET NAME46 = 'Aaa-Neuweg' WHERE ALORT = " + quoted(a) +
@@ -172,16 +180,18 @@ TEST_F(StreetPacks, AChangeOfAPlacesStreetsRemovesItsPackOnly) {
                               "; INSERT INTO STR_DA (ALORT, NAME46, PLZ) VALUES (" + quoted(c) +
                               ", 'Zzz-Anbau', NULL); UPDATE STR_DA SET ALORT = " + quoted(b) + " WHERE ALORT = " +
                               quoted(d) + " AND ROWID = (SELECT MIN(ROWID) FROM STR_DA WHERE ALORT = " + quoted(d) +
-                              ")";
+                              // A row put in the place of another fires no DELETE trigger.
+                              "); REPLACE INTO STR_DA (ROWID, ALORT, NAME46) VALUES ((SELECT MIN(ROWID) FROM STR_DA "
+                              "WHERE ALORT = " + quoted(e) + "), " + quoted(f) + ", 'Ersatzweg')";
   char* error = nullptr;
   EXPECT_EQ(sqlite3_exec(h, changes.c_str(), nullptr, nullptr, &error), SQLITE_OK) << (error ? error : "");
   sqlite3_free(error);
   sqlite3_close(h);
-  for (const std::string& key : {b, c, d}) {
+  for (const std::string& key : {b, c, d, e, f}) {
     EXPECT_EQ(packs_of(key), 0) << key;
     EXPECT_EQ(dump(c_->Execute(packed(kAll, key))), dump(c_->Execute(on_table(kAll, key)))) << key;
   }
-  EXPECT_EQ(packs(), all - 4);
+  EXPECT_EQ(packs(), all - 6);
   EXPECT_EQ(dump(c_->Execute(packed(kAll, c))).back(), "'Zzz-Anbau'|<NULL>|<NULL>|<NULL>|<NULL>|<NULL>|");
 
   // The next import packs every place again.
@@ -190,11 +200,29 @@ TEST_F(StreetPacks, AChangeOfAPlacesStreetsRemovesItsPackOnly) {
   EXPECT_EQ(dump(c_->Execute(packed(kAll, a))), dump(c_->Execute(on_table(kAll, a))));
 }
 
-// A STR_DA made anew has lost the triggers: its places are read from the
-// table, whatever packs are left.
-TEST_F(StreetPacks, PacksWithoutTheirTriggersAreNotRead) {
-  const std::string a = keys()[0];
+// Any change of the schema since the packs were written may change the
+// statement's order or leave changes unguarded: a new index, a temporary
+// table that hides STR_DA, a STR_DA made anew (without the triggers).
+TEST_F(StreetPacks, PacksAreNotReadOnceTheSchemaChanged) {
+  const std::vector<std::string> places = keys();
+  const std::string a = places[0], b = places[1];
   const Rows before = dump(c_->Execute(packed(kAll, a)));
+  const auto exchange = [&] {
+    db_->exec("UPDATE STR_DA_PACK SET ROWS = (SELECT ROWS FROM STR_DA_PACK WHERE ALORT = " + quoted(b) +
+              "), SECTIONS = (SELECT SECTIONS FROM STR_DA_PACK WHERE ALORT = " + quoted(b) + ") WHERE ALORT = " +
+              quoted(a));
+  };
+  exchange();
+  ASSERT_EQ(dump(c_->Execute(packed(kAll, a))), dump(c_->Execute(on_table(kAll, b))));
+  db_->exec("CREATE INDEX IX_TEST ON STR_DA (Name46)");
+  EXPECT_EQ(dump(c_->Execute(packed(kAll, a))), before);
+  Import();  // packs for this schema
+  exchange();
+  ASSERT_EQ(dump(c_->Execute(packed(kAll, a))), dump(c_->Execute(on_table(kAll, b))));
+  c_->Execute("CREATE TEMP TABLE Str_DA AS SELECT * FROM main.STR_DA WHERE ALORT = " + quoted(a));
+  EXPECT_EQ(dump(c_->Execute(packed(kAll, a))), dump(c_->Execute(on_table(kAll, a))));  // the temporary one
+  c_->Execute("DROP TABLE temp.Str_DA");
+  Import();
   db_->exec("DROP TABLE STR_DA");
   c_->Execute(std::string(postal_schema(SchemaDialect::kSqlite)));  // makes what is missing
   db_->insert("STR_DA", {{"ALORT", a}, {"NAME46", "Neuer Weg"}, {"PLZ", "01234"}});
@@ -224,6 +252,74 @@ TEST_F(StreetPacks, AnImportThatFailsKeepsThePacks) {
   // The guard is back with them.
   db_->exec("DELETE FROM STR_DA WHERE ALORT = " + quoted(a));
   EXPECT_EQ(packs_of(a), 0);
+}
+
+void exec(sqlite3* h, const std::string& sql) {
+  char* error = nullptr;
+  ASSERT_EQ(sqlite3_exec(h, sql.c_str(), nullptr, nullptr, &error), SQLITE_OK) << (error ? error : "") << sql;
+}
+
+// Cells at the edges of a pack's layout, on hand-made rows: NULL, empty,
+// only blanks, 254 blanks of padding (the most a pack holds) and 255, a
+// value that is no text, keys that differ in case and blanks, a NULL key,
+// and sections of one name stored out of their order.
+TEST(StreetPackCells, AreReadBackAsTheTableHoldsThem) {
+  testing::TempDatabase db(testing::TestBackend::kSqlite);
+  sqlite3* h = nullptr;
+  ASSERT_EQ(sqlite3_open(db.path().c_str(), &h), SQLITE_OK);
+  ASSERT_EQ(register_dialect_functions(h), SQLITE_OK);
+  exec(h,
+       "INSERT INTO STR_DA (ALORT, NAME46, PLZ, HNRVON, HNRBIS, HNR_TYP, OTL_SCHL) VALUES "
+       "('abc', 'Weg', NULL, '', '   ', 'N', NULL), ('ABC  ', 'weg ', '01234', '1', '9', NULL, '001'), "
+       "('abc', 'Aweg', '01235', ' 2', '8 ', '', ''), ('abc', 'WEG', NULL, NULL, NULL, NULL, NULL), "
+       "('lng', 'Langweg' || printf('%254s', ''), '01236', '1', '1', 'G', '002'), "
+       "('pad', 'Zuvielweg' || printf('%255s', ''), '01237', '1', '1', 'G', '003'), "
+       "('blb', x'00', '01238', '1', '1', 'G', '004'), (NULL, 'Ohneort', '01239', '', '', '', '')");
+  exec(h, "BEGIN");
+  const std::optional<PackFailure> failed = write_street_packs(h);
+  EXPECT_FALSE(failed) << failed->message;
+  exec(h, "COMMIT");
+  sqlite3_close(h);
+
+  const ConnectionPtr& c = db.connection();
+  EXPECT_EQ(c->Execute("SELECT COUNT(*) AS n FROM STR_DA_PACK")->Field("n").as_long(), 2);  // abc and lng
+  for (const std::string key : {"abc", "ABC", "lng", "pad", "blb"})
+    EXPECT_EQ(dump(c->Execute(packed(kAll, key))), dump(c->Execute(on_table(kAll, key)))) << key;
+  const Rows abc = dump(c->Execute(packed(kAll, "abc")));
+  ASSERT_EQ(abc.size(), 5u);
+  EXPECT_EQ(abc[1], "'Aweg'|'01235'|' 2'|'8 '|''|''|");
+  EXPECT_EQ(abc[2], "'Weg'|<NULL>|''|'   '|'N'|<NULL>|");
+  // Those reads came from the packs: exchanged, they show.
+  c->Execute("UPDATE STR_DA_PACK SET ROWS = (SELECT ROWS FROM STR_DA_PACK WHERE ALORT = 'abc'), SECTIONS = 4 "
+             "WHERE ALORT = 'lng'");
+  EXPECT_EQ(dump(c->Execute(packed(kAll, "lng"))), abc);
+}
+
+// A failure while the packs are written (here an interruption half way
+// through the places) reports SQLite's own code and words.
+TEST(StreetPackWriting, AFailureReportsSQLitesOwnCodeAndWords) {
+  sqlite3* h = nullptr;
+  ASSERT_EQ(sqlite3_open(":memory:", &h), SQLITE_OK);
+  ASSERT_EQ(register_dialect_functions(h), SQLITE_OK);
+  exec(h, sqlite_postal_schema());
+  for (int i = 0; i < 200; ++i)
+    exec(h, "INSERT INTO STR_DA (ALORT, NAME46) VALUES ('" + std::to_string(10000000 + i) + "', 'Weg')");
+  // Interrupted half way through the places (counted in a first run).
+  struct Steps {
+    int done = 0, stop_at = 1 << 30;
+  } steps;
+  sqlite3_progress_handler(
+      h, 20, [](void* p) { auto* s = static_cast<Steps*>(p); return ++s->done > s->stop_at ? 1 : 0; }, &steps);
+  exec(h, "BEGIN");
+  ASSERT_FALSE(write_street_packs(h));
+  exec(h, "ROLLBACK");
+  steps = {0, steps.done / 2};
+  exec(h, "BEGIN");
+  const std::optional<PackFailure> failed = write_street_packs(h);
+  ASSERT_TRUE(failed);
+  EXPECT_EQ(failed->rc, SQLITE_INTERRUPT);
+  EXPECT_EQ(failed->message, "interrupted");
+  sqlite3_close(h);
 }
 
 TEST(PackedQuery, OnlyTheStreetsOfOnePlaceInNameOrder) {
