@@ -13,14 +13,12 @@
 
 #include "datafactory_gen.h"
 #include "dialogs/frm_plz.h"
-#include "dialogs/frm_plz_import.h"
 #include "lookup/global.h"
 #include "manager/session.h"
 #include "noxplz/db.h"
-#include "noxplz/plz_import.h"
-#include "noxplz/plz_manager.h"
 #include "platform/text.h"
 #include "testing/scripted_toolkit.h"
+#include "testing/imported_delivery.h"
 #include "testing/temp_database.h"
 
 namespace noxplz {
@@ -55,8 +53,6 @@ class LookupEquivalence : public ::testing::Test {
  protected:
   static void SetUpTestSuite() {
     db_ = new testing::TempDatabase();
-    auto tk = std::make_shared<testing::ScriptedToolkit>();
-    ScopedToolkit use(tk);
     datafactory::GenOptions o;
     o.st = 20000;
     o.orte = 700;
@@ -64,18 +60,7 @@ class LookupEquivalence : public ::testing::Test {
     o.ot = 300;
     std::ostringstream bytes;
     datafactory::generate(bytes, o);
-    const std::string file = testing::write_file(db_->dir(), "daten.dat", bytes.str());
-    {
-      clsPlzManager manager;
-      manager.Init(nullptr, "", db_->connection());
-      frmPlzImport frm;
-      frm.raise_load();
-      tk->ExpectMsgBox("Vor dem Import werden eventuell vorhandene Datafactory-Daten gelöscht! Weiter?", mb::kYes);
-      clsPlzImport import;
-      import.Saetze_Einlesen(file, frm);
-      tk->Verify();
-      ASSERT_EQ(frm.cmd_Importieren.Caption(), "&Beenden");  // verified all green
-    }
+    ASSERT_TRUE(testing::import_delivery(*db_, bytes.str()));  // verified all green
     // Places at the collation's edges: case and umlaut variants of one
     // name, full ties (same name, addition and key) that differ in case or
     // blanks only, names beginning with characters next to the letters.

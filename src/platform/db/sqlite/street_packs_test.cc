@@ -10,15 +10,12 @@
 #include <vector>
 
 #include "datafactory_gen.h"
-#include "dialogs/frm_plz_import.h"
 #include "manager/session.h"
 #include "noxplz/db.h"
-#include "noxplz/plz_import.h"
-#include "noxplz/plz_manager.h"
 #include "noxplz/schema.h"
 #include "platform/db/sqlite/dialect_functions.h"
 #include "platform/db/sqlite/street_packs.h"
-#include "testing/scripted_toolkit.h"
+#include "testing/imported_delivery.h"
 #include "testing/temp_database.h"
 
 namespace noxplz::sqlite {
@@ -68,22 +65,11 @@ class StreetPacks : public ::testing::Test {
   void TearDown() override { session() = Session{}; }
 
   void Import() {
-    auto tk = std::make_shared<testing::ScriptedToolkit>();
-    ScopedToolkit use(tk);
     datafactory::GenOptions o;
     o.st = 6000;
     std::ostringstream bytes;
     datafactory::generate(bytes, o);
-    const std::string file = testing::write_file(db_->dir(), "daten.dat", bytes.str());
-    clsPlzManager manager;
-    manager.Init(nullptr, "", db_->connection());
-    frmPlzImport frm;
-    frm.raise_load();
-    tk->ExpectMsgBox("Vor dem Import werden eventuell vorhandene Datafactory-Daten gelöscht! Weiter?", mb::kYes);
-    clsPlzImport import;
-    import.Saetze_Einlesen(file, frm);
-    tk->Verify();
-    ASSERT_EQ(frm.cmd_Importieren.Caption(), "&Beenden");
+    ASSERT_TRUE(testing::import_delivery(*db_, bytes.str()));
   }
 
   std::vector<std::string> keys() {
