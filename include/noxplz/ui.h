@@ -228,6 +228,9 @@ class ListBox : public Control {
   std::function<void(int& key_code, int shift)> KeyDown;
 
  private:
+  // Clear, SetItems and SetLines: new items, no selection.
+  void Replace(std::shared_ptr<const std::vector<std::string>> items, std::shared_ptr<const ListLines> lines);
+
   std::shared_ptr<const std::vector<std::string>> items_;  // null: none (or lines_)
   std::vector<std::string>* own_items_ = nullptr;         // items_ when made here by AddItem
   std::shared_ptr<const ListLines> lines_;                 // the items when set by SetLines

@@ -61,12 +61,13 @@ size_t distinct_count(const std::vector<std::string>& lines) {
 }
 
 // The groups of indexes 0..n-1 whose lines read the same, each in index
-// order (only groups of two or more). `write(i, out)` puts line i into
-// `out`. Most lines are unique: the first index of each line is kept in an
-// open-addressing table with its hash, and a line is only made again to
-// compare it with one of the same hash.
-template <class Write>
-std::vector<std::vector<size_t>> equal_line_groups(size_t n, Write write) {
+// order (only groups of two or more). `line_of(i, buffer)` gives line i,
+// made in `buffer` where it is not held anywhere. Most lines are unique: the
+// first index of each line is kept in an open-addressing table with its
+// hash, and a line is only asked for again to compare it with one of the
+// same hash.
+template <class LineOf>
+std::vector<std::vector<size_t>> equal_line_groups(size_t n, LineOf line_of) {
   size_t slots = 16;
   while (slots < 2 * n) slots *= 2;
   constexpr size_t kFree = static_cast<size_t>(-1);
@@ -75,16 +76,13 @@ std::vector<std::vector<size_t>> equal_line_groups(size_t n, Write write) {
   std::unordered_map<size_t, size_t> group_of;  // first index -> group
   std::vector<std::vector<size_t>> groups;
   const std::hash<std::string_view> hash;
-  std::string line, other;
+  std::string line_buffer, other_buffer;
   for (size_t i = 0; i < n; ++i) {
-    write(i, line);
+    const std::string_view line = line_of(i, line_buffer);
     const size_t h = hashes[i] = hash(line);
     size_t slot = h & (slots - 1);
-    for (; first_row[slot] != kFree; slot = (slot + 1) & (slots - 1)) {
-      if (hashes[first_row[slot]] != h) continue;
-      write(first_row[slot], other);
-      if (other == line) break;
-    }
+    for (; first_row[slot] != kFree; slot = (slot + 1) & (slots - 1))
+      if (hashes[first_row[slot]] == h && line_of(first_row[slot], other_buffer) == line) break;
     if (first_row[slot] == kFree) {
       first_row[slot] = i;
       continue;
@@ -119,7 +117,8 @@ std::vector<std::string> settle_group(const std::string& line, const std::vector
 // gives them.
 std::vector<std::string> distinguish(const std::vector<int32_t>& rows, std::vector<std::string> lines,
                                      const std::vector<Detail>& levels) {
-  const auto groups = equal_line_groups(lines.size(), [&](size_t i, std::string& out) { out = lines[i]; });
+  const auto groups =
+      equal_line_groups(lines.size(), [&](size_t i, std::string&) { return std::string_view(lines[i]); });
   std::vector<int32_t> member_rows;
   for (const std::vector<size_t>& members : groups) {
     member_rows.clear();
@@ -163,8 +162,10 @@ class StreetLines final : public ListLines {
         lines_(size_),
         made_(size_, false),
         group_of_(size_, kNone) {
-    groups_ = equal_line_groups(
-        size_, [&](size_t i, std::string& out) { write_street_line(*strassen_, static_cast<int32_t>(i), out); });
+    groups_ = equal_line_groups(size_, [&](size_t i, std::string& buffer) {
+      write_street_line(*strassen_, static_cast<int32_t>(i), buffer);
+      return std::string_view(buffer);
+    });
     for (size_t g = 0; g < groups_.size(); ++g)
       for (size_t m : groups_[g]) group_of_[m] = g;
   }

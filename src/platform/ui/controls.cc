@@ -139,28 +139,8 @@ void TextBox::PressKey(int key_code, int shift) {
 ListBox::ListBox(Form& owner, std::string name, Geometry geometry, int32_t tab_index)
     : Control(owner, std::move(name), Kind::ListBox, geometry, tab_index) {}
 
-void ListBox::Clear() {
-  items_.reset();
-  own_items_ = nullptr;
-  lines_.reset();
-  made_.reset();
-  ++generation_;
-  list_index_ = -1;
-  changed();
-}
-
-void ListBox::SetItems(std::shared_ptr<const std::vector<std::string>> items) {
+void ListBox::Replace(std::shared_ptr<const std::vector<std::string>> items, std::shared_ptr<const ListLines> lines) {
   items_ = std::move(items);
-  own_items_ = nullptr;
-  lines_.reset();
-  made_.reset();
-  ++generation_;
-  list_index_ = -1;
-  changed();
-}
-
-void ListBox::SetLines(std::shared_ptr<const ListLines> lines) {
-  items_.reset();
   own_items_ = nullptr;
   lines_ = std::move(lines);
   made_.reset();
@@ -168,6 +148,12 @@ void ListBox::SetLines(std::shared_ptr<const ListLines> lines) {
   list_index_ = -1;
   changed();
 }
+
+void ListBox::Clear() { Replace(nullptr, nullptr); }
+
+void ListBox::SetItems(std::shared_ptr<const std::vector<std::string>> items) { Replace(std::move(items), nullptr); }
+
+void ListBox::SetLines(std::shared_ptr<const ListLines> lines) { Replace(nullptr, std::move(lines)); }
 
 void ListBox::AddItem(std::string_view item) {
   // Lines handed over by SetItems or SetLines are copied before the first

@@ -135,6 +135,11 @@ struct Database {
                    handle ? sqlite3_errmsg(handle) : sqlite3_errstr(rc), sql, timeout_seconds);
   }
 
+  // The Error for a failure while the street packs were written or dropped.
+  Error ErrorOf(const PackFailure& failed) const {
+    return ErrorOf(failed.rc, failed.extended_rc, failed.message, failed.statement, 0);
+  }
+
   // The Error for a failure SQLite reported as `ext` / `msg`.
   Error ErrorOf(int rc, int ext, const std::string& msg, std::string_view sql, int32_t timeout_seconds) const {
     const std::string stmt = statement_excerpt(sql);
@@ -1229,7 +1234,7 @@ class SqliteBackend final : public DbBackend {
         indexes = DropIndexes(tables);
         if (packs)
           if (const std::optional<PackFailure> failed = suspend_street_packs(h))
-            throw db_->ErrorOf(failed->rc, failed->extended_rc, failed->message, failed->statement, 0);
+            throw db_->ErrorOf(*failed);
       } catch (...) {
         sqlite3_exec(h, "ROLLBACK", nullptr, nullptr, nullptr);
         throw;
@@ -1374,7 +1379,7 @@ class SqliteBackend final : public DbBackend {
     // After the indexes: the packs are read in the order the lookups read.
     if (packs)
       if (const std::optional<PackFailure> failed = write_street_packs(h))
-        throw db_->ErrorOf(failed->rc, failed->extended_rc, failed->message, failed->statement, 0);
+        throw db_->ErrorOf(*failed);
     const int rc = sqlite3_exec(h, "COMMIT", nullptr, nullptr, nullptr);
     if (rc != SQLITE_OK) throw db_->MakeError(rc, "COMMIT", 0);
     // The new data moves from the journal into the database file, and the

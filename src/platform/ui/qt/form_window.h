@@ -36,12 +36,6 @@ class TextBoxWidget : public QLineEdit {
   bool typing_key_ = false;  // a typed character is landing
 };
 
-// List box: KeyDown before the list moves; a changed selection (mouse,
-// keyboard) sets the model's ListIndex, which raises Click, and so does a
-// click on the row already selected; a double click raises DblClick. Return
-// first takes the row under the keyboard cursor as a click does, then presses
-// the form's default button; Escape its cancel button (Form::PressReturn,
-// PressEscape), as in a text box.
 // The rows of a list box for a view: a line is asked of the list box only
 // when the view shows it (a list may hold tens of thousands of lines that
 // the list box makes when read).
@@ -60,6 +54,12 @@ class ListBoxRows : public QAbstractListModel {
   uint64_t generation_ = 0;  // of the list box's items the rows show
 };
 
+// List box: KeyDown before the list moves; a changed selection (mouse,
+// keyboard) sets the model's ListIndex, which raises Click, and so does a
+// click on the row already selected; a double click raises DblClick. Return
+// first takes the row under the keyboard cursor as a click does, then presses
+// the form's default button; Escape its cancel button (Form::PressReturn,
+// PressEscape), as in a text box.
 class ListBoxWidget : public QListView {
  public:
   ListBoxWidget(ListBox& model, QWidget* parent);
